@@ -1,0 +1,53 @@
+// The platform seam for files, folders and the clock. Portable code uses
+// only this; fs_win.cpp and fs_posix.cpp implement it. Paths are CP949 bytes
+// (the ANSI code page on Windows).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tesra::fs {
+
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// folder + separator + name (no separator doubled).
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+struct FileStatus {
+    std::int64_t size = 0;
+    // Last write, seconds since 1970 (UTC), as a 32-bit value: the system
+    // stores it with "%ld" and a Windows long is 32 bits.
+    std::int32_t lastWrite = 0;
+    bool isDirectory = false;
+};
+
+// The folder part of path (before its last separator), empty when none.
+std::string FolderOf(std::string_view path);
+
+// True when the file or folder exists; fills status when given.
+bool Stat(const std::string& path, FileStatus* status = nullptr);
+
+// Whole file into out; false when it cannot be opened or read.
+bool ReadFile(const std::string& path, std::string* out);
+
+// Replaces path with bytes atomically: the bytes go to a temporary file in
+// the same folder, which is then renamed over path. A crash leaves the old
+// file or the new one, never a torn one. False (and path untouched) on error.
+bool WriteFileAtomic(const std::string& path, std::string_view bytes);
+
+bool RemoveFile(const std::string& path);
+// Renames from over to, replacing an existing to.
+bool MoveReplace(const std::string& from, const std::string& to);
+bool CopyFile(const std::string& from, const std::string& to);
+// Creates one folder level; true when it exists afterwards.
+bool MakeDirectory(const std::string& path);
+
+// Seconds since 1970 (UTC).
+std::int64_t NowSeconds();
+
+}  // namespace tesra::fs

@@ -1,0 +1,108 @@
+#include <windows.h>
+
+#include "base/fs.h"
+
+namespace tesra::fs {
+namespace {
+
+class File {
+public:
+    explicit File(HANDLE h) : h_(h) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() { Close(); }
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    bool Close() {
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h == INVALID_HANDLE_VALUE || ::CloseHandle(h);
+    }
+
+private:
+    HANDLE h_;
+};
+
+// FILETIME counts 100 ns from 1601; 11644473600 s separate it from 1970.
+std::int64_t UnixSeconds(const FILETIME& ft) {
+    ULARGE_INTEGER u;
+    u.LowPart = ft.dwLowDateTime;
+    u.HighPart = ft.dwHighDateTime;
+    return static_cast<std::int64_t>(u.QuadPart / 10000000ULL) - 11644473600LL;
+}
+
+bool WriteAll(HANDLE h, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = bytes.size() > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size());
+        DWORD written = 0;
+        if (!::WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Stat(const std::string& path, FileStatus* status) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (status) {
+        status->size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        status->lastWrite = static_cast<std::int32_t>(UnixSeconds(data.ftLastWriteTime));
+        status->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+    return true;
+}
+
+bool ReadFile(const std::string& path, std::string* out) {
+    File f(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.valid()) return false;
+    out->clear();
+    char buf[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(f.get(), buf, sizeof buf, &n, nullptr)) return false;
+        if (n == 0) return true;
+        out->append(buf, n);
+    }
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
+    std::string folder = FolderOf(path);
+    if (folder.empty()) folder = ".";
+    char temp[MAX_PATH + 16];
+    if (!::GetTempFileNameA(folder.c_str(), "tes", 0, temp)) return false;
+    File f(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool ok = f.valid() && WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close() &&
+                    ::MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) {
+        f.Close();
+        ::DeleteFileA(temp);
+    }
+    return ok;
+}
+
+bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+bool MoveReplace(const std::string& from, const std::string& to) {
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool CopyFile(const std::string& from, const std::string& to) {
+    return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool MakeDirectory(const std::string& path) {
+    if (::CreateDirectoryA(path.c_str(), nullptr)) return true;
+    FileStatus st;
+    return Stat(path, &st) && st.isDirectory;
+}
+
+std::int64_t NowSeconds() {
+    FILETIME ft;
+    ::GetSystemTimeAsFileTime(&ft);
+    return UnixSeconds(ft);
+}
+
+}  // namespace tesra::fs

@@ -1,0 +1,69 @@
+#include "base/fs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/cp949_corpus.h"
+#include "support/temp_dir.h"
+
+namespace tesra {
+namespace {
+
+TEST(FsPaths, JoinAndFolderOf) {
+    EXPECT_EQ(fs::JoinPath("a", "b.dat"), std::string("a") + fs::kPathSeparator + "b.dat");
+    EXPECT_EQ(fs::JoinPath("a\\", "b"), "a\\b");
+    EXPECT_EQ(fs::FolderOf("C:\\x\\tesra\\memo1.dat"), "C:\\x\\tesra");
+    EXPECT_EQ(fs::FolderOf("/tmp/a/b"), "/tmp/a");
+    EXPECT_EQ(fs::FolderOf("name"), "");
+    // The "\" behind a lead byte belongs to the character, not a separator.
+    EXPECT_EQ(fs::FolderOf(std::string("C:\\d\\") + test::cp949::kLeadBackslash + "x"), "C:\\d");
+}
+
+TEST(FsFiles, AtomicWriteReplacesAndLeavesNoTemporaries) {
+    test::TempDir dir;
+    const std::string path = dir.File("tesra.ini");
+    EXPECT_FALSE(fs::Stat(path));
+    ASSERT_TRUE(fs::WriteFileAtomic(path, std::string("old\r\n\0x", 7)));
+    fs::FileStatus st;
+    ASSERT_TRUE(fs::Stat(path, &st));
+    EXPECT_EQ(st.size, 7);
+    EXPECT_FALSE(st.isDirectory);
+    EXPECT_LE(std::abs(fs::NowSeconds() - st.lastWrite), 120);
+    ASSERT_TRUE(fs::WriteFileAtomic(path, "new"));
+    EXPECT_EQ(test::ReadBytes(path), "new");
+    ASSERT_TRUE(fs::WriteFileAtomic(path, ""));
+    EXPECT_EQ(test::ReadBytes(path), "");
+
+    // Nothing but the target is left in the folder.
+    ASSERT_TRUE(fs::RemoveFile(path));
+    EXPECT_TRUE(fs::MakeDirectory(dir.File("sub")));
+    EXPECT_TRUE(fs::MakeDirectory(dir.File("sub")));
+    ASSERT_TRUE(fs::Stat(dir.File("sub"), &st));
+    EXPECT_TRUE(st.isDirectory);
+}
+
+TEST(FsFiles, FailedAtomicWriteLeavesTheTargetAlone) {
+    test::TempDir dir;
+    const std::string path = dir.File("missing-folder") + fs::kPathSeparator + "x.ini";
+    EXPECT_FALSE(fs::WriteFileAtomic(path, "data"));
+    EXPECT_FALSE(fs::Stat(path));
+}
+
+TEST(FsFiles, MoveAndCopy) {
+    test::TempDir dir;
+    const std::string a = dir.File("a"), b = dir.File("b"), c = dir.File("c");
+    ASSERT_TRUE(test::WriteBytes(a, "first"));
+    ASSERT_TRUE(test::WriteBytes(b, "second"));
+    ASSERT_TRUE(fs::MoveReplace(a, b));
+    EXPECT_FALSE(fs::Stat(a));
+    EXPECT_EQ(test::ReadBytes(b), "first");
+    ASSERT_TRUE(fs::CopyFile(b, c));
+    EXPECT_EQ(test::ReadBytes(c), "first");
+    EXPECT_FALSE(fs::CopyFile(a, c));
+    std::string out;
+    EXPECT_FALSE(fs::ReadFile(a, &out));
+}
+
+}  // namespace
+}  // namespace tesra
