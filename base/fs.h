@@ -43,7 +43,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 bool RemoveFile(const std::string& path);
 // Renames from over to, replacing an existing to.
 bool MoveReplace(const std::string& from, const std::string& to);
-bool CopyFile(const std::string& from, const std::string& to);
+bool CopyOver(const std::string& from, const std::string& to);
 // Creates one folder level; true when it exists afterwards.
 bool MakeDirectory(const std::string& path);
 

@@ -85,7 +85,7 @@ bool MoveReplace(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
+bool CopyOver(const std::string& from, const std::string& to) {
     std::string bytes;
     if (!ReadFile(from, &bytes)) return false;
     Fd fd(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));

@@ -69,10 +69,9 @@ bool ReadFile(const std::string& path, std::string* out) {
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    std::string folder = FolderOf(path);
-    if (folder.empty()) folder = ".";
+    const std::string folder = FolderOf(path);
     char temp[MAX_PATH + 16];
-    if (!::GetTempFileNameA(folder.c_str(), "tes", 0, temp)) return false;
+    if (!::GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "tes", 0, temp)) return false;
     File f(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     const bool ok = f.valid() && WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close() &&
                     ::MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
@@ -89,7 +88,7 @@ bool MoveReplace(const std::string& from, const std::string& to) {
     return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
+bool CopyOver(const std::string& from, const std::string& to) {
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 

@@ -58,9 +58,9 @@ TEST(FsFiles, MoveAndCopy) {
     ASSERT_TRUE(fs::MoveReplace(a, b));
     EXPECT_FALSE(fs::Stat(a));
     EXPECT_EQ(test::ReadBytes(b), "first");
-    ASSERT_TRUE(fs::CopyFile(b, c));
+    ASSERT_TRUE(fs::CopyOver(b, c));
     EXPECT_EQ(test::ReadBytes(c), "first");
-    EXPECT_FALSE(fs::CopyFile(a, c));
+    EXPECT_FALSE(fs::CopyOver(a, c));
     std::string out;
     EXPECT_FALSE(fs::ReadFile(a, &out));
 }

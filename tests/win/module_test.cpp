@@ -1,0 +1,84 @@
+// The module loads under Windows, exports its four entry points and carries
+// its Korean strings byte-exact in CP949.
+#include <windows.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/cp949_corpus.h"
+
+namespace {
+
+std::string ModulePathBesideThisProgram(const char* name) {
+    char self[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
+class Module {
+public:
+    explicit Module(const std::string& path) : h_(::LoadLibraryA(path.c_str())) {}
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+    ~Module() {
+        if (h_) ::FreeLibrary(h_);
+    }
+    HMODULE get() const { return h_; }
+
+private:
+    HMODULE h_;
+};
+
+template <class F>
+F GetProc(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+std::string LoadAnsiString(HMODULE module, UINT id) {
+    char buf[512] = {};
+    const int n = ::LoadStringA(module, id, buf, sizeof buf);
+    return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+TEST(Module, RunsInTheKoreanCodePage) {
+    // Everything else assumes CP949 is the ANSI code page under test.
+    EXPECT_EQ(::GetACP(), 949u);
+}
+
+TEST(Module, LoadsAndExportsItsEntryPoints) {
+    Module ocx(ModulePathBesideThisProgram("TESRA.OCX"));
+    ASSERT_NE(ocx.get(), nullptr) << "LoadLibrary failed: " << ::GetLastError();
+    for (const char* name : {"DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow"})
+        EXPECT_NE(reinterpret_cast<void*>(::GetProcAddress(ocx.get(), name)), nullptr) << name;
+
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = GetProc<CanUnload>(ocx.get(), "DllCanUnloadNow");
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_EQ(canUnload(), S_OK);
+
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto getClassObject = GetProc<GetClassObject>(ocx.get(), "DllGetClassObject");
+    ASSERT_NE(getClassObject, nullptr);
+    void* factory = reinterpret_cast<void*>(1);
+    EXPECT_EQ(getClassObject(CLSID_NULL, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(factory, nullptr);
+}
+
+TEST(Module, CarriesItsStringsInKorean) {
+    Module ocx(ModulePathBesideThisProgram("TESRA.OCX"));
+    ASSERT_NE(ocx.get(), nullptr);
+    EXPECT_EQ(LoadAnsiString(ocx.get(), 1), "Tesra Control");
+    EXPECT_EQ(LoadAnsiString(ocx.get(), 2), "Tesra Property Page");
+    EXPECT_EQ(LoadAnsiString(ocx.get(), 200), "General");
+    EXPECT_EQ(LoadAnsiString(ocx.get(), 201), tesra::test::cp949::kSocketInitFailed);
+
+    // The string table is Korean (language 1042).
+    HRSRC block = ::FindResourceExA(ocx.get(), MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(201 / 16 + 1),
+                                    MAKELANGID(LANG_KOREAN, SUBLANG_DEFAULT));
+    EXPECT_NE(block, nullptr);
+}
+
+}  // namespace
