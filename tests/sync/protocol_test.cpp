@@ -1,0 +1,186 @@
+#include "sync/protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/cp949_corpus.h"
+
+namespace tesra {
+namespace {
+
+using namespace test::cp949;
+using std::string;
+using namespace std::string_literals;
+
+MemoFields SampleFields() {
+    MemoFields f;
+    f.ver = "123:1700000000";
+    f.title = "a b";
+    f.font = "0 -12";
+    f.pos = "1.5";
+    f.alarm = -1;
+    f.bg = 3;
+    f.min = 1;
+    return f;
+}
+
+TEST(EncodeFormValue, EveryByteBecomesThreeLowerCaseHexCharacters) {
+    EXPECT_EQ(EncodeFormValue("abc"), "%61%62%63");
+    EXPECT_EQ(EncodeFormValue(""), "");
+    // High bytes must not come out sign-extended ("%ffffffb0").
+    EXPECT_EQ(EncodeFormValue("\xB0"), "%b0");
+    EXPECT_EQ(EncodeFormValue(kHangul), "%c7%d1%b1%db");
+    // Separators of the form body itself, and bytes a C string would stop at.
+    EXPECT_EQ(EncodeFormValue("&=%+ \r\n"), "%26%3d%25%2b%20%0d%0a");
+    EXPECT_EQ(EncodeFormValue("a\0b"s), "%61%00%62");
+    string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    const string encoded = EncodeFormValue(all);
+    ASSERT_EQ(encoded.size(), 768u);
+    EXPECT_EQ(encoded.substr(0, 9), "%00%01%02");
+    EXPECT_EQ(encoded.substr(765), "%ff");
+}
+
+TEST(RequestBodies, MemoUploadsAreByteExact) {
+    const MemoFields f = SampleFields();
+    EXPECT_EQ(SetMemoBody("123", f, "hi\r\n"s + kGa),
+              "cmd=setmemo&mgrp=2&muid=123&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32"
+              "&pos=%31%2e%35&alarm=-1&bg=3&min=1&gm_data=%68%69%0d%0a%b0%a1");
+    EXPECT_EQ(SetReceivedMemoBody(1700000001, f, "x"),
+              "cmd=setmemo&mgrp=2&muid=1700000001&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32"
+              "&pos=%31%2e%35&alarm=-1&bg=3&min=1&gm_data=%78");
+    EXPECT_EQ(SetIniBody("123", f),
+              "cmd=setini&mgrp=2&muid=123&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32"
+              "&pos=%31%2e%35&alarm=-1&bg=3&min=1");
+}
+
+TEST(RequestBodies, EmptyFieldsAndTextWithNulStayInPlace) {
+    MemoFields f;
+    f.ver = "0:0";
+    EXPECT_EQ(SetMemoBody("7", f, ""), "cmd=setmemo&mgrp=2&muid=7&ver=0:0&title=&font=&pos=&alarm=0&bg=0&min=0&gm_data=");
+    // A text holding a NUL byte is sent whole, not cut there.
+    const string body = SetMemoBody("7", f, "a\0b"s);
+    EXPECT_EQ(body.substr(body.find("gm_data=")), "gm_data=%61%00%62");
+}
+
+TEST(RequestBodies, ShortRequestsAreByteExact) {
+    EXPECT_EQ(DelMemoBody("123"), "cmd=delmemo&mgrp=2&muid=123");
+    EXPECT_EQ(GetIniBody("123"), "cmd=getini&mgrp=2&muid=123");
+    EXPECT_EQ(GetDataBody("123"), "cmd=getdata&mgrp=2&muid=123");
+    EXPECT_EQ(ListIniBody(), "cmd=listini&mgrp=2");
+    EXPECT_EQ(GetUserDefaultsBody(), "");
+    EXPECT_EQ(GetMemoGroupBody(), "cmd=get&mgrp=2");
+    EXPECT_EQ(SetUserDefaultsBody(2, 200, 208, "0 -12 "s + kGulimChe),
+              "cmd=set&showdlg=0&defbg=2&defcx=200&defcy=208&deffont=%30%20%2d%31%32%20%b1%bc%b8%b2%c3%bc");
+}
+
+TEST(RequestBodies, MemoGroupNameGoesAsRawCp949) {
+    EXPECT_EQ(SetMemoGroupBody(), "cmd=set&mgrp=2&name=\xC7\xD2\xBA\xB8&comment=\xC7\xD2\xBA\xB8");
+}
+
+TEST(RequestBodies, MuidIsTheSectionWithoutMemo) {
+    EXPECT_EQ(MuidFromSection("memo123"), "123");
+    EXPECT_EQ(MuidFromSection("memomemo123"), "123");
+    EXPECT_EQ(MuidFromSection("tesra55"), "tesra55");
+    // "m" as the trail byte of a Hangul character does not start "memo".
+    EXPECT_EQ(MuidFromSection(kTrailM + "emo1"s), kTrailM + "emo1"s);
+}
+
+TEST(Addresses, UrlsAndSessionCookie) {
+    EXPECT_EQ(ServerUrl("memo.example", kSetMemoPath), "http://memo.example/AUTH/setmemo.cgi");
+    EXPECT_EQ(ServerUrl("127.0.0.1:8080", kLoginPath), "http://127.0.0.1:8080/BIN/login_halvo.cgi");
+    EXPECT_EQ(LoginUrl("http://h/BIN/login_halvo.cgi", "ab@c", "p&w"),
+              "http://h/BIN/login_halvo.cgi?id=%61%62%40%63&pw=%70%26%77");
+    EXPECT_EQ(SessionCookie("s1"), "QUILLMAR_SID=s1; QUILLMAR_EMAIL_SID=s1");
+}
+
+TEST(Addresses, SessionValueFromTheLoginCookieJar) {
+    EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; QUILLMAR_EMAIL_SID=b; "), "b");
+    EXPECT_EQ(SessionFromCookieJar("X=1; QUILLMAR_EMAIL_SID=b;QUILLMAR_EMAIL_SID=c;"), "b");
+    EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; QUILLMAR_EMAIL_SID=b"), "");
+    EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; "), "");
+    EXPECT_EQ(SessionFromCookieJar(""), "");
+}
+
+TEST(Addresses, SessionFromTheAgentIsTheSecondLine) {
+    EXPECT_EQ(SessionFromAgentReply("OK\r\nsid42\r\n\r\n"), "sid42");
+    EXPECT_EQ(SessionFromAgentReply("OK\r\n\r\n"), "");
+    EXPECT_EQ(SessionFromAgentReply("OK sid42\n\n"), "");
+}
+
+TEST(StatusToken, FirstOpenThenFirstCloseAfterIt) {
+    EXPECT_EQ(StatusToken("x[OK]y[ERROR]"), "OK");
+    EXPECT_EQ(StatusToken("] [ERROR:1] ]"), "ERROR:1");
+    EXPECT_EQ(StatusToken("[a[b]"), "a[b");
+    EXPECT_EQ(StatusToken("[unclosed"), "");
+    EXPECT_EQ(StatusToken(""), "");
+}
+
+TEST(ReplyRules, UploadAndDownloadFailOnErrorTokenOrOurOwnServerError) {
+    const char* host = "memo.example";
+    EXPECT_EQ(IsServerErrorReply("[ERROR:503]", host), 1);
+    EXPECT_EQ(IsServerErrorReply("[OK] stored [ERROR]", host), 0);
+    EXPECT_EQ(IsServerErrorReply("[xERRORx]", host), 1);
+    EXPECT_EQ(IsServerErrorReply("[error]", host), 0);
+    // No reply at all counts as accepted.
+    EXPECT_EQ(IsServerErrorReply("", host), 0);
+    // An error page counts only when it is our server's.
+    EXPECT_EQ(IsServerErrorReply("<h1>Internal Server Error</h1> at memo.example", host), 1);
+    EXPECT_EQ(IsServerErrorReply("<h1>Internal Server Error</h1> at proxy.example", host), 0);
+    EXPECT_EQ(IsServerErrorReply("memo.example: fine", host), 0);
+    // A memo text that itself opens with an error token fails its download.
+    EXPECT_EQ(IsServerErrorReply("[ERROR] is what I wrote\r\n", host), 1);
+    // "E" as the trail byte of a Hangul character starts no "ERROR".
+    EXPECT_EQ(IsServerErrorReply("[\x81" "ERROR]", host), 0);
+    EXPECT_EQ(IsServerErrorReply("[" + string(kGa) + "ERROR]", host), 1);
+}
+
+TEST(ReplyRules, ListRepliesAreDroppedOnlyOnErrorToken) {
+    EXPECT_FALSE(IsUsableListReply("[ERROR:1]"));
+    EXPECT_TRUE(IsUsableListReply("[memo1]\ntitle=ERROR\n"));
+    EXPECT_TRUE(IsUsableListReply(""));
+}
+
+TEST(ReplyRules, UserDefaultsAtStartUp) {
+    using R = UserDefaultsReply;
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:500]"), R::kNone);
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:500:no defaults]\n"), R::kNone);
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:501]"), R::kFailed);
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:5000]"), R::kFailed);
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR: 500]"), R::kFailed);
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR]"), R::kFailed);
+    // "main" anywhere will do, but a missing one fails, as does no reply.
+    EXPECT_EQ(ClassifyUserDefaultsReply("[main]\nbg=0\n"), R::kDefaults);
+    EXPECT_EQ(ClassifyUserDefaultsReply("domain"), R::kDefaults);
+    EXPECT_EQ(ClassifyUserDefaultsReply("[OK]"), R::kFailed);
+    EXPECT_EQ(ClassifyUserDefaultsReply(""), R::kFailed);
+    // The token decides before "main" is looked for.
+    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:403]\n[main]\n"), R::kFailed);
+}
+
+TEST(ReplyRules, MemoGroupQuery) {
+    EXPECT_EQ(ClassifyMemoGroupReply("[group:2]"), 1);
+    EXPECT_EQ(ClassifyMemoGroupReply("[ERROR:404]"), 0);
+    EXPECT_EQ(ClassifyMemoGroupReply("[ERROR group]"), 1);
+    EXPECT_EQ(ClassifyMemoGroupReply(""), -1);
+    EXPECT_EQ(ClassifyMemoGroupReply("<html>please log in</html>"), -1);
+    // Outside the token "group" and "ERROR" mean nothing.
+    EXPECT_EQ(ClassifyMemoGroupReply("[OK] group ERROR"), -1);
+}
+
+TEST(ReplyRules, ServerStampRunsToTheNextLineFeed) {
+    EXPECT_EQ(ServerStampFromReply("[memo1]\nver=12:34\ntitle=x\n"), "12:34");
+    EXPECT_EQ(ServerStampFromReply("ver=12:34"), "");
+    EXPECT_EQ(ServerStampFromReply("[ERROR:404]\n"), "");
+    EXPECT_EQ(ServerStampFromReply("ver=\n"), "");
+    // Only LF ends the stamp: a CR stays in it and the stamps then differ.
+    EXPECT_EQ(ServerStampFromReply("ver=1:2\r\n"), "1:2\r");
+    // The first "ver=" wins, even inside another key.
+    EXPECT_EQ(ServerStampFromReply("oldver=1:1\nver=2:2\n"), "1:1");
+    // "v" as a trail byte starts no "ver=".
+    EXPECT_EQ(ServerStampFromReply("\x81" "ver=9:9\nver=1:1\n"), "1:1");
+}
+
+}  // namespace
+}  // namespace tesra
