@@ -29,6 +29,13 @@ struct FileStatus {
 // The folder part of path (before its last separator), empty when none.
 std::string FolderOf(std::string_view path);
 
+// True when name can stand as one file or folder name inside a folder of
+// ours: not empty, at most 200 bytes, no "\\", "/", ":" (drive or stream),
+// "..", control byte or NUL. Names arrive from other programs, so every
+// byte is looked at, trail bytes included: no code page may turn one of
+// them into a separator.
+bool IsSafeFileName(std::string_view name);
+
 // True when the file or folder exists; fills status when given.
 bool Stat(const std::string& path, FileStatus* status = nullptr);
 

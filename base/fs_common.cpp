@@ -11,6 +11,16 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
+bool IsSafeFileName(std::string_view name) {
+    if (name.empty() || name.size() > 200) return false;
+    if (name.find("..") != std::string_view::npos) return false;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '\\' || c == '/' || c == ':') return false;
+    }
+    return name != ".";
+}
+
 std::string FolderOf(std::string_view path) {
     std::size_t last = std::string_view::npos;
     for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 class CTesraApp {
 public:
@@ -15,8 +16,18 @@ public:
     void ExitInstance();
 
     HINSTANCE instance() const { return m_instance; }
+    // The module's folder and the data root beneath it, set when a control's
+    // window is created.
+    void SetFolders(std::string moduleDir, std::string dataRoot) {
+        m_moduleDir = std::move(moduleDir);
+        m_dataRoot = std::move(dataRoot);
+    }
+    const std::string& moduleDir() const { return m_moduleDir; }
+    const std::string& dataRoot() const { return m_dataRoot; }
 
 private:
+    std::string m_moduleDir;
+    std::string m_dataRoot;
     HINSTANCE m_instance = nullptr;
     bool m_socketsUp = false;
 };

@@ -3,6 +3,19 @@
 #include <olectl.h>
 
 #include "control/app.h"
+#include "control/guids.h"
+#include "control/prop_page.h"
+#include "control/registration.h"
+#include "control/tesra_ctrl.h"
+#include "win/class_factory.h"
+#include "win/com.h"
+#include "win/ole_control.h"
+
+namespace {
+// One factory per class for the life of the module.
+tesra::win::CClassFactory<CTesraCtrl> g_controlFactory;
+tesra::win::CClassFactory<CTesraPropPage> g_propPageFactory;
+}  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
@@ -11,22 +24,26 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         return TheApp().InitInstance(instance);
     case DLL_PROCESS_DETACH:
         // At process exit (reserved != null) other DLLs may already be gone.
-        if (reserved == nullptr) TheApp().ExitInstance();
+        if (reserved == nullptr) {
+            tesra::win::UnregisterControlWindowClass();
+            TheApp().ExitInstance();
+        }
         return TRUE;
     default:
         return TRUE;
     }
 }
 
-// Class factories and the type library are not built yet: until they are,
-// no class is available and registration reports the type library failure.
-STDAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object) {
-    if (object) *object = nullptr;
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (clsid == CLSID_Tesra) return g_controlFactory.QueryInterface(iid, object);
+    if (clsid == CLSID_TesraPropPage) return g_propPageFactory.QueryInterface(iid, object);
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() { return S_OK; }
+STDAPI DllCanUnloadNow() { return tesra::win::ModuleInUse() ? S_FALSE : S_OK; }
 
-STDAPI DllRegisterServer() { return SELFREG_E_TYPELIB; }
+STDAPI DllRegisterServer() { return RegisterModule(); }
 
-STDAPI DllUnregisterServer() { return SELFREG_E_TYPELIB; }
+STDAPI DllUnregisterServer() { return UnregisterModule(); }

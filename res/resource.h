@@ -6,3 +6,6 @@
 #define IDS_TESRA_PPG 2           // type name of the property page class
 #define IDS_TESRA_PPG_CAPTION 200 // property page caption
 #define IDS_SOCKET_INIT_FAILED 201
+
+#define IDB_TESRA 1               // toolbox bitmap
+#define IDD_PROPPAGE_TESRA 200    // property page template
