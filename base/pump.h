@@ -1,0 +1,58 @@
+// Waiting for a worker thread on the user-interface thread. The wait runs in
+// rounds of at most one round length; between rounds every queued window
+// message is taken and dispatched, so timers, paints and commands keep
+// running while a request is out. On Windows that is the thread's message
+// queue; natively there is none and the wait is a plain timed wait.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace tesra {
+
+// An HWND on Windows; an opaque token natively.
+using WindowHandle = void*;
+
+// Manual-reset event, created not signalled. Workers hold it through a
+// std::shared_ptr so that a waiter that gave up can let go of it safely.
+class WaitEvent {
+public:
+    WaitEvent();
+    WaitEvent(const WaitEvent&) = delete;
+    WaitEvent& operator=(const WaitEvent&) = delete;
+    ~WaitEvent();
+
+    void Set();
+    // True when signalled within ms milliseconds (0: just a test).
+    bool Wait(int ms);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Which WM_QUIT / WM_CLOSE ends a wait early.
+enum class QuitRule {
+    kAnyWindow,       // addressed to any window (or to none, as WM_QUIT is)
+    kMainWindowOnly,  // only when addressed to the given main window
+};
+
+enum class PumpResult { kSignalled, kExhausted, kQuit };
+
+struct PumpLimits {
+    int rounds = 600;
+    int roundMs = 100;
+    QuitRule quit = QuitRule::kAnyWindow;
+    WindowHandle mainWindow = nullptr;
+};
+
+// Waits for event at most rounds times roundMs; returns as soon as the event
+// is signalled. Between rounds every queued message is removed, translated
+// and dispatched; a WM_QUIT or WM_CLOSE that the rule names is dispatched too
+// and ends the wait at once (kQuit).
+PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits);
+
+// SendMessage to a window; nothing natively.
+void SendWindowMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+}  // namespace tesra

@@ -1,0 +1,101 @@
+// Blocking IPv4 stream sockets with time-outs. Every failure is thrown as a
+// heap-allocated CBlockingSocketException by pointer; the layer's own
+// callers catch it, release it with Delete() and turn it into a result.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/sock_sys.h"
+
+namespace tesra {
+
+using net::SockAddr;
+using net::SocketHandle;
+
+// The little of a framework exception base that the layer needs.
+class CException {
+public:
+    CException() = default;
+    CException(const CException&) = delete;
+    CException& operator=(const CException&) = delete;
+    virtual ~CException() = default;
+
+    // Copies the message into buffer (at most size - 1 bytes and a 0); 1 done.
+    virtual int GetErrorMessage(char* buffer, unsigned size, unsigned* helpContext = nullptr) const;
+    void Delete() { delete this; }
+};
+
+struct ExceptionRelease {
+    void operator()(CException* e) const {
+        if (e) e->Delete();
+    }
+};
+// What a catch site takes the thrown pointer into.
+using ExceptionOwner = std::unique_ptr<CException, ExceptionRelease>;
+
+class CBlockingSocketException : public CException {
+public:
+    // Reads the thread's last socket error.
+    explicit CBlockingSocketException(const char* label);
+    int GetErrorMessage(char* buffer, unsigned size, unsigned* helpContext = nullptr) const override;
+
+    int m_nError = 0;
+    std::string m_strMessage;
+};
+
+[[noreturn]] void ThrowSocketException(const char* label);
+
+// Where buffered reads take their bytes from: normally the socket itself;
+// fuzzing and tests hand in their own packets. Returns what Receive does.
+using ReceiveFn = std::function<int(char* buffer, int capacity)>;
+
+class CBlockingSocket {
+public:
+    CBlockingSocket() = default;
+    // Does not close: the owner calls Close.
+    ~CBlockingSocket() = default;
+    CBlockingSocket(const CBlockingSocket&) = delete;
+    CBlockingSocket& operator=(const CBlockingSocket&) = delete;
+
+    void SetConnectMode(int timed, int timeoutMs);
+    SocketHandle Create(int type = 1);
+    int Connect(const SockAddr& addr);
+    int ConnectEx(const SockAddr& addr, int timeoutMs);
+    int Send(const char* data, int length, int nSecs);
+    int Write(const char* data, int length, int nSecs);
+    // nSecs 0: no time-out. Returns 0 when the peer has closed.
+    int Receive(char* buffer, int capacity, int nSecs);
+    int Shutdown(int how = 2);
+    void Close(int clear = 1);
+    void HardClose(int mode = 1);
+    void CloseIfOpen();
+
+    static SockAddr GetHostByName(const std::string& name, std::uint16_t port);
+    static SockAddr GetHostByAddr(const std::string& dotted, std::uint16_t port);
+
+    int m_bTimedConnect = 0;
+    int m_nConnectTimeout = 3000;
+    SocketHandle m_hSocket = net::kNoSocket;
+};
+
+class CHttpBlockingSocket : public CBlockingSocket {
+public:
+    static constexpr int kReadBufSize = 100000;
+
+    int ReadHeaderLine(char* line, int nSize, int nSecs);
+    int ReadHttpResponse(char* buffer, int nSize, int nSecs);
+    // The same reads with the bytes taken from recv instead of the socket.
+    int ReadHeaderLine(char* line, int nSize, const ReceiveFn& recv);
+    int ReadHttpResponse(char* buffer, int nSize, const ReceiveFn& recv);
+    // Keeps *placed current, so a failure part-way still tells how many
+    // bytes reached the buffer.
+    int ReadHttpResponse(char* buffer, int nSize, const ReceiveFn& recv, int* placed);
+
+    char m_pReadBuf[kReadBufSize];
+    int m_nReadBuf = 0;
+};
+
+}  // namespace tesra

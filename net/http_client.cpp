@@ -1,0 +1,250 @@
+#include "net/http_client.h"
+
+#include <cstring>
+
+#include "base/text.h"
+#include "net/worker.h"
+
+namespace tesra {
+
+namespace {
+
+bool StartsWithNoCase(const std::string& s, const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    if (s.size() < n) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = s[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+std::string UpToNul(const std::string& s) { return std::string(s.c_str()); }
+
+class BusyScope {
+public:
+    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+    ~BusyScope() { flag_ = false; }
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+bool ParseHttpUrl(const std::string& url, HttpUrl* out) {
+    *out = HttpUrl{};
+    if (!StartsWithNoCase(url, "http://")) return false;
+    const std::size_t start = 7;
+    std::size_t end = url.find_first_of("/?#", start);
+    if (end == std::string::npos) end = url.size();
+    std::string authority = url.substr(start, end - start);
+    // user:password@ is no part of any address the system uses; drop it.
+    if (const std::size_t at = authority.rfind('@'); at != std::string::npos) authority.erase(0, at + 1);
+    std::string host = authority;
+    int port = 80;
+    if (const std::size_t colon = authority.find(':'); colon != std::string::npos) {
+        host = authority.substr(0, colon);
+        const std::string digits = authority.substr(colon + 1);
+        if (!digits.empty()) {
+            if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+            port = std::stoi(digits);
+            if (port < 1 || port > 65535) return false;
+        }
+    }
+    if (host.empty()) return false;
+    out->host = host;
+    out->port = port;
+    std::string object = url.substr(end);
+    if (const std::size_t hash = object.find('#'); hash != std::string::npos) object.erase(hash);
+    if (object.empty() || object[0] != '/') object.insert(0, "/");
+    out->object = object;
+    return true;
+}
+
+namespace net {
+
+void ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
+                   std::string* headers, std::string* body) {
+    const int limit = CHttpClient::kBodyLimit;
+    buffer.assign(static_cast<std::size_t>(limit) + 1, '\0');
+    headers->clear();
+    body->clear();
+    for (;;) {
+        const int n = sock.ReadHeaderLine(buffer.data(), limit, recv);
+        headers->append(buffer.data(), static_cast<std::size_t>(n));
+        if (n == 2 && buffer[0] == '\r' && buffer[1] == '\n') break;
+    }
+    std::memset(buffer.data(), 0, buffer.size());
+    int placed = 0;
+    const auto keep = [&] {
+        if (placed > 0) {
+            buffer[static_cast<std::size_t>(placed)] = '\0';
+            body->assign(buffer.data());
+        }
+    };
+    try {
+        sock.ReadHttpResponse(buffer.data(), limit, recv, &placed);
+    } catch (...) {
+        keep();
+        throw;
+    }
+    keep();
+}
+
+void RunHttpExchange(const std::string& host, int port, const std::string& request, int ioSecs, HttpReply* out) {
+    out->completed = false;
+    CHttpBlockingSocket sock;
+    try {
+        std::vector<char> buffer;
+        try {
+            sock.Create(1);
+            const SockAddr addr = CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port));
+            sock.Connect(addr);
+            const std::size_t length = std::strlen(request.c_str());
+            sock.Write(request.data(), static_cast<int>(length), ioSecs);
+            ReadHttpReply(
+                sock, [&sock, ioSecs](char* b, int c) { return sock.Receive(b, c, ioSecs); }, buffer,
+                &out->headers, &out->body);
+            out->completed = true;
+        } catch (CBlockingSocketException* e) {
+            ExceptionOwner release(e);
+        }
+    } catch (...) {
+        // Out of memory or the like: the exchange simply failed.
+    }
+    if (sock.m_hSocket != kNoSocket) sock.Close(1);
+}
+
+}  // namespace net
+
+CHttpClient::CHttpClient() : m_strUserAgent(Format("%s", "User-Agent: Halvo/5.0")) {}
+
+void CHttpClient::SetCookie(const std::string& cookie) { m_strCookie = cookie; }
+
+int CHttpClient::CollectCookies(const std::string& headers) {
+    int taken = 0;
+    const auto scan = [&](const char* name, bool trailing) {
+        const int nameLen = static_cast<int>(std::strlen(name));
+        for (int from = 0;;) {
+            const int at = FindFrom(headers, name, from);
+            if (at < 0) return;
+            const int value = at + nameLen;
+            const int semi = FindFrom(headers, ";", value);
+            if (semi < 0 || semi == value) return;
+            const std::string v = headers.substr(static_cast<std::size_t>(value), static_cast<std::size_t>(semi - value));
+            if (trailing) {
+                m_strCookie += v;
+                m_strCookie += "; ";
+            } else {
+                if (!m_strCookie.empty()) m_strCookie += "; ";
+                m_strCookie += v;
+            }
+            ++taken;
+            from = at + 1;
+        }
+    };
+    scan("Set-Cookie: ", true);
+    if (taken == 0) scan("Set-cookie: ", false);
+    return taken > 0 ? 1 : 0;
+}
+
+void CHttpClient::Get(const std::string& url) {
+    if (m_bBusy) {
+        m_transport = HttpTransport::kRefused;
+        return;
+    }
+    BusyScope busy(m_bBusy);
+    try {
+        m_strBody.clear();
+        m_strHeaders.clear();
+        HttpUrl u;
+        ParseHttpUrl(url, &u);
+        m_strServer = u.host;
+        std::string request = Format("GET %s HTTP/1.0\n%s\nHost: %s\n", u.object.c_str(), m_strUserAgent.c_str(),
+                                     m_strServer.c_str());
+        request += m_strCookie.empty() ? std::string("\n") : Format("Cookie: %s \n\n", m_strCookie.c_str());
+        net::HttpReply reply;
+        net::RunHttpExchange(m_strServer, u.port, request, m_nIoSecs, &reply);
+        m_strHeaders = std::move(reply.headers);
+        m_strBody = std::move(reply.body);
+        m_transport = reply.completed ? HttpTransport::kCompleted : HttpTransport::kFailed;
+        CollectCookies(m_strHeaders);
+        m_strLocation = GetBetween(m_strHeaders, "Location: ", "\r\n", 0);
+    } catch (...) {
+        m_transport = HttpTransport::kFailed;
+    }
+}
+
+void CHttpClient::Post(const std::string& url, const std::string& form) {
+    if (m_bBusy) {
+        m_transport = HttpTransport::kRefused;
+        return;
+    }
+    BusyScope busy(m_bBusy);
+    try {
+        m_strHeaders.clear();
+        m_strBody.clear();
+        m_strLocation.clear();
+        HttpUrl u;
+        ParseHttpUrl(url, &u);
+        m_strServer = u.host;
+        // A NUL would end the request early; the length must say the same.
+        const std::string body = UpToNul(form);
+        if (m_strCookie.empty())
+            m_strRequest = Format(
+                "POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
+                "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\n\n%s",
+                u.object.c_str(), static_cast<int>(body.size()), m_strServer.c_str(), body.c_str());
+        else
+            m_strRequest = Format(
+                "POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
+                "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\nCookie: %s\n\n%s",
+                u.object.c_str(), static_cast<int>(body.size()), m_strServer.c_str(), m_strCookie.c_str(),
+                body.c_str());
+
+        auto event = std::make_shared<WaitEvent>();
+        auto reply = std::make_shared<net::HttpReply>();
+        m_hEvent = event;
+        // The worker gets copies of everything it reads and its own reply
+        // record: it never touches this client, which may be gone or busy
+        // with a later request by the time it ends.
+        const bool started = net::StartWorker(
+            [event, reply, host = m_strServer, port = u.port, request = m_strRequest, ioSecs = m_nIoSecs] {
+                net::RunHttpExchange(host, port, request, ioSecs, reply.get());
+                event->Set();
+            });
+        if (!started) {
+            m_hEvent.reset();
+            m_transport = HttpTransport::kFailed;
+            return;
+        }
+        PumpLimits limits;
+        limits.rounds = m_nPostRounds;
+        limits.quit = QuitRule::kAnyWindow;
+        switch (WaitAndPump(*event, limits)) {
+        case PumpResult::kSignalled:
+            m_hEvent.reset();
+            m_strHeaders = std::move(reply->headers);
+            m_strBody = std::move(reply->body);
+            m_transport = reply->completed ? HttpTransport::kCompleted : HttpTransport::kFailed;
+            CollectCookies(m_strHeaders);
+            m_strLocation = GetBetween(m_strHeaders, "Location: ", "\r\n", 0);
+            break;
+        case PumpResult::kExhausted:
+            m_hEvent.reset();
+            m_transport = HttpTransport::kTimedOut;
+            break;
+        case PumpResult::kQuit:
+            m_transport = HttpTransport::kInterrupted;
+            break;
+        }
+    } catch (...) {
+        m_transport = HttpTransport::kFailed;
+    }
+}
+
+}  // namespace tesra

@@ -1,0 +1,96 @@
+// Minimal HTTP/1.0 client: a fresh connection per request, headers to the
+// empty line, body to the server's close. The caller judges the body; the
+// status code is never examined and redirects are only recorded.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/pump.h"
+#include "net/blocking_socket.h"
+
+namespace tesra {
+
+// How the last exchange ended, so callers can tell a failed exchange from
+// an empty answer.
+enum class HttpTransport {
+    kNone,         // no request yet
+    kCompleted,    // connected, request sent, headers and body read
+    kFailed,       // a socket failure: lookup, connect, send, receive, early close
+    kTimedOut,     // Post gave up waiting for its worker
+    kInterrupted,  // Post's wait ended by WM_QUIT / WM_CLOSE
+    kRefused,      // started while this client's other request was waiting
+};
+
+struct HttpUrl {
+    std::string host;
+    int port = 80;
+    std::string object = "/";
+};
+
+// "http://host[:port][/path[?query]]"; false (and an empty host) otherwise.
+bool ParseHttpUrl(const std::string& url, HttpUrl* out);
+
+class CHttpClient {
+public:
+    static constexpr int kBodyLimit = 100000;
+    static constexpr int kDefaultIoSecs = 60;
+    static constexpr int kDefaultPostRounds = 600;
+
+    CHttpClient();
+    CHttpClient(const CHttpClient&) = delete;
+    CHttpClient& operator=(const CHttpClient&) = delete;
+
+    void SetCookie(const std::string& cookie);
+    // Blocks the calling thread for the whole exchange.
+    void Get(const std::string& url);
+    // Runs the exchange on a worker while this thread keeps dispatching its
+    // messages. A Get or Post started on this client from inside that wait
+    // (a timer or command handler) is refused: it returns at once with
+    // m_transport kRefused and leaves every other field to the request in
+    // flight, which overwrites m_transport when it ends.
+    void Post(const std::string& url, const std::string& form);
+    int CollectCookies(const std::string& headers);
+
+    std::string m_strHeaders;
+    std::string m_strRequest;
+    std::string m_strBody;
+    std::string m_strCookie;
+    std::string m_strLocation;
+    std::string m_strServer;
+    std::string m_strUserAgent;
+    // The completion signal of the POST in progress; the worker holds its
+    // own reference, so a late signal only ever reaches its own request.
+    std::shared_ptr<WaitEvent> m_hEvent;
+
+    HttpTransport m_transport = HttpTransport::kNone;
+    // Time-outs: seconds per blocked send or receive, rounds of 100 ms for
+    // Post's wait.
+    int m_nIoSecs = kDefaultIoSecs;
+    int m_nPostRounds = kDefaultPostRounds;
+
+private:
+    bool m_bBusy = false;
+};
+
+namespace net {
+
+struct HttpReply {
+    std::string headers;
+    std::string body;
+    bool completed = false;
+};
+
+// Reads header lines through the empty line into headers and then the body
+// until the peer's close, at most CHttpClient::kBodyLimit bytes, cut at its
+// first NUL. Throws what the reads throw; what arrived before a failure is
+// already in headers and body.
+void ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
+                   std::string* headers, std::string* body);
+
+// One whole exchange on a fresh connection; never throws.
+void RunHttpExchange(const std::string& host, int port, const std::string& request, int ioSecs, HttpReply* out);
+
+}  // namespace net
+}  // namespace tesra
