@@ -79,8 +79,10 @@ HRESULT UnregisterModule() {
 #else
     constexpr SYSKIND kSysKind = SYS_WIN32;
 #endif
-    const HRESULT hr = ::UnRegisterTypeLib(LIBID_TESRALib, 1, 0, 0x0409, kSysKind);
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY) return SELFREG_E_TYPELIB;
+    // Nothing registered is nothing to remove; only a real failure counts.
+    if (RegKey::Open(HKEY_CLASSES_ROOT, "TypeLib\\" + GuidString(LIBID_TESRALib)) &&
+        FAILED(::UnRegisterTypeLib(LIBID_TESRALib, 1, 0, 0x0409, kSysKind)))
+        return SELFREG_E_TYPELIB;
     if (!UnregisterComClass(CLSID_Tesra, kControlProgId)) return SELFREG_E_CLASS;
     if (!UnregisterComClass(CLSID_TesraPropPage, kPropPageProgId)) return SELFREG_E_CLASS;
     return S_OK;

@@ -48,7 +48,7 @@ HRESULT CTesraCtrl::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARI
         }
         if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
             bool show = false;
-            if (FAILED(hr = GetBoolArg(params, 0, &show, argErr))) return hr;
+            if (FAILED(hr = GetBoolArg(params, kPutValue, &show, argErr))) return hr;
             SetShowMemoDlg(show);
             return S_OK;
         }

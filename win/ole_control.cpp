@@ -249,6 +249,11 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPA
 }
 
 const VARIANT* COleControl::PickArg(DISPPARAMS* params, UINT index) {
+    if (index == kPutValue) {
+        for (UINT i = 0; i < params->cNamedArgs; ++i)
+            if (params->rgdispidNamedArgs[i] == DISPID_PROPERTYPUT) return &params->rgvarg[i];
+        return params->cArgs ? &params->rgvarg[0] : nullptr;
+    }
     for (UINT i = 0; i < params->cNamedArgs; ++i)
         if (params->rgdispidNamedArgs[i] == static_cast<DISPID>(index)) return &params->rgvarg[i];
     const UINT positional = params->cArgs - params->cNamedArgs;

@@ -200,6 +200,8 @@ protected:
 
     // Argument index counts from the first declared parameter. Named
     // arguments are matched by the parameter ids the type library gives.
+    // kPutValue picks the value of a property put.
+    static constexpr UINT kPutValue = ~0u;
     static HRESULT GetArg(DISPPARAMS* params, UINT index, VARTYPE type, VARIANT* out, UINT* argErr);
     static HRESULT GetStringArg(DISPPARAMS* params, UINT index, std::string* out, UINT* argErr);
     static HRESULT GetLongArg(DISPPARAMS* params, UINT index, LONG* out, UINT* argErr);

@@ -1,0 +1,371 @@
+// The control as containers and hosts see it: its interfaces, in-place
+// activation, the automation members with the argument types real clients
+// pass, events, persistence, the property page, registration, and a real
+// container (Wine's ATL host window).
+#include <windows.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "com_host.h"
+#include "control/guids.h"
+#include "control/prop_page.h"
+#include "control/tesra_ctrl.h"
+#include "support/cp949_corpus.h"
+#include "win/class_factory.h"
+#include "win/com.h"
+#include "win/registry.h"
+
+namespace {
+
+using tesra::test::Call;
+using tesra::test::EventSink;
+using tesra::test::HostWindow;
+using tesra::test::TestSite;
+using tesra::test::VBool;
+using tesra::test::VI2;
+using tesra::test::VI4;
+using tesra::test::VStr;
+using tesra::test::VStrRef;
+using tesra::test::VVarRef;
+using tesra::win::Bstr;
+using tesra::win::ComPtr;
+using tesra::win::Variant;
+
+class OleEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
+    void TearDown() override { ::OleUninitialize(); }
+};
+[[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+
+std::string ProgramFolder() {
+    char self[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of('\\'));
+}
+
+// A control made in-process, held through its IDispatch, with the C++ object
+// at hand for what the host cannot see.
+struct Control {
+    Control() {
+        tesra::win::CClassFactory<CTesraCtrl> factory;
+        EXPECT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(dispatch.Out())), S_OK);
+        object = static_cast<CTesraCtrl*>(static_cast<tesra::win::COleControl*>(dispatch.get()));
+    }
+    template <class I>
+    ComPtr<I> As(REFIID iid) const {
+        return dispatch.As<I>(iid);
+    }
+    ComPtr<IDispatch> dispatch;
+    CTesraCtrl* object = nullptr;
+};
+
+std::wstring TypeInfoName(ITypeInfo* info) {
+    Bstr name;
+    info->GetDocumentation(MEMBERID_NIL, name.Out(), nullptr, nullptr, nullptr);
+    return name.get() ? name.get() : L"";
+}
+
+TEST(Control, OffersWhatAContainerAsksFor) {
+    Control c;
+    for (const IID* iid : {&IID_IUnknown, &IID_IDispatch, &DIID__DTesra, &IID_IConnectionPointContainer,
+                           &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IOleObject, &IID_IOleWindow,
+                           &IID_IOleInPlaceObject, &IID_IOleInPlaceActiveObject, &IID_IOleControl, &IID_IViewObject,
+                           &IID_IViewObject2, &IID_IPersist, &IID_IPersistStreamInit, &IID_IPersistPropertyBag,
+                           &IID_ISpecifyPropertyPages})
+        EXPECT_TRUE(c.As<IUnknown>(*iid)) << tesra::win::GuidString(*iid);
+    EXPECT_FALSE(c.As<IUnknown>(IID_IPersistStorage));
+
+    // One identity: every interface leads back to the same IUnknown.
+    auto a = c.As<IUnknown>(IID_IUnknown);
+    auto b = c.As<IOleObject>(IID_IOleObject).As<IUnknown>(IID_IUnknown);
+    EXPECT_EQ(a.get(), b.get());
+
+    auto classInfo = c.As<IProvideClassInfo2>(IID_IProvideClassInfo2);
+    GUID source{};
+    ASSERT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    EXPECT_EQ(source, DIID__DTesraEvents);
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(classInfo->GetClassInfo(coclass.Out()), S_OK);
+    EXPECT_EQ(TypeInfoName(coclass.get()), L"Tesra");
+
+    ComPtr<ITypeInfo> dispInfo;
+    ASSERT_EQ(c.dispatch->GetTypeInfo(0, 0, dispInfo.Out()), S_OK);
+    EXPECT_EQ(TypeInfoName(dispInfo.get()), L"_DTesra");
+    const wchar_t* names[] = {L"ShowMemoDlg", L"FtpConnection", L"ChageFtpConnection", L"ReceiveMemoData",
+                              L"isMEMOfileExists"};
+    for (int i = 0; i < 5; ++i) {
+        DISPID id = 0;
+        LPOLESTR name = const_cast<LPOLESTR>(names[i]);
+        ASSERT_EQ(c.dispatch->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK) << i;
+        EXPECT_EQ(id, i + 1);
+    }
+    // Parameter names come from the type library too.
+    LPOLESTR withParam[] = {const_cast<LPOLESTR>(L"FtpConnection"), const_cast<LPOLESTR>(L"nPort")};
+    DISPID ids[2] = {};
+    ASSERT_EQ(c.dispatch->GetIDsOfNames(IID_NULL, withParam, 2, 0, ids), S_OK);
+    EXPECT_EQ(ids[1], 1);
+
+    auto ole = c.As<IOleObject>(IID_IOleObject);
+    DWORD misc = 0;
+    ASSERT_EQ(ole->GetMiscStatus(DVASPECT_CONTENT, &misc), S_OK);
+    EXPECT_EQ(misc, 0x20091u);
+    LPOLESTR userType = nullptr;
+    ASSERT_EQ(ole->GetUserType(USERCLASSTYPE_FULL, &userType), S_OK);
+    EXPECT_STREQ(userType, L"Tesra Control");
+    ::CoTaskMemFree(userType);
+
+    CAUUID pages{};
+    ASSERT_EQ(c.As<ISpecifyPropertyPages>(IID_ISpecifyPropertyPages)->GetPages(&pages), S_OK);
+    ASSERT_EQ(pages.cElems, 1u);
+    EXPECT_EQ(pages.pElems[0], CLSID_TesraPropPage);
+    ::CoTaskMemFree(pages.pElems);
+}
+
+TEST(Control, LivesInPlaceInAContainerAndLetsGoOfIt) {
+    HostWindow host;
+    auto* site = new TestSite(host.get(), RECT{10, 20, 110, 70});
+    {
+        Control c;
+        auto ole = c.As<IOleObject>(IID_IOleObject);
+        ASSERT_EQ(ole->SetClientSite(site), S_OK);
+        RECT pos{10, 20, 110, 70};
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, host.get(), &pos), S_OK);
+        EXPECT_EQ(site->activations, 1);
+
+        HWND window = nullptr;
+        ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&window), S_OK);
+        EXPECT_EQ(::GetParent(window), host.get());
+        EXPECT_TRUE(::GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD);
+        // The window came with a minute timer already running.
+        EXPECT_EQ(c.object->minuteTimer(), 2u);
+
+        RECT moved{0, 0, 50, 40};
+        ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->SetObjectRects(&moved, &moved), S_OK);
+        RECT r{};
+        ::GetClientRect(window, &r);
+        EXPECT_EQ(r.right, 50);
+        EXPECT_EQ(r.bottom, 40);
+
+        // Drawing draws nothing, and says so without failing.
+        HDC dc = ::GetDC(host.get());
+        RECTL bounds{0, 0, 50, 40};
+        EXPECT_EQ(c.As<IViewObject2>(IID_IViewObject2)
+                      ->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
+                  S_OK);
+        ::ReleaseDC(host.get(), dc);
+
+        ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->InPlaceDeactivate(), S_OK);
+        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_EQ(site->deactivations, 1);
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+    }
+    EXPECT_EQ(site->refs(), 1u);
+    site->Release();
+}
+
+TEST(Control, WithoutAContainerMakesAHiddenWindowOfItsOwn) {
+    Control c;
+    Variant shown;
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYGET, {}, shown.get()), S_OK);
+    HWND window = c.object->hwnd();
+    ASSERT_TRUE(::IsWindow(window));
+    EXPECT_EQ(::GetParent(window), nullptr);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    HWND reported = nullptr;
+    EXPECT_EQ(c.As<IOleWindow>(IID_IOleWindow)->GetWindow(&reported), S_OK);
+    EXPECT_EQ(reported, window);
+
+    // Commands reach it like any control window.
+    COPYDATASTRUCT cds{300, 0, const_cast<char*>("")};
+    EXPECT_EQ(::SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
+    cds.dwData = 99999;
+    EXPECT_EQ(::SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
+    const char payload[] = "a\0b..\\..\\x";
+    cds = COPYDATASTRUCT{302, sizeof payload, const_cast<char*>(payload)};
+    EXPECT_EQ(::SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 0);
+    EXPECT_EQ(::SendMessageA(window, WM_USER + 100, 0, 0), 1);
+}
+
+TEST(Automation, ShowMemoDlgReadsBackWhatWasSetWhateverTheArgumentType) {
+    Control c;
+    Variant v;
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYGET, {}, v.get()), S_OK);
+    EXPECT_EQ(V_VT(v.get()), VT_BOOL);
+    EXPECT_EQ(V_BOOL(v.get()), VARIANT_FALSE);
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYPUT, {VBool(true)}, nullptr), S_OK);
+    Variant v2;
+    // VBScript reads properties with both flags set.
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYGET | DISPATCH_METHOD, {}, v2.get()), S_OK);
+    EXPECT_EQ(V_BOOL(v2.get()), VARIANT_TRUE);
+    // An Integer 0 from a script is false; -1 is true.
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYPUT, {VI2(0)}, nullptr), S_OK);
+    EXPECT_FALSE(c.object->GetShowMemoDlg());
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYPUT, {VI2(-1)}, nullptr), S_OK);
+    EXPECT_TRUE(c.object->GetShowMemoDlg());
+    // Showing marks the persistent state modified.
+    EXPECT_EQ(c.As<IPersistStreamInit>(IID_IPersistStreamInit)->IsDirty(), S_OK);
+}
+
+TEST(Automation, ConnectionValuesArriveAsCp949WithThePortCutTo16Bits) {
+    Control c;
+    Bstr server(L"memo.example");
+    Bstr user(L"\xAE40\xCCA0\xC218@example.com");  // 김철수
+    Bstr password(L"p\xC554w");                     // p암w
+    VARIANT byRefUser = VStr(user.get());
+    Variant result;
+    // Port as a script Integer, the user id as a script variable by reference.
+    ASSERT_EQ(Call(c.dispatch.get(), 2, DISPATCH_METHOD,
+                   {VStr(server.get()), VI2(21), VVarRef(&byRefUser), VStr(password.get())}, result.get()),
+              S_OK);
+    EXPECT_EQ(V_VT(result.get()), VT_BOOL);
+    EXPECT_EQ(V_BOOL(result.get()), VARIANT_TRUE);
+    EXPECT_EQ(c.object->server(), "memo.example");
+    EXPECT_EQ(c.object->port(), 21);
+    EXPECT_EQ(c.object->userId(), "\xB1\xE8\xC3\xB6\xBC\xF6@example.com");
+    EXPECT_EQ(c.object->password(), "p\xBE\xCFw");
+    EXPECT_EQ(c.object->sessionTimer(), 3u);
+
+    Variant none;
+    ASSERT_EQ(Call(c.dispatch.get(), 3, DISPATCH_METHOD,
+                   {VStr(server.get()), VI4(0x12345), VStr(user.get()), VStr(password.get())}, none.get()),
+              S_OK);
+    EXPECT_EQ(V_VT(none.get()), VT_EMPTY);
+    EXPECT_EQ(c.object->port(), 0x2345);
+
+    // Wrong shapes are refused, not guessed at.
+    EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_METHOD, {VStr(server.get())}, nullptr), DISP_E_PARAMNOTFOUND);
+    Bstr notANumber(L"eleven");
+    EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_METHOD,
+                   {VStr(server.get()), VStr(notANumber.get()), VStr(user.get()), VStr(password.get())}, nullptr),
+              DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Call(c.dispatch.get(), 42, DISPATCH_METHOD, {}, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_PROPERTYGET, {}, nullptr), DISP_E_MEMBERNOTFOUND);
+}
+
+TEST(Automation, ReceiveMemoDataIsRefusedBeforeLoading) {
+    Control c;
+    Bstr text = Bstr::FromBytes(tesra::test::cp949::kHangul);
+    BSTR raw = text.get();
+    VARIANT inner = VStr(raw);
+    for (VARIANT arg : {VStrRef(&raw), VVarRef(&inner), VStr(raw)}) {
+        Variant result;
+        ASSERT_EQ(Call(c.dispatch.get(), 4, DISPATCH_METHOD, {arg}, result.get()), S_OK);
+        EXPECT_EQ(V_VT(result.get()), VT_BOOL);
+        EXPECT_EQ(V_BOOL(result.get()), VARIANT_FALSE);
+    }
+    EXPECT_EQ(Call(c.dispatch.get(), 4, DISPATCH_METHOD, {VI4(1)}, nullptr), DISP_E_TYPEMISMATCH);
+}
+
+TEST(Automation, IsMemoFileExistsLooksOnlyInsideTheUserFolder) {
+    Control c;
+    c.object->ChageFtpConnection("s", 0, "kim@example.com", "pw");
+    c.object->EnsureWindow();  // the window's creation sets the data root
+    const std::string userFolder = c.object->GetUserFolder();
+    EXPECT_EQ(userFolder, ProgramFolder() + "\\tesra\\kim");
+    std::filesystem::create_directories(userFolder + "\\lee");
+    std::filesystem::create_directories(userFolder + "\\empty");
+    { FILE* f = std::fopen((userFolder + "\\lee\\memo1.dat").c_str(), "wb"); ASSERT_TRUE(f); std::fclose(f); }
+
+    EXPECT_TRUE(c.object->IsMemoFileExists("lee"));
+    EXPECT_FALSE(c.object->IsMemoFileExists("empty"));
+    EXPECT_FALSE(c.object->IsMemoFileExists("nobody"));
+    for (const char* hostile : {"", "..", "..\\kim\\lee", "lee\\..", "lee/..", "C:", "lee:stream", "le\ne", "."})
+        EXPECT_FALSE(c.object->IsMemoFileExists(hostile)) << hostile;
+
+    Bstr name(L"lee");
+    Variant result;
+    ASSERT_EQ(Call(c.dispatch.get(), 5, DISPATCH_METHOD, {VStr(name.get())}, result.get()), S_OK);
+    EXPECT_EQ(V_BOOL(result.get()), VARIANT_TRUE);
+    std::filesystem::remove_all(ProgramFolder() + "\\tesra");
+}
+
+TEST(Events, SendMemoDataCarriesTheTextBytesAndTheControlFreesTheString) {
+    Control c;
+    auto* sink = new EventSink(DIID__DTesraEvents);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(c.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
+                  ->FindConnectionPoint(DIID__DTesraEvents, point.Out()),
+              S_OK);
+    ComPtr<IConnectionPoint> wrong;
+    EXPECT_EQ(c.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
+                  ->FindConnectionPoint(IID_IDispatch, wrong.Out()),
+              CONNECT_E_NOCONNECTION);
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(sink, &cookie), S_OK);
+
+    const std::string text = std::string(tesra::test::cp949::kMemo) + "\r\nline 2";
+    c.object->FireSendMemoData(text);
+    sink->replace = true;
+    sink->replaceWith = "handler's own";
+    c.object->FireSendMemoData("odd");  // 3 bytes: not even a whole UTF-16 unit
+    c.object->FireSendMemoData("");
+    ASSERT_EQ(sink->received.size(), 3u);
+    EXPECT_EQ(sink->received[0], text);
+    EXPECT_EQ(sink->received[1], "odd");
+    EXPECT_EQ(sink->received[2], "");
+    EXPECT_EQ(sink->types[0], VT_BYREF | VT_BSTR);
+
+    ASSERT_EQ(point->Unadvise(cookie), S_OK);
+    EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
+    c.object->FireSendMemoData("after");
+    EXPECT_EQ(sink->received.size(), 3u);
+    EXPECT_EQ(sink->refs(), 1u);
+    sink->Release();
+}
+
+TEST(Persistence, StoresTheVersionOnly) {
+    Control c;
+    auto persist = c.As<IPersistStreamInit>(IID_IPersistStreamInit);
+    ComPtr<IStream> stream;
+    ASSERT_EQ(::CreateStreamOnHGlobal(nullptr, TRUE, stream.Out()), S_OK);
+    ASSERT_EQ(persist->InitNew(), S_OK);
+    ASSERT_EQ(Call(c.dispatch.get(), 1, DISPATCH_PROPERTYPUT, {VBool(false)}, nullptr), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_OK);
+    ASSERT_EQ(persist->Save(stream.get(), TRUE), S_OK);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    STATSTG st{};
+    stream->Stat(&st, STATFLAG_NONAME);
+    EXPECT_EQ(st.cbSize.QuadPart, 4u);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    DWORD version = 0;
+    stream->Read(&version, 4, nullptr);
+    EXPECT_EQ(version, 0x00010000u);
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_EQ(persist->Load(stream.get()), S_OK);
+    CLSID clsid{};
+    ASSERT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_Tesra);
+}
+
+TEST(PropertyPage, ShowsTheGeneralPageFromItsTemplate) {
+    tesra::win::CClassFactory<CTesraPropPage> factory;
+    ComPtr<IPropertyPage> page;
+    ASSERT_EQ(factory.CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(page.Out())), S_OK);
+    PROPPAGEINFO info{};
+    ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+    EXPECT_STREQ(info.pszTitle, L"General");
+    EXPECT_GT(info.size.cx, info.size.cy);
+    EXPECT_GT(info.size.cy, 0);
+    ::CoTaskMemFree(info.pszTitle);
+
+    Control c;
+    IUnknown* objects[] = {c.dispatch.get()};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    HostWindow host;
+    RECT r{0, 0, 300, 100};
+    ASSERT_EQ(page->Activate(host.get(), &r, FALSE), S_OK);
+    EXPECT_EQ(page->IsPageDirty(), S_FALSE);
+    EXPECT_EQ(page->Apply(), S_OK);
+    ASSERT_EQ(page->Deactivate(), S_OK);
+    ASSERT_EQ(page->SetObjects(0, nullptr), S_OK);
+}
+
+}  // namespace

@@ -1,0 +1,196 @@
+// TESRA.OCX as a COM server: regsvr32 registers and unregisters it without a
+// trace, its class factory counts objects and locks, and a real container
+// (Wine's ATL host window) hosts it by ProgID.
+#include <windows.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "com_host.h"
+#include "control/guids.h"
+#include "win/com.h"
+#include "win/registry.h"
+
+namespace {
+
+using tesra::test::Call;
+using tesra::test::VBool;
+using tesra::win::ComPtr;
+using tesra::win::GuidString;
+using tesra::win::RegKey;
+using tesra::win::Variant;
+
+std::string BesideThisProgram(const char* name) {
+    char self[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
+DWORD RunProgram(std::string command) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0xFFFFFFFE;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+std::string Value(const std::string& key, const std::string& name = "") {
+    std::string v;
+    RegKey k = RegKey::Open(HKEY_CLASSES_ROOT, key);
+    return k && k.GetString(name, &v) ? v : "<missing>";
+}
+
+bool KeyExists(const std::string& key) { return static_cast<bool>(RegKey::Open(HKEY_CLASSES_ROOT, key)); }
+
+class Module {
+public:
+    explicit Module(const std::string& path) : h_(::LoadLibraryA(path.c_str())) {}
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
+    ~Module() {
+        if (h_) ::FreeLibrary(h_);
+    }
+    template <class F>
+    F Proc(const char* name) const {
+        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(h_, name)));
+    }
+    HMODULE get() const { return h_; }
+
+private:
+    HMODULE h_;
+};
+
+class OleEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
+    void TearDown() override { ::OleUninitialize(); }
+};
+[[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+
+TEST(Module, FactoryCountsObjectsAndLocks) {
+    Module ocx(BesideThisProgram("TESRA.OCX"));
+    ASSERT_NE(ocx.get(), nullptr);
+    auto getClassObject = ocx.Proc<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
+    auto canUnload = ocx.Proc<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow");
+    ASSERT_TRUE(getClassObject && canUnload);
+    EXPECT_EQ(canUnload(), S_OK);
+
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(getClassObject(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out())), S_OK);
+    EXPECT_EQ(canUnload(), S_FALSE);  // a factory reference is a reason to stay
+    ComPtr<IDispatch> control;
+    ComPtr<IUnknown> outer;
+    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(1), IID_IUnknown,
+                                      reinterpret_cast<void**>(outer.Out())),
+              CLASS_E_NOAGGREGATION);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control.Out())), S_OK);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(canUnload(), S_FALSE);
+
+    ASSERT_EQ(Call(control.get(), 1, DISPATCH_PROPERTYPUT, {VBool(true)}, nullptr), S_OK);
+    control.Reset();
+    EXPECT_EQ(canUnload(), S_FALSE);  // still locked
+
+    ASSERT_EQ(getClassObject(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out())), S_OK);
+    factory->LockServer(FALSE);
+    factory.Reset();
+    EXPECT_EQ(canUnload(), S_OK);
+
+    ComPtr<IClassFactory> page;
+    EXPECT_EQ(getClassObject(CLSID_TesraPropPage, IID_IClassFactory, reinterpret_cast<void**>(page.Out())), S_OK);
+    page.Reset();
+    EXPECT_EQ(getClassObject(IID_IDispatch, IID_IClassFactory, reinterpret_cast<void**>(page.Out())),
+              CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST(Registration, Regsvr32WritesEveryValueAndUnregisteringLeavesNothing) {
+    const std::string ocx = BesideThisProgram("TESRA.OCX");
+    const std::string cls = "CLSID\\" + GuidString(CLSID_Tesra);
+    const std::string page = "CLSID\\" + GuidString(CLSID_TesraPropPage);
+    const std::string lib = "TypeLib\\" + GuidString(LIBID_TESRALib);
+    ASSERT_EQ(RunProgram("regsvr32.exe /s \"" + ocx + "\""), 0u);
+
+    EXPECT_EQ(Value(cls), "Tesra Control");
+    EXPECT_EQ(Value(cls + "\\InprocServer32"), ocx);
+    EXPECT_EQ(Value(cls + "\\InprocServer32", "ThreadingModel"), "Apartment");
+    EXPECT_EQ(Value(cls + "\\ProgID"), "TESRA.TesraCtrl.1");
+    EXPECT_TRUE(KeyExists(cls + "\\Control"));
+    EXPECT_EQ(Value(cls + "\\MiscStatus\\1"), "131217");  // 0x20091
+    EXPECT_EQ(Value(cls + "\\ToolboxBitmap32"), ocx + ", 1");
+    EXPECT_EQ(Value(cls + "\\TypeLib"), GuidString(LIBID_TESRALib));
+    EXPECT_EQ(Value(cls + "\\Version"), "1.0");
+    EXPECT_EQ(Value("TESRA.TesraCtrl.1\\CLSID"), GuidString(CLSID_Tesra));
+    EXPECT_EQ(Value(page), "Tesra Property Page");
+    EXPECT_EQ(Value(page + "\\InprocServer32"), ocx);
+    EXPECT_EQ(Value(page + "\\InprocServer32", "ThreadingModel"), "<missing>");
+    EXPECT_EQ(Value("TESRA.TesraPropPage.1\\CLSID"), GuidString(CLSID_TesraPropPage));
+    EXPECT_EQ(Value(lib + "\\1.0"), "Tesra ActiveX Control module");
+
+    // Registered, the control is created by ProgID like any other.
+    CLSID byProgId{};
+    ASSERT_EQ(::CLSIDFromProgID(L"TESRA.TesraCtrl.1", &byProgId), S_OK);
+    EXPECT_EQ(byProgId, CLSID_Tesra);
+    ComPtr<IDispatch> control;
+    ASSERT_EQ(::CoCreateInstance(CLSID_Tesra, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                 reinterpret_cast<void**>(control.Out())),
+              S_OK);
+    control.Reset();
+    ::CoFreeUnusedLibraries();
+
+    ASSERT_EQ(RunProgram("regsvr32.exe /s /u \"" + ocx + "\""), 0u);
+    for (const std::string& key : {cls, page, lib, std::string("TESRA.TesraCtrl.1"), std::string("TESRA.TesraPropPage.1")})
+        EXPECT_FALSE(KeyExists(key)) << key;
+    // A second unregistration finds nothing to remove and still succeeds.
+    EXPECT_EQ(RunProgram("regsvr32.exe /s /u \"" + ocx + "\""), 0u);
+}
+
+TEST(Registration, WinesAtlContainerHostsTheControlByProgId) {
+    const std::string ocx = BesideThisProgram("TESRA.OCX");
+    ASSERT_EQ(RunProgram("regsvr32.exe /s \"" + ocx + "\""), 0u);
+    {
+        Module atl("atl.dll");
+        ASSERT_NE(atl.get(), nullptr);
+        auto init = atl.Proc<BOOL(WINAPI*)()>("AtlAxWinInit");
+        auto getControl = atl.Proc<HRESULT(WINAPI*)(HWND, IUnknown**)>("AtlAxGetControl");
+        ASSERT_TRUE(init && getControl);
+        ASSERT_TRUE(init());
+
+        tesra::test::HostWindow host;
+        HWND ax = ::CreateWindowExA(0, "AtlAxWin", "TESRA.TesraCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 80,
+                                    host.get(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(ax, nullptr);
+        ComPtr<IUnknown> unknown;
+        ASSERT_EQ(getControl(ax, unknown.Out()), S_OK);
+        auto dispatch = unknown.As<IDispatch>(IID_IDispatch);
+        ASSERT_TRUE(dispatch);
+        ASSERT_EQ(Call(dispatch.get(), 1, DISPATCH_PROPERTYPUT, {VBool(true)}, nullptr), S_OK);
+        Variant shown;
+        ASSERT_EQ(Call(dispatch.get(), 1, DISPATCH_PROPERTYGET, {}, shown.get()), S_OK);
+        EXPECT_EQ(V_BOOL(shown.get()), VARIANT_TRUE);
+
+        // The container activated it in place: its window is a child of the host's.
+        HWND window = nullptr;
+        auto oleWindow = unknown.As<IOleWindow>(IID_IOleWindow);
+        ASSERT_TRUE(oleWindow);
+        ASSERT_EQ(oleWindow->GetWindow(&window), S_OK);
+        EXPECT_EQ(::GetParent(window), ax);
+        oleWindow.Reset();
+        dispatch.Reset();
+        unknown.Reset();
+        ::DestroyWindow(ax);
+        tesra::test::PumpMessages(50);
+    }
+    EXPECT_EQ(RunProgram("regsvr32.exe /s /u \"" + ocx + "\""), 0u);
+}
+
+}  // namespace
