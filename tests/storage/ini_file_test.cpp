@@ -1,0 +1,189 @@
+#include "storage/ini_file.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "storage/reference_ini.h"
+#include "support/cp949_corpus.h"
+#include "support/temp_dir.h"
+
+namespace tesra {
+namespace {
+
+using namespace test::cp949;
+using Lines = std::vector<std::string>;
+using std::string;
+
+CIniFile FromText(std::string_view text) {
+    CIniFile ini;
+    ini.LoadFromText(text);
+    return ini;
+}
+
+TEST(IniFile, LoadNormalisesLinesAndKeepsEveryByteOfText) {
+    test::TempDir dir;
+    const string path = dir.File("tesra.ini");
+    const string longLine = "title=" + string(5000, 'x');
+    ASSERT_TRUE(test::WriteBytes(path, "  [main]\r\n\r\nbg=3\n \t\v\f\r\nkey=a\rb  \r\r\n" + longLine +
+                                           "\nnul=" + string("a\0b", 3) + "\n\tlast"));
+    CIniFile ini;
+    EXPECT_EQ(ini.Load(path), 1);
+    EXPECT_EQ(ini.Lines(), (Lines{"[main]", "bg=3", "key=a\rb  \r", longLine, "nul=" + string("a\0b", 3), "last"}));
+    EXPECT_EQ(ini.IsModified(), 1);
+    EXPECT_EQ(ini.Path(), path);
+    int bg = 0;
+    EXPECT_EQ(ini.GetInt("main", "bg", bg), 1);
+    EXPECT_EQ(bg, 3);
+
+    // A missing file is an empty store, still due to be written.
+    ini.SetModified(0);
+    EXPECT_EQ(ini.Load(dir.File("none.ini")), 1);
+    EXPECT_TRUE(ini.Lines().empty());
+    EXPECT_EQ(ini.IsModified(), 1);
+}
+
+TEST(IniFile, SaveWritesCrLfLinesAndReadsBackTheSame) {
+    test::TempDir dir;
+    const string path = dir.File("tesra.ini");
+    CIniFile ini;
+    ini.SetString(kMemo, string("title") + kTrailA, string(kLeadBackslash) + kLeadBar + " ");
+    ini.SetString("memo1", "note", "two\nlines");
+    EXPECT_EQ(ini.Save(path), 1);
+    EXPECT_EQ(ini.IsModified(), 0);
+    EXPECT_EQ(test::ReadBytes(path), string("[") + kMemo + "]\r\ntitle" + kTrailA + "=" + kLeadBackslash + kLeadBar +
+                                         " \r\n[memo1]\r\nnote=two\r\nlines\r\n");
+    CIniFile back;
+    back.Load(path);
+    EXPECT_EQ(back.ToText(), test::ReadBytes(path));
+}
+
+TEST(IniFile, LookupsMatchWholeHeadersAndKeyPrefixesOnly) {
+    const CIniFile ini = FromText(
+        "[main] \nbg=1\n[main]\nbg =2\nbgx=3\nbg=4\nbg=5\nempty=\nnum=12ab\nword=ab\n[]\n=v\n[" +
+        string(kTrailA) + "]\nA=" + kHangul + "\n");
+    // "[main] " is neither found nor a header, so the key search runs on.
+    EXPECT_EQ(ini.FindSection("main"), 2);
+    EXPECT_EQ(ini.IsSectionLine(0), 0);
+    string value;
+    EXPECT_EQ(ini.FindKey(0, "bg", value), 1);
+    int n = -7;
+    EXPECT_EQ(ini.GetInt("main", "bg", n), 1);  // not "bg =2", not "bgx=3", the first of two
+    EXPECT_EQ(n, 4);
+    EXPECT_EQ(ini.GetString("main", "empty", value), 1);
+    EXPECT_EQ(value, "");
+    std::int32_t l = -7;
+    EXPECT_EQ(ini.GetLong("main", "num", l), 1);
+    EXPECT_EQ(l, 12);
+    EXPECT_EQ(ini.GetLong("main", "word", l), 1);
+    EXPECT_EQ(l, 0);
+    l = -7;
+    EXPECT_EQ(ini.GetLong("main", "missing", l), 0);
+    EXPECT_EQ(l, -7);
+    value = "stale";
+    EXPECT_EQ(ini.GetString("nosuch", "bg", value), 0);
+    EXPECT_EQ(value, "");
+    // "[]" is what an empty name looks for, though it is no header.
+    EXPECT_EQ(ini.FindSection(""), 10);
+    EXPECT_EQ(ini.IsSectionLine(10), 0);
+    EXPECT_EQ(ini.GetString("", "", value), 1);
+    EXPECT_EQ(value, "v");
+    EXPECT_EQ(ini.CountSectionLines("main"), 7);
+    // A Hangul name whose trail byte is "A" is not the key "A".
+    EXPECT_EQ(ini.GetString(kTrailA, "A", value), 1);
+    EXPECT_EQ(ini.FindSection("A"), -1);
+}
+
+TEST(IniFile, SetsInsertAtTheSectionEndAndTrackModified) {
+    CIniFile ini = FromText("[a]\nx=1\nx=1\n[b]\ny=2\n");
+    ini.SetModified(0);
+    EXPECT_EQ(ini.SetInt("a", "x", 1), 1);
+    EXPECT_EQ(ini.AddSection("b"), 3);
+    EXPECT_EQ(ini.IsModified(), 0);
+    ini.SetLong("a", "x", -5);
+    ini.SetString("a", "z", "new");
+    ini.SetString("c", "k", "v");
+    EXPECT_EQ(ini.Lines(), (Lines{"[a]", "x=-5", "x=1", "z=new", "[b]", "y=2", "[c]", "k=v"}));
+    EXPECT_EQ(ini.IsModified(), 1);
+    ini.SetModified(0);
+    ini.Clear();
+    EXPECT_EQ(ini.IsModified(), 0);
+
+    // A line starting with "[" ends the section for inserts, not for reads.
+    ini = FromText("[a]\nk=1\n[x\nj=2\n");
+    ini.SetString("a", "n", "3");
+    string value;
+    EXPECT_EQ(ini.GetString("a", "j", value), 1);
+    EXPECT_EQ(ini.Lines(), (Lines{"[a]", "k=1", "n=3", "[x", "j=2"}));
+}
+
+TEST(IniFile, DeleteSectionRemovesToTheNextHeader) {
+    CIniFile ini = FromText("[a]\n1=1\n[b]\n2=2\n[]\n[a]\n3=3\n[c]\n4=4\n");
+    ini.SetModified(0);
+    EXPECT_EQ(ini.DeleteSection("x"), 0);
+    EXPECT_EQ(ini.IsModified(), 0);
+    EXPECT_EQ(ini.DeleteSection("a"), 1);
+    EXPECT_EQ(ini.IsModified(), 1);
+    // The second "[a]" is now the one found; "[]" does not stop a removal.
+    EXPECT_EQ(ini.FindSection("a"), 3);
+    EXPECT_EQ(ini.DeleteSection("b"), 1);
+    EXPECT_EQ(ini.Lines(), (Lines{"[a]", "3=3", "[c]", "4=4"}));
+    EXPECT_EQ(ini.DeleteSection("c"), 1);
+    EXPECT_EQ(ini.Lines(), (Lines{"[a]", "3=3"}));
+}
+
+TEST(IniFile, KeyLinesThatLookLikeHeadersAreFoundAsHeaders) {
+    CIniFile ini = FromText("[s]\n[x=1]\n");
+    ini.SetString("s", "[x", "0]");  // inserted before the existing "[x=1]"
+    EXPECT_EQ(ini.FindSection("x=0"), 1);
+    ini.SetString("t", "[y", "1]");
+    EXPECT_EQ(ini.FindSection("y=1"), 4);
+    ini.SetString("t", "[y", "2]");  // "[y=1]" is a header now, so this inserts before it
+    EXPECT_EQ(ini.FindSection("y=2"), 4);
+    EXPECT_EQ(ini.FindSection("y=1"), 5);
+
+    ini = FromText("[s]\n[k=a\n");
+    ini.SetString("s", "[k", "b]");  // replaces "[k=a"
+    EXPECT_EQ(ini.FindSection("k=b"), 1);
+    EXPECT_EQ(ini.Lines().size(), 2u);
+}
+
+// Random edits on names chosen to collide, checked against the plain store.
+TEST(IniFile, IndexedLookupAnswersAsAPlainScan) {
+    const std::vector<string> names = {"a", "", "[", "]", "=", "a]", "[a", "=a", kTrailA, "A"};
+    std::mt19937 rng(949);
+    const auto pick = [&] { return names[rng() % names.size()]; };
+    for (int round = 0; round < 40; ++round) {
+        CIniFile ini;
+        test::ReferenceIni ref;
+        for (int step = 0; step < 300; ++step) {
+            const string s = pick(), k = pick(), v = pick();
+            string got, want;
+            switch (rng() % 8) {
+                case 0: ASSERT_EQ(ini.AddSection(s), ref.AddSection(s)); break;
+                case 1: ASSERT_EQ(ini.DeleteSection(s), ref.DeleteSection(s)); break;
+                case 2: ASSERT_EQ(ini.CountSectionLines(s), ref.CountSectionLines(s)); break;
+                case 3:
+                    ASSERT_EQ(ini.GetString(s, k, got), ref.GetString(s, k, want));
+                    ASSERT_EQ(got, want);
+                    break;
+                case 4: {
+                    const int i = static_cast<int>(rng() % (ref.lines.size() + 2)) - 1;
+                    ASSERT_EQ(ini.FindKey(i, k, got), ref.FindKey(i, k, want));
+                    ASSERT_EQ(ini.IsSectionLine(i), ref.IsSectionLine(i));
+                    break;
+                }
+                case 5: ini = CIniFile(ini); break;
+                default: ASSERT_EQ(ini.SetString(s, k, v), ref.SetString(s, k, v));
+            }
+            ASSERT_EQ(ini.Lines(), ref.lines) << "round " << round << " step " << step;
+            ASSERT_EQ(ini.IsModified(), ref.modified);
+            for (const string& name : names) ASSERT_EQ(ini.FindSection(name), ref.FindSection(name));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tesra
