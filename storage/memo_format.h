@@ -1,0 +1,125 @@
+// The value formats of the memo index and the names of memo files. Each
+// text is written in the exact form the server and older copies of the
+// index hold, and read back with the same forgiving rules they were always
+// read with.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "base/fs.h"
+#include "storage/storage_util.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace tesra {
+
+// ---- Font string -------------------------------------------------------
+
+inline constexpr int kFaceNameSize = 32;
+
+#if defined(_WIN32)
+using LogFont = ::LOGFONTA;
+#else
+// Field for field the platform's LOGFONTA, so that code shared with the
+// Windows build reads the same.
+struct LogFont {
+    std::int32_t lfHeight;
+    std::int32_t lfWidth;
+    std::int32_t lfEscapement;
+    std::int32_t lfOrientation;
+    std::int32_t lfWeight;
+    std::uint8_t lfItalic;
+    std::uint8_t lfUnderline;
+    std::uint8_t lfStrikeOut;
+    std::uint8_t lfCharSet;
+    std::uint8_t lfOutPrecision;
+    std::uint8_t lfClipPrecision;
+    std::uint8_t lfQuality;
+    std::uint8_t lfPitchAndFamily;
+    char lfFaceName[kFaceNameSize];
+};
+#endif
+
+struct MemoFont {
+    std::uint32_t textColor = 0;  // 0x00BBGGRR
+    LogFont font{};
+};
+
+// "colour height width escapement orientation weight italic strikeout
+// charset outprecision clipprecision quality pitchandfamily face".
+// Underline is not stored.
+std::string FormatFontString(const MemoFont& font);
+
+inline constexpr int kFontStringFields = 14;
+
+// Clears out, then reads fields in order as sscanf would and stops at the
+// first that does not read; the fields read so far are kept, the rest stay
+// zero. Returns how many were read: kFontStringFields when complete, 13
+// when the face name is missing. Byte fields keep the low 8 bits of their
+// number; the face is one blank-free word, cut to whole characters that fit
+// in lfFaceName. The text ends at a NUL byte, as a C string would.
+int ParseFontString(std::string_view text, MemoFont& out);
+
+// ---- Version stamp -----------------------------------------------------
+
+// "size:lastwrite" of a memo's data file. Stamps are only ever compared for
+// equality, so this must print exactly what every earlier version printed:
+// both as 32-bit numbers.
+std::string FormatVersionStamp(const fs::FileStatus& status);
+
+// ---- Memo names and ids -----------------------------------------------
+
+std::string MemoKey(std::int32_t id);                                    // "memo<id>"
+std::string MemoDataPath(std::string_view folder, std::int32_t id);      // folder\memo<id>.dat
+std::string SectionDataPath(std::string_view folder, std::string_view section);  // folder\<section>.dat
+// The id the server knows a memo by: its section name without "memo".
+std::string MuidOf(std::string_view section);
+
+// Makes new memo ids from the clock. Ids made within one second stay apart
+// through the counter; each kind of operation that makes ids owns one maker.
+class CMemoIdMaker {
+public:
+    using Clock = std::function<std::int64_t()>;
+    explicit CMemoIdMaker(Clock now = fs::NowSeconds) : m_now(std::move(now)) {}
+    std::int32_t Next();
+
+private:
+    Clock m_now;
+    std::int64_t m_counter = 0;
+};
+
+// ---- Window position --------------------------------------------------
+
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// Sent for a memo that has no stored position.
+inline constexpr char kDefaultPositionString[] = "0.00 0.00 20.00 20.00";
+
+// "left top right bottom" as percentages of the desktop with two decimals,
+// always with a "." whatever the C locale.
+std::string FormatPositionString(const PixelRect& rect, DesktopSize desktop);
+
+// The four blank-separated words of a position string back to pixels. A
+// word that is not a number, or missing, counts as 0. Numbers are read as
+// the C runtime's atof reads them in the "C" locale, decimal only: leading
+// white space, sign, digits, ".", exponent; anything after is ignored.
+// Numbers beyond the range of double also count as 0.
+PixelRect ParsePositionString(std::string_view text, DesktopSize desktop);
+
+// The legacy pixel position "left top right bottom", each number at most
+// four characters. Clears out, then reads as sscanf would; returns how many
+// of the four numbers were read, the rest stay 0.
+int ParseLegacyPosition(std::string_view text, PixelRect& out);
+
+}  // namespace tesra
