@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Registers TESRA.OCX in the Wine prefix, runs the VBScript and JScript
+# clients through cscript, and unregisters it again. A script passes when it
+# wrote "done" and no "FAIL" line to its results file.
+set -u
+bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+run=$here/../../../tools/wine-run
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$run" regsvr32 /s "$bin/TESRA.OCX" || { echo "regsvr32 failed"; exit 1; }
+rc=0
+for script in automation.vbs automation.js; do
+    echo "--- $script"
+    results=$work/$script.txt
+    timeout 120 "$run" cscript //nologo "Z:${here//\//\\}\\$script" "Z:${results//\//\\}" >/dev/null 2>&1
+    if [ -f "$results" ]; then tr -d '\r' <"$results"; fi
+    if [ ! -f "$results" ] || grep -q '^FAIL' "$results" || ! grep -q '^done' "$results"; then
+        echo "$script: failed"
+        rc=1
+    fi
+done
+"$run" regsvr32 /s /u "$bin/TESRA.OCX" || { echo "regsvr32 /u failed"; rc=1; }
+exit $rc
