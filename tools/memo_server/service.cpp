@@ -19,7 +19,11 @@ HttpReply Text(std::string body) {
     return reply;
 }
 
-HttpReply Token(std::string_view token) { return Text("[" + std::string(token) + "]\n"); }
+HttpReply Token(std::string_view token) {
+    std::string body = "[";
+    body.append(token).append("]\n");
+    return Text(std::move(body));
+}
 
 HttpReply InternalServerError(const std::string& host) {
     HttpReply reply;
