@@ -333,19 +333,6 @@ TEST_F(MemoServerFaults, EmptyRepliesAndApplyDecideWhetherTheWorkWasDone) {
     EXPECT_TRUE(Stored("1"));
 }
 
-TEST_F(MemoServerFaults, MidBodyResetCutsTheReplyShort) {
-    const string text(1000, 'a');
-    ASSERT_EQ(Upload("1", text).body, "[OK]\n");
-    Fault("kind=getdata&mode=midbody&apply=1");
-    const RawReply r = Exchange(port(), ControlPost(kGetMemoPath, GetDataBody("1"), cookie_));
-    EXPECT_NE(r.head.find("Content-Length: 1000\r\n"), string::npos);
-    EXPECT_EQ(r.body, text.substr(0, 500));
-    EXPECT_TRUE(r.reset);
-    // Without apply there is nothing to cut: the head alone, then the reset.
-    Fault("kind=getdata&mode=midbody");
-    EXPECT_EQ(Exchange(port(), ControlPost(kGetMemoPath, GetDataBody("1"), cookie_)).body, "");
-}
-
 TEST_F(MemoServerFaults, ErrorTokensAndErrorPages) {
     Fault("kind=setmemo&mode=error");
     EXPECT_EQ(Upload("1", "x").body, "[ERROR:503]\n");
