@@ -42,7 +42,7 @@ public:
         return n == count ? S_OK : S_FALSE;
     }
     STDMETHODIMP Skip(ULONG count) override {
-        pos_ = std::min(points_.size(), pos_ + count);
+        pos_ = std::min<std::size_t>(points_.size(), pos_ + count);
         return pos_ < points_.size() ? S_OK : S_FALSE;
     }
     STDMETHODIMP Reset() override {

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "com_host.h"
+#include "tools/host/container.h"
 #include "control/guids.h"
 #include "control/prop_page.h"
 #include "control/tesra_ctrl.h"
@@ -21,16 +21,16 @@
 
 namespace {
 
-using tesra::test::Call;
-using tesra::test::EventSink;
-using tesra::test::HostWindow;
-using tesra::test::TestSite;
-using tesra::test::VBool;
-using tesra::test::VI2;
-using tesra::test::VI4;
-using tesra::test::VStr;
-using tesra::test::VStrRef;
-using tesra::test::VVarRef;
+using tesra::host::Call;
+using tesra::host::EventSink;
+using tesra::host::HostWindow;
+using tesra::host::ContainerSite;
+using tesra::host::VBool;
+using tesra::host::VI2;
+using tesra::host::VI4;
+using tesra::host::VStr;
+using tesra::host::VStrRef;
+using tesra::host::VVarRef;
 using tesra::win::Bstr;
 using tesra::win::ComPtr;
 using tesra::win::Variant;
@@ -129,7 +129,7 @@ TEST(Control, OffersWhatAContainerAsksFor) {
 
 TEST(Control, LivesInPlaceInAContainerAndLetsGoOfIt) {
     HostWindow host;
-    auto* site = new TestSite(host.get(), RECT{10, 20, 110, 70});
+    auto* site = new ContainerSite(host.get(), RECT{10, 20, 110, 70});
     {
         Control c;
         auto ole = c.As<IOleObject>(IID_IOleObject);

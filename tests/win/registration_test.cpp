@@ -8,15 +8,15 @@
 
 #include <string>
 
-#include "com_host.h"
+#include "tools/host/container.h"
 #include "control/guids.h"
 #include "win/com.h"
 #include "win/registry.h"
 
 namespace {
 
-using tesra::test::Call;
-using tesra::test::VBool;
+using tesra::host::Call;
+using tesra::host::VBool;
 using tesra::win::ComPtr;
 using tesra::win::GuidString;
 using tesra::win::RegKey;
@@ -165,7 +165,7 @@ TEST(Registration, WinesAtlContainerHostsTheControlByProgId) {
         ASSERT_TRUE(init && getControl);
         ASSERT_TRUE(init());
 
-        tesra::test::HostWindow host;
+        tesra::host::HostWindow host;
         HWND ax = ::CreateWindowExA(0, "AtlAxWin", "TESRA.TesraCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 80,
                                     host.get(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(ax, nullptr);
@@ -188,7 +188,7 @@ TEST(Registration, WinesAtlContainerHostsTheControlByProgId) {
         dispatch.Reset();
         unknown.Reset();
         ::DestroyWindow(ax);
-        tesra::test::PumpMessages(50);
+        tesra::host::PumpMessages(50);
     }
     EXPECT_EQ(RunProgram("regsvr32.exe /s /u \"" + ocx + "\""), 0u);
 }

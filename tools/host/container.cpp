@@ -1,8 +1,8 @@
-#include "com_host.h"
+#include "tools/host/container.h"
 
 #include <algorithm>
 
-namespace tesra::test {
+namespace tesra::host {
 
 HostWindow::HostWindow() {
     WNDCLASSA wc{};
@@ -18,7 +18,7 @@ HostWindow::~HostWindow() {
     if (hwnd_) ::DestroyWindow(hwnd_);
 }
 
-STDMETHODIMP TestSite::QueryInterface(REFIID iid, void** out) {
+STDMETHODIMP ContainerSite::QueryInterface(REFIID iid, void** out) {
     if (iid == IID_IUnknown || iid == IID_IOleClientSite)
         *out = static_cast<IOleClientSite*>(this);
     else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
@@ -31,7 +31,7 @@ STDMETHODIMP TestSite::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-STDMETHODIMP_(ULONG) TestSite::Release() {
+STDMETHODIMP_(ULONG) ContainerSite::Release() {
     const ULONG n = --refs_;
     if (n == 0) delete this;
     return n;
@@ -60,6 +60,7 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
     if (V_VT(&arg) != (VT_BYREF | VT_BSTR)) return DISP_E_TYPEMISMATCH;
     BSTR* ref = V_BSTRREF(&arg);
     received.emplace_back(reinterpret_cast<const char*>(*ref), ::SysStringByteLen(*ref));
+    if (onSendMemoData) onSendMemoData(received.back());
     if (replace) {
         ::SysFreeString(*ref);
         *ref = ::SysAllocStringByteLen(replaceWith.data(), static_cast<UINT>(replaceWith.size()));
@@ -139,4 +140,4 @@ void PumpMessages(DWORD milliseconds) {
     } while (static_cast<LONG>(end - ::GetTickCount()) > 0);
 }
 
-}  // namespace tesra::test
+}  // namespace tesra::host

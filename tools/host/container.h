@@ -13,7 +13,7 @@
 
 #include "win/com.h"
 
-namespace tesra::test {
+namespace tesra::host {
 
 // A top-level window owned by the test; destroyed with the object.
 class HostWindow {
@@ -30,9 +30,9 @@ private:
 
 // Client site with in-place support: the control lives in the host window
 // at the rectangle given.
-class TestSite final : public IOleClientSite, public IOleInPlaceSite {
+class ContainerSite final : public IOleClientSite, public IOleInPlaceSite {
 public:
-    TestSite(HWND host, RECT pos) : host_(host), pos_(pos) {}
+    ContainerSite(HWND host, RECT pos) : host_(host), pos_(pos) {}
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
@@ -116,6 +116,8 @@ public:
     // When set, the handler swaps in its own BSTR with these bytes.
     std::string replaceWith;
     bool replace = false;
+    // Called with each event's text bytes.
+    std::function<void(const std::string&)> onSendMemoData;
     ULONG refs() const { return refs_; }
 
 private:
@@ -136,4 +138,4 @@ VARIANT VVarRef(VARIANT* v);
 // Pumps the thread's messages for a while.
 void PumpMessages(DWORD milliseconds);
 
-}  // namespace tesra::test
+}  // namespace tesra::host
