@@ -63,8 +63,9 @@ std::string CIniFile::ToText() const {
 
 int CIniFile::Save(const std::string& path) {
     // The wait cursor around a save belongs to the window that asks for it.
-    fs::WriteFileAtomic(path, ToText());
-    m_modified = 0;
+    // A failed write stays silent but keeps the store marked modified, so the
+    // next periodic save tries again instead of dropping the changes.
+    if (fs::WriteFileAtomic(path, ToText())) m_modified = 0;
     return 1;
 }
 

@@ -58,6 +58,11 @@ TEST(IniFile, SaveWritesCrLfLinesAndReadsBackTheSame) {
     CIniFile back;
     back.Load(path);
     EXPECT_EQ(back.ToText(), test::ReadBytes(path));
+
+    // A save that cannot be written stays due, so the changes are not dropped.
+    ini.SetString("memo1", "note", "changed");
+    EXPECT_EQ(ini.Save(dir.File("gone") + "/x/tesra.ini"), 1);
+    EXPECT_EQ(ini.IsModified(), 1);
 }
 
 TEST(IniFile, LookupsMatchWholeHeadersAndKeyPrefixesOnly) {
