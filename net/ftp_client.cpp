@@ -59,8 +59,8 @@ bool FtpWriteArchive::Flush() {
 bool ParsePasvReply(const std::string& reply, std::string* dotted, int* port) {
     const std::size_t open = reply.find('(');
     if (open == std::string::npos) return false;
-    const std::size_t close = reply.find(')', open + 1);
-    if (close == std::string::npos) return false;
+    const std::size_t close = reply.find(')');
+    if (close == std::string::npos || close < open) return false;
     const std::string inner = reply.substr(open + 1, close - open - 1);
     int numbers[6];
     int count = 0;

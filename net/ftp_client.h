@@ -71,7 +71,7 @@ private:
 };
 
 // The address and port of a PASV reply: six numbers 0..255 between the
-// first "(" and the first ")" after it; false otherwise.
+// first "(" and the first ")"; false otherwise.
 bool ParsePasvReply(const std::string& reply, std::string* dotted, int* port);
 
 }  // namespace net

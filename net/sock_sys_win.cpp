@@ -217,8 +217,21 @@ int MessageSocket::Wait(bool forWrite, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
-        // Reset first, test second: an event after the reset stays recorded.
-        ::WSAResetEvent(static_cast<WSAEVENT>(event_));
+        // Messages first, on every turn: whichever object woke us, the
+        // queue must keep moving.
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return -1;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        // Clear the recorded network events (which also resets the event),
+        // then test: an event after this point stays recorded and wakes us.
+        WSANETWORKEVENTS events;
+        ::WSAEnumNetworkEvents(S(handle_), static_cast<WSAEVENT>(event_), &events);
         const int ready = SelectOne(handle_, forWrite, 0);
         if (ready != 0) return ready;
         DWORD wait = INFINITE;
@@ -228,20 +241,7 @@ int MessageSocket::Wait(bool forWrite, int timeoutMs) {
             wait = static_cast<DWORD>(left);
         }
         HANDLE h = static_cast<HANDLE>(event_);
-        const DWORD r = ::MsgWaitForMultipleObjectsEx(1, &h, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (r == WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                if (msg.message == WM_QUIT) {
-                    ::PostQuitMessage(static_cast<int>(msg.wParam));
-                    return -1;
-                }
-                ::TranslateMessage(&msg);
-                ::DispatchMessageA(&msg);
-            }
-        } else if (r == WAIT_FAILED) {
-            return -1;
-        }
+        if (::MsgWaitForMultipleObjectsEx(1, &h, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_FAILED) return -1;
     }
 }
 

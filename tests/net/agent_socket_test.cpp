@@ -1,0 +1,266 @@
+#include "net/agent_socket.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "net/base64.h"
+#include "net/worker.h"
+#include "net_test_util.h"
+#include "support/fake_server.h"
+
+namespace tesra {
+namespace {
+
+using namespace test;
+using std::string;
+
+// Any non-null token stands for the main window where there are no windows.
+WindowHandle SomeWindow() {
+    static int token;
+    return &token;
+}
+
+std::unique_ptr<CAgentSocket> Agent(int threaded) {
+    auto a = std::make_unique<CAgentSocket>(threaded);
+    a->SetConnectMode(1, 3000);
+    a->m_hMainWnd = SomeWindow();
+    a->m_nIoSecs = 2;
+    return a;
+}
+
+TEST(Base64, EncodesWithoutFill) {
+    CBase64 b;
+    EXPECT_EQ(b.Encode("abc", 3), "YWJj");
+    EXPECT_EQ(b.Encode("ab", 2), "YWI");
+    EXPECT_EQ(b.Encode("a", 1), "YQ");
+    EXPECT_EQ(b.Encode("", 0), "");
+    EXPECT_EQ(b.Encode(nullptr, 5), "");
+    EXPECT_EQ(b.Encode("\xFF", 1), "/w");
+    EXPECT_EQ(b.Encode("\xFB\xEF\xBE", 3), "++++");
+    const string korean = "\xB8\xDE\xB8\xF0 pass";  // 메모 in CP949
+    EXPECT_EQ(b.Encode(korean.data(), static_cast<int>(korean.size())), "uN648CBwYXNz");
+    EXPECT_EQ(b.Decode("uN648CBwYXNz"), korean);
+    EXPECT_EQ(b.Decode("YWI="), "ab");
+    EXPECT_EQ(b.Decode("Y"), "");
+}
+
+TEST(AgentSocket, DefaultsAndPort) {
+    CAgentSocket a(1);
+    EXPECT_EQ(a.m_bUsable, 1);
+    EXPECT_EQ(a.m_bThreaded, 1);
+    EXPECT_EQ(a.m_nConnectRounds, 300);
+    EXPECT_EQ(a.m_nExchangeRounds, 600);
+    EXPECT_EQ(a.m_nIoSecs, 60);
+    EXPECT_EQ(a.m_hEvent, nullptr);
+#if defined(_WIN32)
+    _putenv("TESRA_AGENT_PORT=");
+    EXPECT_EQ(AgentPortFromEnvironment(), 9002);
+    _putenv("TESRA_AGENT_PORT=19002");
+    EXPECT_EQ(AgentPortFromEnvironment(), 19002);
+    _putenv("TESRA_AGENT_PORT=");
+#else
+    unsetenv("TESRA_AGENT_PORT");
+    EXPECT_EQ(AgentPortFromEnvironment(), 9002);
+    setenv("TESRA_AGENT_PORT", "19002", 1);
+    EXPECT_EQ(AgentPortFromEnvironment(), 19002);
+    setenv("TESRA_AGENT_PORT", "99999", 1);
+    EXPECT_EQ(AgentPortFromEnvironment(), 9002);
+    unsetenv("TESRA_AGENT_PORT");
+#endif
+}
+
+// The whole login conversation in both forms.
+TEST(AgentSocket, AuthThenCreateSessionSendsExactBytes) {
+    for (int threaded : {0, 1}) {
+        FakeServer agent({{step::ReadUntil("\r\n\r\n"), step::Send("OK\r\n\r\n"), step::ReadUntil("\r\n\r\n"),
+                           step::Send("SID abc123\r\nEMAIL e1\r\n\r\n")}});
+        auto a = Agent(threaded);
+        ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+        CBase64 b64;
+        EXPECT_EQ(a->Auth("kim|lee@x", b64.Encode("abc", 3)), 1);
+        EXPECT_EQ(a->m_strReply, "OK\r\n\r\n");
+        EXPECT_EQ(a->CreateSession(), 1);
+        EXPECT_EQ(a->m_strReply, "SID abc123\r\nEMAIL e1\r\n\r\n");
+        a->Close(1);
+        EXPECT_TRUE(agent.Finish());
+        EXPECT_EQ(agent.Received(0), "auth kim|lee@x|YWJj\r\n\r\ncreatesession\r\n\r\n") << threaded;
+    }
+}
+
+TEST(AgentSocket, ConnectByHostName) {
+    FakeServer agent({{step::Delay(10)}});
+    auto a = Agent(0);
+    EXPECT_EQ(a->ConnectAgent("localhost", static_cast<std::uint16_t>(agent.port())), 1);
+    a->Close(1);
+}
+
+TEST(AgentSocket, Replies) {
+    struct Case {
+        const char* name;
+        std::vector<Step> reply;
+        int result;
+        string text;
+    };
+    const Case cases[] = {
+        {"one line and the empty line", {step::Send("ok\r\n\r\n")}, 1, "ok\r\n\r\n"},
+        {"one byte per packet", {step::Drip("ok\r\nx=1\r\n\r\n")}, 1, "ok\r\nx=1\r\n\r\n"},
+        {"without the empty line, then close", {step::Send("ok\r\nmore\r\n"), step::Close()}, 1, "ok\r\nmore\r\n"},
+        {"last line without line end", {step::Send("ok\r\npartial"), step::Close()}, 1, "ok\r\npartial"},
+        {"closed without answering", {step::Close()}, 0, ""},
+        {"ERR", {step::Send("ERR 12\r\n\r\n")}, 0, "ERR 12\r\n\r\n"},
+        {"ERR without line end", {step::Send("ERR"), step::Close()}, 0, "ERR"},
+        {"LF-only lines", {step::Send("ok\n\n"), step::Close()}, 1, "ok\n\n"},
+    };
+    for (const Case& k : cases) {
+        for (int threaded : {0, 1}) {
+            Script s{step::ReadUntil("\r\n\r\n")};
+            s.insert(s.end(), k.reply.begin(), k.reply.end());
+            FakeServer agent({s});
+            auto a = Agent(threaded);
+            ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+            EXPECT_EQ(a->Auth("u", "p"), k.result) << k.name << " threaded " << threaded;
+            EXPECT_EQ(a->m_strReply, k.text) << k.name << " threaded " << threaded;
+            a->Close(1);
+        }
+    }
+}
+
+TEST(AgentSocket, RefusalFields) {
+    CAgentSocket a(0);
+    a.m_strReply = "ERR  bad password \r\nmessage=\xC8\xAE\xC0\xCE\r\nserver=s1\r\nurl=http://u/\r\n\r\n";
+    EXPECT_EQ(a.ParseReply(), 1);
+    EXPECT_EQ(a.m_strReplyErr, "bad password");
+    EXPECT_EQ(a.m_strReplyMessage, "\xC8\xAE\xC0\xCE");
+    EXPECT_EQ(a.m_strReplyServer, "s1");
+    EXPECT_EQ(a.m_strReplyUrl, "http://u/");
+    a.m_strReply = "ERR\r\nurl=x";  // no line end behind url=
+    EXPECT_EQ(a.ParseReply(), 1);
+    EXPECT_EQ(a.m_strReplyErr, "");
+    EXPECT_EQ(a.m_strReplyMessage, "");
+    EXPECT_EQ(a.m_strReplyUrl, "");
+    // Acceptance and an empty reply leave the fields as they were.
+    a.m_strReplyServer = "kept";
+    a.m_strReply = "ER\r\n";
+    EXPECT_EQ(a.ParseReply(), 0);
+    a.m_strReply = "";
+    EXPECT_EQ(a.ParseReply(), 1);
+    EXPECT_EQ(a.m_strReplyServer, "kept");
+}
+
+TEST(AgentSocket, TwoRepliesInOnePacketKeepTheFirstApart) {
+    FakeServer agent({{step::ReadUntil("\r\n\r\n"), step::Send("first\r\n\r\nsecond\r\n\r\n"), step::Delay(1500)}});
+    auto a = Agent(0);
+    a->m_nIoSecs = 1;
+    ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+    EXPECT_EQ(a->Auth("u", "p"), 1);
+    EXPECT_EQ(a->m_strReply, "first\r\n\r\n");
+    // Each request starts with an empty read-ahead: what came unasked is
+    // dropped, and this request's answer never comes.
+    EXPECT_EQ(a->CreateSession(), 0);
+    EXPECT_EQ(a->m_strReply, "");
+    a->Close(1);
+}
+
+TEST(AgentSocket, AMegabyteReplyArrivesWhole) {
+    FakeServer agent(
+        {{step::ReadUntil("\r\n\r\n"), step::SendRepeated(string(1023, 'm') + "\n", 1024), step::Send("\r\n")}});
+    auto a = Agent(1);
+    ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+    EXPECT_EQ(a->Auth("u", "p"), 1);
+    EXPECT_EQ(a->m_strReply.size(), (1u << 20) + 2);
+    a->Close(1);
+}
+
+TEST(AgentSocket, ReadLinePiecesAndLimits) {
+    CAgentSocket a(0);
+    std::vector<string> packets = {"ab", "c\r\nde", "f\r\n"};
+    std::size_t next = 0;
+    const ReceiveFn feed = [&](char* b, int cap) {
+        if (next == packets.size()) return 0;
+        const string p = packets[next++];
+        EXPECT_LE(static_cast<int>(p.size()), cap);
+        std::memcpy(b, p.data(), p.size());
+        return static_cast<int>(p.size());
+    };
+    char line[8];
+    EXPECT_EQ(a.ReadLine(line, sizeof line, feed), 5);
+    EXPECT_STREQ(line, "abc\r\n");
+    EXPECT_EQ(a.m_nLineBuf, 2);
+    EXPECT_EQ(a.ReadLine(line, sizeof line, feed), 5);
+    EXPECT_STREQ(line, "def\r\n");
+    EXPECT_EQ(a.ReadLine(line, sizeof line, feed), 0);
+    // A line longer than the room comes in pieces, nothing lost.
+    packets = {"0123456", "789\r\n"};
+    next = 0;
+    EXPECT_EQ(a.ReadLine(line, 8, feed), 7);
+    EXPECT_EQ(string(line), "0123456");
+    EXPECT_EQ(a.ReadLine(line, 8, feed), 5);
+    EXPECT_EQ(string(line), "789\r\n");
+}
+
+TEST(AgentSocket, ExchangeAfterAFailedConnectSendsNothing) {
+    for (int threaded : {0, 1}) {
+        auto a = Agent(threaded);
+        Stopwatch t;
+        EXPECT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(ClosedPort())), 0);
+        EXPECT_LT(t.ms(), 1500);
+        EXPECT_EQ(a->m_bUsable, 0);
+        EXPECT_EQ(a->m_hSocket, net::kNoSocket);
+        EXPECT_EQ(a->Auth("u", "p"), 0);
+        EXPECT_EQ(a->m_hEvent, nullptr);
+    }
+}
+
+TEST(AgentSocket, ThreadedConnectNeedsAMainWindow) {
+    FakeServer agent({{step::Delay(10)}});
+    CAgentSocket a(1);
+    EXPECT_EQ(a.ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 0);
+    EXPECT_EQ(a.m_hEvent, nullptr);
+    EXPECT_EQ(a.m_hSocket, net::kNoSocket);
+}
+
+TEST(AgentSocket, SilentAgentGivesUpWithinTheConnectTimeout) {
+    SilentListener silent;
+    if (!silent.silent()) GTEST_SKIP() << "accept queue does not fill here";
+    auto a = Agent(1);
+    a->SetConnectMode(1, 300);
+    Stopwatch t;
+    EXPECT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(silent.port())), 0);
+    EXPECT_GE(t.ms(), 250);
+    EXPECT_LT(t.ms(), 2000);
+    EXPECT_EQ(a->m_bUsable, 0);
+}
+
+TEST(AgentSocket, ATimeOutAfterTheFirstLineDecidesDifferentlyByForm) {
+    for (int threaded : {0, 1}) {
+        FakeServer agent({{step::ReadUntil("\r\n\r\n"), step::Send("ok\r\n"), step::Delay(2000)}});
+        auto a = Agent(threaded);
+        a->m_nIoSecs = 1;
+        ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+        EXPECT_EQ(a->Auth("u", "p"), threaded) << threaded;
+        a->Close(1);
+    }
+}
+
+TEST(AgentSocket, AnAbandonedExchangeLeavesTheObjectFreeToGo) {
+    FakeServer agent({{step::ReadUntil("\r\n\r\n"), step::Delay(600), step::Send("late\r\n\r\n")}});
+    {
+        auto a = Agent(1);
+        a->m_nExchangeRounds = 2;
+        ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+        Stopwatch t;
+        EXPECT_EQ(a->Auth("u", "p"), 0);
+        EXPECT_LT(t.ms(), 500);
+        EXPECT_EQ(a->m_bUsable, 0);
+        EXPECT_EQ(a->m_strReply, "");
+        a->Close(1);
+        // Destroyed here while the worker may still be reading.
+    }
+    EXPECT_TRUE(net::WaitForWorkers(5000));
+}
+
+}  // namespace
+}  // namespace tesra

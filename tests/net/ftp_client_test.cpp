@@ -1,0 +1,350 @@
+#include "net/ftp_client.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "base/fs.h"
+#include "net_test_util.h"
+#include "support/fake_server.h"
+#include "support/temp_dir.h"
+
+namespace tesra {
+namespace {
+
+using namespace test;
+using std::string;
+using step::Answer;
+
+const std::vector<Step> kGreeting = {step::Send("220 ready\r\n")};
+const std::vector<Step> kLogon = Answer("230 logged in\r\n");
+const std::vector<Step> kTypeI = Answer("200 Type set to I\r\n");
+const std::vector<Step> kPasv = {step::ListenData(), step::ReadUntil("\r\n"),
+                                 step::Send("227 Entering Passive Mode ({PASV})\r\n")};
+
+std::unique_ptr<CFtpClient> Client() {
+    auto c = std::make_unique<CFtpClient>();
+    c->m_nTimeoutMs = 3000;
+    return c;
+}
+
+int LogOn(CFtpClient& c, const FakeServer& s) {
+    return c.LogOn("127.0.0.1", s.port(), "u", "p", "", "", "", "", 21, 0);
+}
+
+TEST(FtpClient, StartsEmpty) {
+    CFtpClient c;
+    EXPECT_EQ(c.m_hWndProgress, nullptr);
+    EXPECT_EQ(c.m_strLastReply, "");
+    EXPECT_EQ(c.m_nReplyDigit, 0);
+    EXPECT_EQ(c.m_pCtrlSocket, nullptr);
+    EXPECT_EQ(c.m_nTimeoutMs, -1);
+}
+
+TEST(FtpClient, MultiLineGreetingThenUserAndPass) {
+    FakeServer server({Steps({{step::Send("220-Welcome\r\n220-still the greeting\r\n221 other code\r\n220\r\n"
+                                          " 220 indented\r\n220-x\r\n220 ready\r\n")},
+                              Answer("331 password please\r\n"), Answer("230 in\r\n")})});
+    auto c = Client();
+    EXPECT_EQ(c->LogOn("127.0.0.1", server.port(), "u", "p", "a", "", "", "", 21, 0), 1);
+    EXPECT_EQ(c->m_strLastReply, "230 in");
+    EXPECT_EQ(c->m_nReplyDigit, 2);
+    c->LogOff();
+    EXPECT_TRUE(server.Finish());
+    EXPECT_EQ(server.Received(0), "USER u\r\nPASS p\r\nQUIT\r\n");
+}
+
+struct LogonCase {
+    int type;
+    std::vector<string> replies;
+    string commands;
+    int result;
+    string last;
+};
+
+TEST(FtpClient, EveryLogonTypesSequence) {
+    const LogonCase cases[] = {
+        {0, {"230 ok"}, "USER u", 1, "230 ok"},
+        {0, {"331 pw", "332 acct", "230 ok"}, "USER u|PASS p|ACCT a", 1, "230 ok"},
+        {0, {"331 pw", "332 acct", "331 again"}, "USER u|PASS p|ACCT a", 0, "001 Logon failed"},
+        {0, {"331 pw", "530 Login incorrect."}, "USER u|PASS p", 0, "530 Login incorrect."},
+        {0, {"120 later"}, "USER u", 0, "120 later"},
+        {1, {"331 fw pw", "230 fw ok", "331 site ok", "331 pw", "332 acct", "230 ok"},
+         "USER fu|PASS fp|SITE ftp.host|USER u|PASS p|ACCT a", 1, "230 ok"},
+        {1, {"331 fw pw", "331 again"}, "USER fu|PASS fp", 0, "001 Logon failed"},
+        {1, {"230 fw ok", "230 site"}, "USER fu|SITE ftp.host", 0, "001 Logon failed"},
+        {2, {"230 fw ok", "331 pw", "230 ok"}, "USER fu|USER u@ftp.host|PASS p", 1, "230 ok"},
+        {3, {"220 open", "331 pw", "230 ok"}, "OPEN ftp.host|USER u|PASS p", 1, "230 ok"},
+        {4, {"331 fw pw", "230 fw ok", "230 ok"}, "USER fu|PASS fp|USER u", 1, "230 ok"},
+        {5, {"331 pw", "230 ok"}, "USER u@ftp.host|PASS p", 1, "230 ok"},
+        {6, {"331 fw pw", "230 fw ok", "331 pw", "230 ok"}, "USER fu@ftp.host|PASS fp|USER u|PASS p", 1, "230 ok"},
+        {7, {"331 pw", "332 acct", "230 ok"}, "USER u@ftp.host fu|PASS p|ACCT a", 1, "230 ok"},
+        {7, {"230 too soon"}, "USER u@ftp.host fu", 0, "001 Logon failed"},
+        {8, {"331 pw", "230 ok"}, "USER u@fu@ftp.host|PASS p@fp", 1, "230 ok"},
+    };
+    for (const LogonCase& k : cases) {
+        Script script = kGreeting;
+        for (const string& r : k.replies) {
+            const auto a = Answer(r + "\r\n");
+            script.insert(script.end(), a.begin(), a.end());
+        }
+        FakeServer server({script});
+        auto c = Client();
+        // Every type but 0 connects to the firewall; the server's host only
+        // appears in the commands.
+        const string host = k.type == 0 ? "127.0.0.1" : "ftp.host";
+        const int port = k.type == 0 ? server.port() : 21;
+        EXPECT_EQ(c->LogOn(host, port, "u", "p", "a", "127.0.0.1", "fu", "fp", server.port(), k.type), k.result)
+            << "type " << k.type;
+        EXPECT_EQ(c->m_strLastReply, k.last) << "type " << k.type;
+        c.reset();
+        server.Finish();
+        string expected = k.commands;
+        for (std::size_t at; (at = expected.find('|')) != string::npos;) expected.replace(at, 1, "\r\n");
+        EXPECT_EQ(server.Received(0), expected + "\r\n") << "type " << k.type;
+    }
+}
+
+TEST(FtpClient, PortOtherThan21GoesIntoTheHostText) {
+    FakeServer server({Steps({kGreeting, Answer("331 pw\r\n"), Answer("230 ok\r\n")})});
+    auto c = Client();
+    EXPECT_EQ(c->LogOn("ftp.host", 2121, "u", "p", "", "127.0.0.1", "", "", server.port(), 5), 1);
+    c.reset();
+    server.Finish();
+    EXPECT_EQ(server.Received(0), "USER u@ftp.host:2121\r\nPASS p\r\n");
+    // Type 0 connects to the port itself and names it nowhere.
+    FakeServer direct({Steps({kGreeting, Answer("230 ok\r\n")})});
+    auto d = Client();
+    EXPECT_EQ(d->LogOn("127.0.0.1", direct.port(), "u", "p", "", "", "", "", 0, 0), 1);
+    d.reset();
+    direct.Finish();
+    EXPECT_EQ(direct.Received(0), "USER u\r\n");
+}
+
+TEST(FtpClient, LogonFailuresBeforeTheSequence) {
+    auto c = Client();
+    EXPECT_EQ(c->LogOn("127.0.0.1", 21, "u", "p", "", "", "", "", 21, 9), 0);
+    EXPECT_EQ(c->LogOn("127.0.0.1", ClosedPort(), "u", "p", "", "", "", "", 21, 0), 0);
+    EXPECT_EQ(c->m_strLastReply, "003 Unable to connect to server");
+    FakeServer busy({{step::Send("421 Too many users\r\n")}});
+    EXPECT_EQ(LogOn(*c, busy), 0);
+    EXPECT_EQ(c->m_strLastReply, "421 Too many users");
+}
+
+TEST(FtpClient, BrokenRepliesEndWithNetworkError) {
+    string filler;
+    for (int i = 0; i < 1000; ++i) filler += "220-filler\r\n";
+    const std::vector<Step> broken[] = {
+        {step::Send("220 hel"), step::Close()},                     // closed mid-line
+        {step::Send("220-first\r\n220-second\r\n"), step::Close()},  // multi-line never ended
+        {step::Reset()},
+        {step::SendRepeated(string(1024, 'x'), 1100), step::Delay(2500)},  // a megabyte without LF
+        {step::SendRepeated(filler, 100), step::Delay(2500)},  // a reply without end
+    };
+    for (const auto& script : broken) {
+        FakeServer server({script});
+        auto c = Client();
+        Stopwatch t;
+        EXPECT_EQ(LogOn(*c, server), 0);
+        EXPECT_EQ(c->m_strLastReply, "006 Network error");
+        EXPECT_LT(t.ms(), 2000);
+    }
+}
+
+TEST(FtpClient, NulEndsAReplyLine) {
+    FakeServer server({Steps({{step::Send(string("220 ok\0junk\r\n", 13))}, Answer("230 in\r\n")})});
+    auto c = Client();
+    EXPECT_EQ(LogOn(*c, server), 1);
+}
+
+TEST(FtpClient, CommandsNeverCarryLineBreaksOrNul) {
+    for (const string& bad : {string("u\r\nDELE x"), string("u\nx"), string("u\rx"), string("u\0x", 3)}) {
+        FakeServer server({Steps({kGreeting, {step::Delay(200)}})});
+        auto c = Client();
+        EXPECT_EQ(c->LogOn("127.0.0.1", server.port(), bad, "p", "", "", "", "", 21, 0), 0);
+        EXPECT_EQ(c->m_strLastReply, "006 Network error");
+        c.reset();
+        server.Finish();
+        EXPECT_EQ(server.Received(0), "");
+    }
+    FakeServer server({Steps({kGreeting, kLogon, kTypeI, kPasv, {step::Delay(200)}})});
+    TempDir dir;
+    auto c = Client();
+    ASSERT_EQ(LogOn(*c, server), 1);
+    EXPECT_EQ(c->TransferFile("/Tesra/a\r\nDELE b", dir.File("a.dat"), 1, 1), 0);
+    EXPECT_EQ(c->m_strLastReply, "006 Network error");
+    c.reset();
+    server.Finish();
+    EXPECT_EQ(server.Received(0), "USER u\r\nTYPE I\r\nPASV\r\n");
+    EXPECT_FALSE(fs::Stat(dir.File("a.dat")));
+    EXPECT_FALSE(fs::Stat(dir.File("a.dat.~part")));
+}
+
+TEST(FtpClient, PassiveDownload) {
+    const string content = "memo text \xB8\xDE\xB8\xF0\r\n" + string(10000, 'd');
+    FakeServer server({Steps({kGreeting, kLogon, kTypeI, kPasv,
+                              {step::ReadUntil("\r\n"), step::Send("150 Opening BINARY mode\r\n"), step::AcceptData(),
+                               step::DataSend(content), step::DataClose(), step::Send("226 Transfer complete\r\n")}})});
+    TempDir dir;
+    auto c = Client();
+    ASSERT_EQ(LogOn(*c, server), 1);
+    EXPECT_EQ(c->TransferFile("/Tesra/memo1.dat", dir.File("memo1.dat"), 1, 1), 1);
+    EXPECT_EQ(c->m_strLastReply, "226 Transfer complete");
+    EXPECT_EQ(ReadBytes(dir.File("memo1.dat")), content);
+    EXPECT_FALSE(fs::Stat(dir.File("memo1.dat.~part")));
+    c->LogOff();
+    EXPECT_TRUE(server.Finish());
+    EXPECT_EQ(server.Received(0), "USER u\r\nTYPE I\r\nPASV\r\nRETR /Tesra/memo1.dat\r\nQUIT\r\n");
+}
+
+TEST(FtpClient, PassiveDataGoesToTheControlPeerWhateverTheReplyNames) {
+    // 127.0.0.2 is loopback too, but the server listens on 127.0.0.1 only.
+    FakeServer server({Steps({kGreeting, kLogon, kTypeI,
+                              {step::ListenData(), step::ReadUntil("\r\n"), step::Send("227 =(127,0,0,2,{PORT})\r\n"),
+                               step::ReadUntil("\r\n"), step::Send("150 go\r\n"), step::AcceptData(),
+                               step::DataSend("x"), step::DataClose(), step::Send("226 ok\r\n")}})});
+    TempDir dir;
+    auto c = Client();
+    ASSERT_EQ(LogOn(*c, server), 1);
+    EXPECT_EQ(c->TransferFile("/r", dir.File("f"), 1, 1), 1);
+    EXPECT_EQ(ReadBytes(dir.File("f")), "x");
+}
+
+TEST(FtpClient, PasvReplyParsing) {
+    string host;
+    int port = 0;
+    ASSERT_TRUE(net::ParsePasvReply("227 Entering Passive Mode (10,0,0,5,19,137)", &host, &port));
+    EXPECT_EQ(host, "10.0.0.5");
+    EXPECT_EQ(port, 19 * 256 + 137);
+    ASSERT_TRUE(net::ParsePasvReply("227 ( 1, 2,3 ,4,0,255 ).", &host, &port));
+    EXPECT_EQ(host, "1.2.3.4");
+    EXPECT_EQ(port, 255);
+    for (const char* bad : {"227 Entering Passive Mode 10,0,0,5,19,137", "227 (10,0,0,5,19,137", "227 )(1,2,3,4,5,6)",
+                            "227 (10,0,0,5,19)", "227 (10,0,0,5,19,137,1)", "227 (10,0,0,256,19,137)",
+                            "227 (10,0,0,-1,19,137)", "227 (10,0,0,a,19,137)", "227 (10,0,,5,19,137)",
+                            "227 (0010,0,0,5,19,137)", "227 ()"})
+        EXPECT_FALSE(net::ParsePasvReply(bad, &host, &port)) << bad;
+}
+
+TEST(FtpClient, MalformedPasvLeavesTheTargetAlone) {
+    for (const char* reply : {"227 Entering Passive Mode\r\n", "227 (127,0,0,1,300,1)\r\n", "227 (127,0,0,1,4)\r\n"}) {
+        FakeServer server({Steps({kGreeting, kLogon, kTypeI, Answer(reply), {step::Delay(100)}})});
+        TempDir dir;
+        WriteBytes(dir.File("t.dat"), "old");
+        auto c = Client();
+        ASSERT_EQ(LogOn(*c, server), 1);
+        EXPECT_EQ(c->TransferFile("/r", dir.File("t.dat"), 1, 1), 0);
+        EXPECT_EQ(c->m_strLastReply + "\r\n", reply);
+        c.reset();
+        server.Finish();
+        EXPECT_EQ(server.Received(0), "USER u\r\nTYPE I\r\nPASV\r\n");
+        EXPECT_EQ(ReadBytes(dir.File("t.dat")), "old");
+        EXPECT_FALSE(fs::Stat(dir.File("t.dat.~part")));
+    }
+}
+
+TEST(FtpClient, TheServersLastWordDecides) {
+    struct Case {
+        const char* name;
+        std::vector<Step> afterRetr;
+        int result;
+        string last, file;
+    };
+    const int nowhere = ClosedPort();
+    const string noData = "227 (127,0,0,1," + std::to_string(nowhere / 256) + "," + std::to_string(nowhere % 256) + ")\r\n";
+    const Case cases[] = {
+        {"550", {step::Send("550 No such file\r\n")}, 0, "550 No such file", "old"},
+        {"425", {step::Send("425 Can't open data connection\r\n")}, 0, "425 Can't open data connection", "old"},
+        {"421", {step::Send("421 Service closing\r\n"), step::Close()}, 0, "421 Service closing", "old"},
+        {"150 then 451",
+         {step::Send("150 go\r\n"), step::AcceptData(), step::DataSend("partial"), step::DataClose(),
+          step::Send("451 Aborted\r\n")},
+         0, "451 Aborted", "old"},
+        {"150 then close", {step::Send("150 go\r\n"), step::AcceptData(), step::DataSend("partial"), step::Close()},
+         0, "006 Network error", "old"},
+        {"empty file",
+         {step::Send("150 go\r\n"), step::AcceptData(), step::DataClose(), step::Send("226 done\r\n")}, 1, "226 done",
+         ""},
+    };
+    for (const Case& k : cases) {
+        Script s = Steps({kGreeting, kLogon, kTypeI, kPasv, {step::ReadUntil("\r\n")}});
+        s.insert(s.end(), k.afterRetr.begin(), k.afterRetr.end());
+        FakeServer server({s});
+        TempDir dir;
+        WriteBytes(dir.File("t.dat"), "old");
+        auto c = Client();
+        ASSERT_EQ(LogOn(*c, server), 1);
+        EXPECT_EQ(c->TransferFile("/r", dir.File("t.dat"), 1, 1), k.result) << k.name;
+        EXPECT_EQ(c->m_strLastReply, k.last) << k.name;
+        EXPECT_EQ(ReadBytes(dir.File("t.dat")), k.file) << k.name;
+        EXPECT_FALSE(fs::Stat(dir.File("t.dat.~part"))) << k.name;
+    }
+    // 150, but the data connection never comes: an immediate end of data,
+    // and the reply after it decides.
+    for (const char* end : {"425 No data connection\r\n", "226 Nothing sent\r\n"}) {
+        FakeServer server({Steps({kGreeting, kLogon, kTypeI, Answer(noData), Answer("150 go\r\n"), {step::Send(end)}})});
+        TempDir dir;
+        WriteBytes(dir.File("t.dat"), "old");
+        auto c = Client();
+        ASSERT_EQ(LogOn(*c, server), 1);
+        const int ok = end[0] == '2';
+        EXPECT_EQ(c->TransferFile("/r", dir.File("t.dat"), 1, 1), ok) << end;
+        EXPECT_EQ(ReadBytes(dir.File("t.dat")), ok ? "" : "old") << end;
+    }
+}
+
+TEST(FtpClient, DownloadIntoAMissingFolderFailsBeforeAnyCommand) {
+    FakeServer server({Steps({kGreeting, kLogon, {step::Delay(100)}})});
+    TempDir dir;
+    auto c = Client();
+    ASSERT_EQ(LogOn(*c, server), 1);
+    EXPECT_EQ(c->TransferFile("/r", dir.File("missing/t.dat"), 1, 1), 0);
+    EXPECT_EQ(c->m_strLastReply, "004 Unable to open file on local machine");
+    EXPECT_EQ(c->TransferFile("/r", dir.File("missing.dat"), 1, 0), 0);
+    EXPECT_EQ(c->m_strLastReply, "004 Unable to open file on local machine");
+    c.reset();
+    server.Finish();
+    EXPECT_EQ(server.Received(0), "USER u\r\n");
+}
+
+TEST(FtpClient, ActiveDownloadSendsItsOwnAddressInPort) {
+    const string content(9000, 'a');
+    FakeServer server({Steps({kGreeting, kLogon, kTypeI, Answer("200 PORT ok\r\n"),
+                              {step::ReadUntil("\r\n"), step::Send("150 go\r\n"), step::ConnectData(),
+                               step::DataSend(content), step::DataClose(), step::Send("226 done\r\n")}})});
+    TempDir dir;
+    auto c = Client();
+    ASSERT_EQ(LogOn(*c, server), 1);
+    EXPECT_EQ(c->TransferFile("/Tesra/a.dat", dir.File("a.dat"), 0, 1), 1);
+    EXPECT_EQ(ReadBytes(dir.File("a.dat")), content);
+    c.reset();
+    EXPECT_TRUE(server.Finish());
+    EXPECT_TRUE(std::regex_match(server.Received(0),
+                                 std::regex("USER u\r\nTYPE I\r\nPORT 127,0,0,1,[0-9]{1,3},[0-9]{1,3}\r\n"
+                                            "RETR /Tesra/a.dat\r\n")))
+        << server.Received(0);
+}
+
+TEST(FtpClient, Uploads) {
+    TempDir dir;
+    const string content = string(5000, 'u') + "\xB8\xDE" + string(5000, 'v');
+    WriteBytes(dir.File("up.dat"), content);
+    for (int passive : {1, 0}) {
+        const std::vector<Step> open = passive ? std::vector<Step>{step::AcceptData()} : std::vector<Step>{step::ConnectData()};
+        Script s = Steps({kGreeting, kLogon, kTypeI, passive ? kPasv : Answer("200 PORT ok\r\n"),
+                          {step::ReadUntil("\r\n"), step::Send("150 go\r\n")}, open,
+                          {step::DataReadToClose(), step::Send("226 stored\r\n")}});
+        FakeServer server({s});
+        auto c = Client();
+        ASSERT_EQ(LogOn(*c, server), 1);
+        EXPECT_EQ(c->TransferFile("/in/up.dat", dir.File("up.dat"), passive, 0), 1) << passive;
+        c.reset();
+        EXPECT_TRUE(server.Finish());
+        EXPECT_EQ(server.DataReceived(0), content) << passive;
+        EXPECT_NE(server.Received(0).find("STOR /in/up.dat\r\n"), string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace tesra

@@ -1,0 +1,286 @@
+#include "net/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "net/worker.h"
+#include "net_test_util.h"
+#include "support/fake_server.h"
+
+namespace tesra {
+namespace {
+
+using namespace test;
+using std::string;
+
+const string kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+
+// Reads a GET (to its empty line) and answers with reply.
+Script GetThen(std::vector<Step> reply) {
+    Script s{step::ReadUntil("\n\n")};
+    s.insert(s.end(), reply.begin(), reply.end());
+    return s;
+}
+
+string Url(const FakeServer& server, const string& object = "/BIN/login.cgi?id=a") {
+    return "http://" + server.address() + object;
+}
+
+TEST(HttpUrl, HostPortAndObject) {
+    HttpUrl u;
+    ASSERT_TRUE(ParseHttpUrl("http://memo.example.com/AUTH/getmemo.cgi", &u));
+    EXPECT_EQ(u.host, "memo.example.com");
+    EXPECT_EQ(u.port, 80);
+    EXPECT_EQ(u.object, "/AUTH/getmemo.cgi");
+    ASSERT_TRUE(ParseHttpUrl("HTTP://127.0.0.1:8080/BIN/login_halvo.cgi?id=a&pw=b", &u));
+    EXPECT_EQ(u.host, "127.0.0.1");
+    EXPECT_EQ(u.port, 8080);
+    EXPECT_EQ(u.object, "/BIN/login_halvo.cgi?id=a&pw=b");
+    ASSERT_TRUE(ParseHttpUrl("http://h", &u));
+    EXPECT_EQ(u.object, "/");
+    EXPECT_FALSE(ParseHttpUrl("ftp://h/x", &u));
+    EXPECT_FALSE(ParseHttpUrl("http://h:99999/x", &u));
+    EXPECT_FALSE(ParseHttpUrl("http://h:8o/x", &u));
+    EXPECT_FALSE(ParseHttpUrl("http:///x", &u));
+    EXPECT_EQ(u.host, "");
+}
+
+TEST(HttpClient, DefaultsAreTheSystemsOwn) {
+    CHttpClient c;
+    EXPECT_EQ(c.m_strUserAgent, "User-Agent: Halvo/5.0");
+    EXPECT_EQ(c.m_nIoSecs, 60);
+    EXPECT_EQ(c.m_nPostRounds, 600);
+    EXPECT_EQ(c.m_transport, HttpTransport::kNone);
+    EXPECT_EQ(c.m_hEvent, nullptr);
+}
+
+TEST(HttpClient, GetSendsExactlyTheTemplateWithAndWithoutCookie) {
+    FakeServer server({GetThen({step::Send(kOk + "hello")}), GetThen({step::Send(kOk)})});
+    CHttpClient c;
+    c.Get(Url(server));
+    EXPECT_EQ(c.m_strBody, "hello");
+    EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+    c.SetCookie("SID=1; E=2");
+    c.Get(Url(server));
+    ASSERT_TRUE(server.Finish());
+    EXPECT_EQ(server.Received(0), "GET /BIN/login.cgi?id=a HTTP/1.0\nUser-Agent: Halvo/5.0\nHost: 127.0.0.1\n\n");
+    EXPECT_EQ(server.Received(1),
+              "GET /BIN/login.cgi?id=a HTTP/1.0\nUser-Agent: Halvo/5.0\nHost: 127.0.0.1\nCookie: SID=1; E=2 \n\n");
+    EXPECT_EQ(c.m_strServer, "127.0.0.1");
+    EXPECT_EQ(c.m_strBody, "");
+    EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+}
+
+TEST(HttpClient, PostSendsExactlyTheTemplateWithAndWithoutCookie) {
+    const string form(42, 'f');
+    const auto post = [](std::size_t bodyLen) {
+        return Script{step::ReadUntil("\n\n"), step::ReadBytes(bodyLen), step::Send(kOk + "[OK]")};
+    };
+    FakeServer server({post(42), post(3)});
+    CHttpClient c;
+    c.Post(Url(server, "/AUTH/setmemo.cgi"), form);
+    EXPECT_EQ(c.m_strBody, "[OK]");
+    c.SetCookie("A=1; ");
+    c.Post(Url(server, "/AUTH/getmemo.cgi"), "a=b");
+    ASSERT_TRUE(server.Finish());
+    EXPECT_EQ(server.Received(0),
+              "POST /AUTH/setmemo.cgi HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\n"
+              "Content-Length: 42\nUser-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: 127.0.0.1\n\n" +
+                  form);
+    EXPECT_EQ(server.Received(1),
+              "POST /AUTH/getmemo.cgi HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\n"
+              "Content-Length: 3\nUser-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: 127.0.0.1\nCookie: A=1; \n\na=b");
+    EXPECT_EQ(c.m_strRequest.substr(c.m_strRequest.size() - 3), "a=b");
+    EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+    EXPECT_EQ(c.m_hEvent, nullptr);
+}
+
+TEST(HttpClient, CollectCookies) {
+    struct Case {
+        string before, headers, after;
+        int result;
+    };
+    const Case cases[] = {
+        {"", "Set-Cookie: A=1; path=/\r\nSet-Cookie: B=2; path=/\r\n", "A=1; B=2; ", 1},
+        {"", "Set-cookie: A=1; path=/\r\nSet-cookie: B=2; path=/\r\n", "A=1; B=2", 1},
+        {"S=0", "Set-cookie: A=1; path=/\r\n", "S=0; A=1", 1},
+        {"S=0; ", "Set-Cookie: A=1;\r\n", "S=0; A=1; ", 1},
+        // Without its own ";" the value runs to one in a later line.
+        {"", "Set-Cookie: A=1\r\nX: y; z\r\n", "A=1\r\nX: y; ", 1},
+        {"", "Set-Cookie: A=1\r\nX: y\r\n", "", 0},
+        {"", "Set-Cookie: ;x\r\n", "", 0},
+        // The upper-case form wins; the lower-case one is not looked at then.
+        {"", "Set-Cookie: A=1;\r\nSet-cookie: B=2;\r\n", "A=1; ", 1},
+        {"", "Set-Cookie:A=1;\r\nset-cookie: B=2;\r\n", "", 0},
+        // Set again: appended again.
+        {"A=1; ", "Set-Cookie: A=1;\r\n", "A=1; A=1; ", 1},
+    };
+    for (const Case& k : cases) {
+        CHttpClient c;
+        c.SetCookie(k.before);
+        EXPECT_EQ(c.CollectCookies(k.headers), k.result) << k.headers;
+        EXPECT_EQ(c.m_strCookie, k.after) << k.headers;
+    }
+}
+
+TEST(HttpClient, CookiesAndLocationFromARealReply) {
+    const string reply =
+        "HTTP/1.0 302 Found\r\nSet-Cookie: QUILLMAR_SID=abc; path=/\r\nLocation: http://x/y\r\n\r\nmoved";
+    FakeServer server({GetThen({step::Send(reply)}), {step::ReadUntil("\n\n"), step::ReadBytes(1), step::Send(reply)}});
+    CHttpClient c;
+    c.Get(Url(server));
+    EXPECT_EQ(c.m_strCookie, "QUILLMAR_SID=abc; ");
+    EXPECT_EQ(c.m_strLocation, "http://x/y");
+    EXPECT_EQ(c.m_strBody, "moved");
+    c.Post(Url(server), "q");
+    EXPECT_EQ(c.m_strCookie, "QUILLMAR_SID=abc; QUILLMAR_SID=abc; ");
+    EXPECT_EQ(c.m_strLocation, "http://x/y");
+    EXPECT_EQ(server.accepted(), 2);
+}
+
+TEST(HttpClient, ReplyShapes) {
+    struct Case {
+        const char* name;
+        std::vector<Step> reply;
+        string headers, body;
+        HttpTransport transport;
+    };
+    const string head = "HTTP/1.0 200 OK\r\nSet-Cookie: A=1; x\r\n\r\n";
+    const Case cases[] = {
+        {"one packet", {step::Send(head + "body")}, head, "body", HttpTransport::kCompleted},
+        {"one byte per packet", {step::Drip(head + "body")}, head, "body", HttpTransport::kCompleted},
+        {"close before any byte", {step::Close()}, "", "", HttpTransport::kFailed},
+        {"reset before any byte", {step::Reset()}, "", "", HttpTransport::kFailed},
+        {"close mid-header", {step::Send("HTTP/1.0 200 OK\r\nSet-Coo")}, "HTTP/1.0 200 OK\r\n", "",
+         HttpTransport::kFailed},
+        {"headers without the empty line", {step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: A=1; x\r\n")},
+         "HTTP/1.0 200 OK\r\nSet-Cookie: A=1; x\r\n", "", HttpTransport::kFailed},
+        {"LF-only lines", {step::Send("HTTP/1.0 200 OK\nSet-Cookie: A=1; x\n\nbody\n")},
+         "HTTP/1.0 200 OK\nSet-Cookie: A=1; x\n\nbody\n", "", HttpTransport::kFailed},
+        {"NUL in body", {step::Send(head + string("ab\0cd", 5))}, head, "ab", HttpTransport::kCompleted},
+        {"NUL first", {step::Send(head + string("\0cd", 3))}, head, "", HttpTransport::kCompleted},
+    };
+    for (const Case& k : cases) {
+        FakeServer server({GetThen(k.reply)});
+        CHttpClient c;
+        c.Get(Url(server));
+        EXPECT_EQ(c.m_strHeaders, k.headers) << k.name;
+        EXPECT_EQ(c.m_strBody, k.body) << k.name;
+        EXPECT_EQ(c.m_transport, k.transport) << k.name;
+        // Cookies of whatever header lines arrived are still taken.
+        EXPECT_EQ(c.m_strCookie, k.headers.find("A=1;") != string::npos ? "A=1; " : "") << k.name;
+    }
+}
+
+TEST(HttpClient, BodyIsCutAtAHundredThousandBytes) {
+    for (std::size_t size : {100000u, 100001u, 250000u}) {
+        FakeServer server({GetThen({step::Send(kOk + string(size, 'z'))})});
+        CHttpClient c;
+        c.Get(Url(server));
+        EXPECT_EQ(c.m_strBody.size(), 100000u) << size;
+        EXPECT_EQ(c.m_strBody.find_first_not_of('z'), string::npos);
+        EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+    }
+}
+
+TEST(HttpClient, PortComesFromTheHostTextAndTheHostLineHasNone) {
+    FakeServer server({GetThen({step::Send(kOk + "x")})});
+    CHttpClient c;
+    c.Get("http://localhost:" + std::to_string(server.port()) + "/a");
+    ASSERT_TRUE(server.Finish());
+    EXPECT_EQ(c.m_strBody, "x");
+    EXPECT_NE(server.Received(0).find("\nHost: localhost\n"), string::npos);
+}
+
+TEST(HttpClient, FailuresLeaveAnEmptyBodyAndTheCookieAlone) {
+    CHttpClient c;
+    c.SetCookie("K=1; ");
+    Stopwatch t;
+    c.Get("http:///nohost");
+    EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
+    c.Post("not a url", "a=b");
+    EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
+    c.Post("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x", "a=b");
+    EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
+    EXPECT_LT(t.ms(), 2000);
+    EXPECT_EQ(c.m_strBody, "");
+    EXPECT_EQ(c.m_strCookie, "K=1; ");
+}
+
+TEST(HttpClient, SilentServers) {
+    // Get: the receive time-out ends it.
+    FakeServer quiet({{step::ReadUntil("\n\n"), step::Delay(3000)}});
+    CHttpClient c;
+    c.m_nIoSecs = 1;
+    Stopwatch t;
+    c.Get(Url(quiet));
+    EXPECT_GE(t.ms(), 900);
+    EXPECT_LT(t.ms(), 2500);
+    EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
+
+    // Post: the round limit ends the wait, with nothing collected.
+    FakeServer quieter({{step::ReadUntil("\n\nq"), step::Delay(1000), step::Send(kOk.substr(0, 17) +
+                                                                                  "Set-Cookie: B=2; x\r\n\r\nlate")}});
+    c.SetCookie("A=1; ");
+    c.m_nPostRounds = 3;
+    Stopwatch t2;
+    c.Post(Url(quieter), "q");
+    EXPECT_LT(t2.ms(), 900);
+    EXPECT_EQ(c.m_transport, HttpTransport::kTimedOut);
+    EXPECT_EQ(c.m_strBody, "");
+    EXPECT_EQ(c.m_strCookie, "A=1; ");
+    EXPECT_EQ(c.m_hEvent, nullptr);
+    EXPECT_TRUE(net::WaitForWorkers(5000));
+    EXPECT_EQ(c.m_strCookie, "A=1; ");
+}
+
+TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {
+    // The first server answers late; the second at once. The late answer
+    // must not end the second wait nor land in the client.
+    FakeServer slow({{step::ReadUntil("\n\nfirst"), step::Delay(700),
+                      step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: LATE=1; x\r\n\r\n[LATE]")}});
+    FakeServer fast({{step::ReadUntil("\n\nsecond"), step::Delay(400), step::Send(kOk + "[SECOND]")}});
+    {
+        CHttpClient c;
+        c.m_nPostRounds = 2;
+        c.Post(Url(slow), "first");
+        EXPECT_EQ(c.m_transport, HttpTransport::kTimedOut);
+        c.m_nPostRounds = 50;
+        Stopwatch t;
+        c.Post(Url(fast), "second");
+        EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+        EXPECT_EQ(c.m_strBody, "[SECOND]");
+        EXPECT_EQ(c.m_strCookie, "");
+        EXPECT_GE(t.ms(), 350);
+        // The client goes away while the first worker may still run.
+    }
+    EXPECT_TRUE(slow.Finish());
+    EXPECT_TRUE(net::WaitForWorkers(5000));
+}
+
+TEST(HttpClient, PostWakesAsSoonAsTheReplyIsIn) {
+    FakeServer server({{step::ReadUntil("\n\nq"), step::Send(kOk + "now")}});
+    CHttpClient c;
+    Stopwatch t;
+    c.Post(Url(server), "q");
+    EXPECT_EQ(c.m_strBody, "now");
+    // No 100-ms round before the first look at the signal.
+    EXPECT_LT(t.ms(), 90);
+}
+
+TEST(HttpClient, SendBlockedByAServerThatStopsReading) {
+    FakeServerOptions small;
+    small.receiveBuffer = 4096;
+    FakeServer server({{step::ReadUntil("\n\n"), step::Delay(4000)}}, small);
+    CHttpClient c;
+    c.m_nIoSecs = 1;
+    Stopwatch t;
+    c.Post(Url(server), string(32 << 20, 'x'));
+    EXPECT_LT(t.ms(), 3500);
+    EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
+    EXPECT_EQ(c.m_strBody, "");
+}
+
+}  // namespace
+}  // namespace tesra

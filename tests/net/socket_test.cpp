@@ -1,0 +1,219 @@
+#include "net/blocking_socket.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net_test_util.h"
+#include "support/fake_server.h"
+
+namespace tesra {
+namespace {
+
+using namespace test;
+using std::string;
+
+// A socket connected to a fake server, closed at the end.
+struct Connected {
+    explicit Connected(int port, int timed = 0) {
+        sock.SetConnectMode(timed, 3000);
+        sock.Create(1);
+        sock.Connect(Loopback(port));
+    }
+    ~Connected() {
+        if (sock.m_hSocket != net::kNoSocket) sock.Close(1);
+    }
+    CHttpBlockingSocket sock;
+};
+
+TEST(BlockingSocket, StartsUnconnectedWithTheUsualConnectTimeout) {
+    CBlockingSocket s;
+    EXPECT_EQ(s.m_bTimedConnect, 0);
+    EXPECT_EQ(s.m_nConnectTimeout, 3000);
+    EXPECT_EQ(s.m_hSocket, net::kNoSocket);
+    CHttpBlockingSocket h;
+    EXPECT_EQ(h.m_nReadBuf, 0);
+}
+
+TEST(BlockingSocket, AddressesFromDottedTextOnly) {
+    const SockAddr a = CBlockingSocket::GetHostByAddr("127.0.0.1", 9002);
+    EXPECT_EQ(a.sin_family, net::kAfInet);
+    const auto* port = reinterpret_cast<const unsigned char*>(&a.sin_port);
+    EXPECT_EQ(port[0], 9002 / 256);
+    EXPECT_EQ(port[1], 9002 % 256);
+    const auto* ip = reinterpret_cast<const unsigned char*>(&a.sin_addr);
+    EXPECT_EQ(ip[0], 127);
+    EXPECT_EQ(ip[3], 1);
+    EXPECT_EQ(ThrownLabel([] { CBlockingSocket::GetHostByAddr("localhost", 80); }), "GetHostByName");
+    EXPECT_EQ(ThrownLabel([] { CBlockingSocket::GetHostByAddr("255.255.255.255", 80); }), "GetHostByName");
+    EXPECT_EQ(ThrownLabel([] { CBlockingSocket::GetHostByName("", 80); }), "GetHostByName");
+    EXPECT_EQ(ThrownLabel([] { CBlockingSocket::GetHostByName("127.0.0.1", 80); }), "");
+}
+
+TEST(BlockingSocket, ErrorMessagesCarryTheLabelAndCode) {
+    char buf[64];
+    CBlockingSocketException plain("Send");
+    plain.m_nError = 0;
+    EXPECT_EQ(plain.GetErrorMessage(buf, sizeof buf), 1);
+    EXPECT_STREQ(buf, "Send error");
+    plain.GetErrorMessage(buf, 5);
+    EXPECT_STREQ(buf, "Send");
+    CBlockingSocketException coded("Connect");
+    coded.m_nError = 10061;
+    coded.GetErrorMessage(buf, sizeof buf);
+    EXPECT_STREQ(buf, "Connect error #10061");
+    // A catch for the base takes it as well, and Delete releases it.
+    try {
+        ThrowSocketException("Receive timeout");
+    } catch (CException* e) {
+        ExceptionOwner release(e);
+        e->GetErrorMessage(buf, sizeof buf);
+        EXPECT_EQ(string(buf).rfind("Receive timeout error", 0), 0u);
+    }
+}
+
+TEST(BlockingSocket, SendAfterCloseThrowsClose) {
+    FakeServer server({{step::Delay(100)}});
+    Connected c(server.port());
+    c.sock.Close(1);
+    EXPECT_EQ(c.sock.m_hSocket, net::kNoSocket);
+    EXPECT_EQ(ThrownLabel([&] { c.sock.Send("x", 1, 1); }), "Close");
+}
+
+TEST(BlockingSocket, TimedConnect) {
+    {
+        FakeServer server({{step::Delay(50)}});
+        CBlockingSocket s;
+        s.SetConnectMode(1, 1000);
+        s.Create(1);
+        EXPECT_EQ(ThrownLabel([&] { s.Connect(Loopback(server.port())); }), "");
+        s.Close(1);
+        EXPECT_EQ(s.m_hSocket, net::kNoSocket);
+    }
+    {
+        CBlockingSocket s;
+        s.SetConnectMode(1, 1000);
+        s.Create(1);
+        Stopwatch t;
+        EXPECT_EQ(ThrownLabel([&] { s.Connect(Loopback(ClosedPort())); }), "ConnectEx");
+        EXPECT_LT(t.ms(), 900);  // refused, not timed out
+        EXPECT_EQ(s.m_hSocket, net::kNoSocket);
+    }
+    SilentListener silent;
+    if (silent.silent()) {
+        CBlockingSocket s;
+        s.Create(1);
+        Stopwatch t;
+        EXPECT_EQ(ThrownLabel([&] { s.ConnectEx(Loopback(silent.port()), 300); }), "ConnectEx");
+        EXPECT_GE(t.ms(), 250);
+        EXPECT_LT(t.ms(), 2000);
+        EXPECT_EQ(s.m_hSocket, net::kNoSocket);
+    }
+}
+
+TEST(BlockingSocket, PlainConnectRefusedThrowsConnect) {
+    CBlockingSocket s;
+    s.Create(1);
+    int error = 0;
+    EXPECT_EQ(ThrownLabel([&] { s.Connect(Loopback(ClosedPort())); }, &error), "Connect");
+    EXPECT_NE(error, 0);
+    s.Close(1);
+}
+
+TEST(BlockingSocket, ReceiveTimesOutOnASilentPeerAndSeesAClose) {
+    FakeServer server({{step::Delay(1500), step::Close()}});
+    Connected c(server.port());
+    char buf[16];
+    Stopwatch t;
+    int error = -1;
+    EXPECT_EQ(ThrownLabel([&] { c.sock.Receive(buf, sizeof buf, 1); }, &error), "Receive timeout");
+    EXPECT_GE(t.ms(), 900);
+    EXPECT_EQ(error, 0);
+    // No time-out: waits for the server's close, which reads as 0.
+    EXPECT_EQ(c.sock.Receive(buf, sizeof buf, 0), 0);
+}
+
+TEST(BlockingSocket, SendTimesOutWhenThePeerStopsReading) {
+    FakeServerOptions small;
+    small.receiveBuffer = 4096;
+    FakeServer server({{step::Delay(4000)}}, small);
+    Connected c(server.port());
+    const string lots(32 << 20, 'x');
+    Stopwatch t;
+    EXPECT_EQ(ThrownLabel([&] { c.sock.Write(lots.data(), static_cast<int>(lots.size()), 1); }), "Send timeout");
+    EXPECT_LT(t.ms(), 3500);
+}
+
+TEST(HttpBlockingSocket, HeaderLinesComeWithTheirLineEndsAndTheBodyStaysHeld) {
+    const string reply = "HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody";
+    for (bool drip : {false, true}) {
+        FakeServer server({{drip ? step::Drip(reply) : step::Send(reply), step::Close()}});
+        Connected c(server.port());
+        char line[100];
+        EXPECT_EQ(c.sock.ReadHeaderLine(line, sizeof line, 5), 17);
+        EXPECT_STREQ(line, "HTTP/1.0 200 OK\r\n");
+        EXPECT_EQ(c.sock.ReadHeaderLine(line, sizeof line, 5), 6);
+        EXPECT_EQ(c.sock.ReadHeaderLine(line, sizeof line, 5), 2);
+        EXPECT_STREQ(line, "\r\n");
+        char body[100001] = {};
+        EXPECT_EQ(c.sock.ReadHttpResponse(body, 100000, 5), 4);
+        EXPECT_EQ(string(body, 4), "body");
+    }
+}
+
+TEST(HttpBlockingSocket, ALineCutShortByACloseIsNotReturned) {
+    FakeServer server({{step::Send("HTTP/1.0 200 OK\r\nPart"), step::Close()}});
+    Connected c(server.port());
+    char line[100];
+    c.sock.ReadHeaderLine(line, sizeof line, 5);
+    EXPECT_EQ(ThrownLabel([&] { c.sock.ReadHeaderLine(line, sizeof line, 5); }), "ReadHeaderLine");
+}
+
+TEST(HttpBlockingSocket, ALineOfAHundredThousandBytesWithoutLfFails) {
+    FakeServer server({{step::SendRepeated(string(1000, 'a'), 101), step::Delay(3000)}});
+    Connected c(server.port());
+    std::vector<char> line(100001);
+    EXPECT_EQ(ThrownLabel([&] { c.sock.ReadHeaderLine(line.data(), 100000, 5); }), "ReadHeaderLine");
+}
+
+TEST(HttpBlockingSocket, LongLinesAreCutToTheCallersRoomAndTheirRestDropped) {
+    const std::vector<string> packets = {"abcdefgh\nxy\n"};
+    std::size_t next = 0;
+    const ReceiveFn feed = [&](char* b, int cap) {
+        if (next == packets.size()) return 0;
+        const string& p = packets[next++];
+        const int n = std::min<int>(cap, static_cast<int>(p.size()));
+        std::memcpy(b, p.data(), static_cast<std::size_t>(n));
+        return n;
+    };
+    auto sock = std::make_unique<CHttpBlockingSocket>();
+    char line[5];
+    EXPECT_EQ(sock->ReadHeaderLine(line, 5, feed), 4);
+    EXPECT_STREQ(line, "abcd");
+    EXPECT_EQ(sock->m_nReadBuf, 3);
+    EXPECT_EQ(sock->ReadHeaderLine(line, 5, feed), 3);
+    EXPECT_STREQ(line, "xy\n");
+    EXPECT_EQ(sock->m_nReadBuf, 0);
+}
+
+TEST(HttpBlockingSocket, ResponseTakesHeldBytesFirstAndStopsAtTheLimit) {
+    // 30 bytes held behind the header line, 70 more before the close.
+    const string head = "X\r\n" + string(30, 'h');
+    FakeServer server({{step::Send(head), step::Delay(100), step::Send(string(70, 't')), step::Close()}});
+    Connected c(server.port());
+    char line[16];
+    c.sock.ReadHeaderLine(line, sizeof line, 5);
+    EXPECT_EQ(c.sock.m_nReadBuf, 30);
+    std::vector<char> body(100001);
+    EXPECT_EQ(c.sock.ReadHttpResponse(body.data(), 100000, 5), 100);
+    EXPECT_EQ(string(body.data(), 100), string(30, 'h') + string(70, 't'));
+
+    FakeServer big({{step::SendRepeated(string(1000, 'b'), 150), step::Close()}});
+    Connected c2(big.port());
+    EXPECT_EQ(c2.sock.ReadHttpResponse(body.data(), 100000, 5), 100000);
+}
+
+}  // namespace
+}  // namespace tesra
