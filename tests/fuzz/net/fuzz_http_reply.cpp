@@ -1,0 +1,43 @@
+// ReadHeaderLine / ReadHttpResponse over packets of the input's choosing,
+// then what the client makes of the reply: cookies and Location.
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+#include "net/http_client.h"
+#include "packets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace tesra;
+    fuzz::Packets packets(data, size);
+    static auto sock = std::make_unique<CHttpBlockingSocket>();
+    sock->m_nReadBuf = 0;
+    std::vector<char> buffer;
+    std::string headers, body;
+    bool complete = false;
+    try {
+        net::ReadHttpReply(
+            *sock, [&](char* b, int c) { return packets.Next(b, c); }, buffer, &headers, &body);
+        complete = true;
+    } catch (CBlockingSocketException* e) {
+        ExceptionOwner release(e);
+    }
+    if (sock->m_nReadBuf < 0 || sock->m_nReadBuf > CHttpBlockingSocket::kReadBufSize) std::abort();
+    if (body.size() > static_cast<std::size_t>(CHttpClient::kBodyLimit) || body.find('\0') != std::string::npos)
+        std::abort();
+    if (complete && (headers.size() < 2 || headers.compare(headers.size() - 2, 2, "\r\n") != 0)) std::abort();
+    // Everything read is accounted for: headers, then body (up to a NUL).
+    const std::string stream(packets.stream().begin(), packets.stream().end());
+    if (stream.compare(0, headers.size(), headers) != 0) std::abort();
+    if (!body.empty() && stream.compare(headers.size(), body.size(), body) != 0) std::abort();
+
+    CHttpClient client;
+    client.SetCookie(size % 2 ? "S=1; " : "");
+    const std::string before = client.m_strCookie;
+    const int took = client.CollectCookies(headers);
+    if ((took == 1) != (client.m_strCookie.size() > before.size())) std::abort();
+    GetBetween(headers, "Location: ", "\r\n", 0);
+    return 0;
+}
