@@ -60,7 +60,7 @@ bool ParseHttpUrl(const std::string& url, HttpUrl* out) {
     out->port = port;
     std::string object = url.substr(end);
     if (const std::size_t hash = object.find('#'); hash != std::string::npos) object.erase(hash);
-    if (object.empty() || object[0] != '/') object.insert(0, "/");
+    if (object.empty() || object[0] != '/') object = "/" + object;
     out->object = object;
     return true;
 }

@@ -15,6 +15,7 @@
 #include "net/worker.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
+#include "support/temp_dir.h"
 
 namespace tesra {
 namespace {
@@ -26,7 +27,9 @@ using std::string;
 class TestWindow {
 public:
     using Handler = std::function<void(UINT)>;
-    explicit TestWindow(Handler handler) : handler_(std::move(handler)) {
+    using FullHandler = std::function<void(UINT, WPARAM, LPARAM)>;
+    explicit TestWindow(Handler handler) : TestWindow(FullHandler([h = std::move(handler)](UINT m, WPARAM, LPARAM) { h(m); })) {}
+    explicit TestWindow(FullHandler handler) : handler_(std::move(handler)) {
         static const ATOM cls = [] {
             WNDCLASSA wc{};
             wc.lpfnWndProc = &Proc;
@@ -45,17 +48,17 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
         auto* self = reinterpret_cast<TestWindow*>(::GetWindowLongPtrA(h, GWLP_USERDATA));
-        if (self && m >= WM_APP) {
-            self->handler_(m);
+        if (self && (m >= WM_APP || m == CFtpClient::kTransferProgress)) {
+            self->handler_(m, w, l);
             return 0;
         }
         if (m == WM_CLOSE) {
-            if (self) self->handler_(m);
+            if (self) self->handler_(m, w, l);
             return 0;  // not destroyed: the test owns the window
         }
         return ::DefWindowProcA(h, m, w, l);
     }
-    Handler handler_;
+    FullHandler handler_;
     HWND hwnd_;
 };
 
@@ -204,6 +207,31 @@ TEST(PumpWin, FtpControlWaitsKeepMessagesFlowing) {
     MSG msg;
     ASSERT_TRUE(::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
+}
+
+TEST(PumpWin, TransferProgressReachesItsWindow) {
+    const std::string content(10000, 'p');
+    FakeServer server({Steps({{step::Send("220 ready\r\n")}, step::Answer("230 in\r\n"), step::Answer("200 I\r\n"),
+                              {step::ListenData(), step::ReadUntil("\r\n"), step::Send("227 ({PASV})\r\n"),
+                               step::ReadUntil("\r\n"), step::Send("150 go\r\n"), step::AcceptData(),
+                               step::DataSend(content), step::DataClose(), step::Send("226 done\r\n")}})});
+    long long bytes = 0;
+    int otherDirection = 0;
+    TestWindow w(TestWindow::FullHandler([&](UINT m, WPARAM wp, LPARAM lp) {
+        if (m != CFtpClient::kTransferProgress) return;
+        if (wp == 0)
+            bytes += lp;
+        else
+            ++otherDirection;
+    }));
+    TempDir dir;
+    CFtpClient c;
+    c.m_nTimeoutMs = 3000;
+    c.m_hWndProgress = w.hwnd();
+    ASSERT_EQ(c.LogOn("127.0.0.1", server.port(), "u", "p", "", "", "", "", 21, 0), 1);
+    EXPECT_EQ(c.TransferFile("/r", dir.File("p.dat"), 1, 1), 1);
+    EXPECT_EQ(bytes, static_cast<long long>(content.size()));
+    EXPECT_EQ(otherDirection, 0);
 }
 
 }  // namespace
