@@ -70,7 +70,8 @@ namespace net {
 void ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
                    std::string* headers, std::string* body) {
     const int limit = CHttpClient::kBodyLimit;
-    buffer.assign(static_cast<std::size_t>(limit) + 1, '\0');
+    // Only the bytes placed are ever read back, so the buffer is not cleared.
+    buffer.resize(static_cast<std::size_t>(limit) + 1);
     headers->clear();
     body->clear();
     for (;;) {
@@ -78,7 +79,6 @@ void ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector
         headers->append(buffer.data(), static_cast<std::size_t>(n));
         if (n == 2 && buffer[0] == '\r' && buffer[1] == '\n') break;
     }
-    std::memset(buffer.data(), 0, buffer.size());
     int placed = 0;
     const auto keep = [&] {
         if (placed > 0) {

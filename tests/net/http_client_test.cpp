@@ -236,11 +236,12 @@ TEST(HttpClient, SilentServers) {
 }
 
 TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {
-    // The first server answers late; the second at once. The late answer
-    // must not end the second wait nor land in the client.
-    FakeServer slow({{step::ReadUntil("\n\nfirst"), step::Delay(700),
+    // The first server answers while the second request is waiting; the
+    // second answers later. The late answer must neither end the second
+    // wait nor land in the client.
+    FakeServer slow({{step::ReadUntil("\n\nfirst"), step::Delay(300),
                       step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: LATE=1; x\r\n\r\n[LATE]")}});
-    FakeServer fast({{step::ReadUntil("\n\nsecond"), step::Delay(400), step::Send(kOk + "[SECOND]")}});
+    FakeServer fast({{step::ReadUntil("\n\nsecond"), step::Delay(600), step::Send(kOk + "[SECOND]")}});
     {
         CHttpClient c;
         c.m_nPostRounds = 2;
@@ -252,7 +253,7 @@ TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {
         EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
         EXPECT_EQ(c.m_strBody, "[SECOND]");
         EXPECT_EQ(c.m_strCookie, "");
-        EXPECT_GE(t.ms(), 350);
+        EXPECT_GE(t.ms(), 550);
         // The client goes away while the first worker may still run.
     }
     EXPECT_TRUE(slow.Finish());
