@@ -245,13 +245,6 @@ int MessageSocket::Wait(bool forWrite, int timeoutMs) {
     }
 }
 
-bool MessageSocket::Connect(const SockAddr& addr, int timeoutMs) {
-    const int r = sys::Connect(handle_, addr);
-    if (r == 0) return true;
-    if (r < 0) return false;
-    return Wait(true, timeoutMs) == 1 && PendingError(handle_) == 0;
-}
-
 bool MessageSocket::SendAll(const char* data, std::size_t len, int timeoutMs) {
     std::size_t done = 0;
     while (done < len) {
@@ -264,26 +257,6 @@ bool MessageSocket::SendAll(const char* data, std::size_t len, int timeoutMs) {
         done += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-long MessageSocket::Receive(char* buf, std::size_t cap, int timeoutMs) {
-    for (;;) {
-        const long n = Recv(handle_, buf, cap);
-        if (n >= 0) return n;
-        if (!LastWouldBlock() || Wait(false, timeoutMs) != 1) return -1;
-    }
-}
-
-bool MessageSocket::Listen(const SockAddr& addr, int backlog) {
-    return Bind(handle_, addr) && sys::Listen(handle_, backlog);
-}
-
-SocketHandle MessageSocket::Accept(int timeoutMs) {
-    for (;;) {
-        const SocketHandle c = sys::Accept(handle_);
-        if (c != kNoSocket) return c;
-        if (!LastWouldBlock() || Wait(false, timeoutMs) != 1) return kNoSocket;
-    }
 }
 
 void MessageSocket::Close() {
