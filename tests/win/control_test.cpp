@@ -12,6 +12,7 @@
 
 #include "tools/host/container.h"
 #include "control/guids.h"
+#include "module_util.h"
 #include "control/prop_page.h"
 #include "control/tesra_ctrl.h"
 #include "support/cp949_corpus.h"
@@ -43,10 +44,8 @@ public:
 [[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
 std::string ProgramFolder() {
-    char self[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, n);
-    return path.substr(0, path.find_last_of('\\'));
+    const std::string path = tesra::test::BesideThisProgram("");
+    return path.substr(0, path.size() - 1);
 }
 
 // A control made in-process, held through its IDispatch, with the C++ object

@@ -7,35 +7,14 @@
 
 #include <string>
 
+#include "module_util.h"
 #include "support/cp949_corpus.h"
 
+namespace tesra {
 namespace {
 
-std::string ModulePathBesideThisProgram(const char* name) {
-    char self[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, n);
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
-}
-
-class Module {
-public:
-    explicit Module(const std::string& path) : h_(::LoadLibraryA(path.c_str())) {}
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-    ~Module() {
-        if (h_) ::FreeLibrary(h_);
-    }
-    HMODULE get() const { return h_; }
-
-private:
-    HMODULE h_;
-};
-
-template <class F>
-F GetProc(HMODULE module, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
+using test::BesideThisProgram;
+using test::Module;
 
 std::string LoadAnsiString(HMODULE module, UINT id) {
     char buf[512] = {};
@@ -49,18 +28,18 @@ TEST(Module, RunsInTheKoreanCodePage) {
 }
 
 TEST(Module, LoadsAndExportsItsEntryPoints) {
-    Module ocx(ModulePathBesideThisProgram("TESRA.OCX"));
+    Module ocx(BesideThisProgram("TESRA.OCX"));
     ASSERT_NE(ocx.get(), nullptr) << "LoadLibrary failed: " << ::GetLastError();
     for (const char* name : {"DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow"})
         EXPECT_NE(reinterpret_cast<void*>(::GetProcAddress(ocx.get(), name)), nullptr) << name;
 
     using CanUnload = HRESULT(STDAPICALLTYPE*)();
-    auto canUnload = GetProc<CanUnload>(ocx.get(), "DllCanUnloadNow");
+    auto canUnload = ocx.Proc<CanUnload>("DllCanUnloadNow");
     ASSERT_NE(canUnload, nullptr);
     EXPECT_EQ(canUnload(), S_OK);
 
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject = GetProc<GetClassObject>(ocx.get(), "DllGetClassObject");
+    auto getClassObject = ocx.Proc<GetClassObject>("DllGetClassObject");
     ASSERT_NE(getClassObject, nullptr);
     void* factory = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject(CLSID_NULL, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
@@ -68,12 +47,12 @@ TEST(Module, LoadsAndExportsItsEntryPoints) {
 }
 
 TEST(Module, CarriesItsStringsInKorean) {
-    Module ocx(ModulePathBesideThisProgram("TESRA.OCX"));
+    Module ocx(BesideThisProgram("TESRA.OCX"));
     ASSERT_NE(ocx.get(), nullptr);
     EXPECT_EQ(LoadAnsiString(ocx.get(), 1), "Tesra Control");
     EXPECT_EQ(LoadAnsiString(ocx.get(), 2), "Tesra Property Page");
     EXPECT_EQ(LoadAnsiString(ocx.get(), 200), "General");
-    EXPECT_EQ(LoadAnsiString(ocx.get(), 201), tesra::test::cp949::kSocketInitFailed);
+    EXPECT_EQ(LoadAnsiString(ocx.get(), 201), test::cp949::kSocketInitFailed);
 
     // The string table is Korean (language 1042).
     HRSRC block = ::FindResourceExA(ocx.get(), MAKEINTRESOURCEA(6), MAKEINTRESOURCEA(201 / 16 + 1),
@@ -82,3 +61,4 @@ TEST(Module, CarriesItsStringsInKorean) {
 }
 
 }  // namespace
+}  // namespace tesra

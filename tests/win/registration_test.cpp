@@ -10,24 +10,20 @@
 
 #include "tools/host/container.h"
 #include "control/guids.h"
+#include "module_util.h"
 #include "win/com.h"
 #include "win/registry.h"
 
 namespace {
 
 using tesra::host::Call;
+using tesra::test::BesideThisProgram;
+using tesra::test::Module;
 using tesra::host::VBool;
 using tesra::win::ComPtr;
 using tesra::win::GuidString;
 using tesra::win::RegKey;
 using tesra::win::Variant;
-
-std::string BesideThisProgram(const char* name) {
-    char self[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string path(self, n);
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
-}
 
 DWORD RunProgram(std::string command) {
     STARTUPINFOA si{};
@@ -50,24 +46,6 @@ std::string Value(const std::string& key, const std::string& name = "") {
 }
 
 bool KeyExists(const std::string& key) { return static_cast<bool>(RegKey::Open(HKEY_CLASSES_ROOT, key)); }
-
-class Module {
-public:
-    explicit Module(const std::string& path) : h_(::LoadLibraryA(path.c_str())) {}
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-    ~Module() {
-        if (h_) ::FreeLibrary(h_);
-    }
-    template <class F>
-    F Proc(const char* name) const {
-        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(h_, name)));
-    }
-    HMODULE get() const { return h_; }
-
-private:
-    HMODULE h_;
-};
 
 class OleEnvironment : public ::testing::Environment {
 public:
