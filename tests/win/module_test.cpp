@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "module_util.h"
@@ -25,6 +26,28 @@ std::string LoadAnsiString(HMODULE module, UINT id) {
 TEST(Module, RunsInTheKoreanCodePage) {
     // Everything else assumes CP949 is the ANSI code page under test.
     EXPECT_EQ(::GetACP(), 949u);
+}
+
+TEST(Module, TheKoreanFacesHaveHangulGlyphs) {
+    // The memo windows ask for "굴림" and "굴림체"; the prefix maps them to fonts
+    // that can draw Hangul.
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    ASSERT_NE(dc, nullptr);
+    for (const char* face : {test::cp949::kGulim, test::cp949::kGulimChe}) {
+        LOGFONTA lf{};
+        lf.lfHeight = -12;
+        lf.lfCharSet = HANGEUL_CHARSET;
+        std::strcpy(lf.lfFaceName, face);
+        HFONT font = ::CreateFontIndirectA(&lf);
+        ASSERT_NE(font, nullptr);
+        HGDIOBJ old = ::SelectObject(dc, font);
+        WORD glyph = 0;
+        EXPECT_EQ(::GetGlyphIndicesW(dc, L"\xAC00", 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS), 1u);
+        EXPECT_NE(glyph, 0xFFFF) << "no glyph for U+AC00 in the font chosen for " << face;
+        ::SelectObject(dc, old);
+        ::DeleteObject(font);
+    }
+    ::DeleteDC(dc);
 }
 
 TEST(Module, LoadsAndExportsItsEntryPoints) {
