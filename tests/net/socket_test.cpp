@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net_test_util.h"
@@ -110,6 +111,20 @@ TEST(BlockingSocket, TimedConnect) {
         EXPECT_GE(t.ms(), 250);
         EXPECT_LT(t.ms(), 2000);
         EXPECT_EQ(s.m_hSocket, net::kNoSocket);
+
+        // Slow rather than silent: room in the queue appears while the
+        // connect is still retrying, and it gets through in time.
+        CBlockingSocket slow;
+        slow.Create(1);
+        std::thread release([&silent] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            silent.Release();
+        });
+        Stopwatch t2;
+        EXPECT_EQ(ThrownLabel([&] { slow.ConnectEx(Loopback(silent.port()), 5000); }), "");
+        release.join();
+        EXPECT_GE(t2.ms(), 200);
+        slow.Close(1);
     }
 }
 

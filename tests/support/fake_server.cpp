@@ -465,6 +465,16 @@ SilentListener::SilentListener() {
     }
 }
 
+void SilentListener::Release() {
+    const Sock l = ToSock(listener_);
+    if (l == kBad) return;
+    // The fillers go first, or the one still retrying would take the room.
+    for (auto s : fillers_) CloseSock(ToSock(s));
+    fillers_.clear();
+    for (Sock c; PollOne(l, false, 0) == 1 && (c = ::accept(l, nullptr, nullptr)) != kBad;)
+        fillers_.push_back(static_cast<std::uintptr_t>(c));
+}
+
 SilentListener::~SilentListener() {
     for (auto s : fillers_) CloseSock(ToSock(s));
     if (ToSock(listener_) != kBad) CloseSock(ToSock(listener_));

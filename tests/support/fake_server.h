@@ -127,6 +127,9 @@ public:
     int port() const { return port_; }
     // False where the platform accepted the queue-filling connects anyway.
     bool silent() const { return silent_; }
+    // Takes the queued connections off, so a connect that is still trying
+    // gets through on its next attempt: a slow connect rather than a silent one.
+    void Release();
 
 private:
     std::uintptr_t listener_;
