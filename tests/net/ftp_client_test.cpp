@@ -33,15 +33,6 @@ int LogOn(CFtpClient& c, const FakeServer& s) {
     return c.LogOn("127.0.0.1", s.port(), "u", "p", "", "", "", "", 21, 0);
 }
 
-TEST(FtpClient, StartsEmpty) {
-    CFtpClient c;
-    EXPECT_EQ(c.m_hWndProgress, nullptr);
-    EXPECT_EQ(c.m_strLastReply, "");
-    EXPECT_EQ(c.m_nReplyDigit, 0);
-    EXPECT_EQ(c.m_pCtrlSocket, nullptr);
-    EXPECT_EQ(c.m_nTimeoutMs, -1);
-}
-
 TEST(FtpClient, MultiLineGreetingThenUserAndPass) {
     FakeServer server({Steps({{step::Send("220-Welcome\r\n220-still the greeting\r\n221 other code\r\n220\r\n"
                                           " 220 indented\r\n220-x\r\n220 ready\r\n")},
