@@ -57,4 +57,23 @@ bool MakeDirectory(const std::string& path);
 // Seconds since 1970 (UTC).
 std::int64_t NowSeconds();
 
+// A platform file time: 100-ns ticks since 1601-01-01 UTC, as FILETIME.
+struct FileTime {
+    std::uint64_t ticks = 0;
+};
+inline constexpr std::int64_t kFileTimeEpochOffset = 11644473600;  // 1601 to 1970, seconds
+inline FileTime FileTimeFromUnix(std::int64_t seconds) {
+    return FileTime{static_cast<std::uint64_t>(seconds + kFileTimeEpochOffset) * 10000000u};
+}
+
+// Sets the times that are given (null leaves that one as it is) on an
+// existing file. Natively there is no creation time to set; it is ignored.
+// False when the file cannot be opened or a time cannot be set.
+bool SetTimes(const std::string& path, const FileTime* creation, const FileTime* lastAccess,
+              const FileTime* lastWrite);
+
+// t as a calendar date and time in the local time zone, read back as if that
+// calendar time were UTC; false when t cannot be converted.
+bool LocalCalendarAsUtc(std::int64_t t, std::int64_t* out);
+
 }  // namespace tesra::fs

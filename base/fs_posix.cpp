@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "base/fs.h"
 
@@ -96,6 +97,44 @@ bool MakeDirectory(const std::string& path) {
     if (::mkdir(path.c_str(), 0755) == 0) return true;
     FileStatus st;
     return errno == EEXIST && Stat(path, &st) && st.isDirectory;
+}
+
+bool SetTimes(const std::string& path, const FileTime*, const FileTime* lastAccess, const FileTime* lastWrite) {
+    const auto spec = [](const FileTime* t) {
+        timespec ts{};
+        if (!t) {
+            ts.tv_nsec = UTIME_OMIT;
+            return ts;
+        }
+        const std::int64_t ticks = static_cast<std::int64_t>(t->ticks) - kFileTimeEpochOffset * 10000000;
+        std::int64_t secs = ticks / 10000000;
+        std::int64_t rest = ticks % 10000000;
+        if (rest < 0) {
+            rest += 10000000;
+            --secs;
+        }
+        ts.tv_sec = static_cast<time_t>(secs);
+        ts.tv_nsec = static_cast<long>(rest * 100);
+        return ts;
+    };
+    const timespec times[2] = {spec(lastAccess), spec(lastWrite)};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+bool LocalCalendarAsUtc(std::int64_t t, std::int64_t* out) {
+    const time_t tt = static_cast<time_t>(t);
+    tm local{};
+    if (!::localtime_r(&tt, &local)) return false;
+    // Days from 1970-01-01 to the civil date (proleptic Gregorian).
+    const std::int64_t y = static_cast<std::int64_t>(local.tm_year) + 1900 - (local.tm_mon < 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t m = local.tm_mon + 1;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const std::int64_t days = era * 146097 + doe - 719468;
+    *out = days * 86400 + local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    return true;
 }
 
 std::int64_t NowSeconds() {

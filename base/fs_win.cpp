@@ -98,6 +98,41 @@ bool MakeDirectory(const std::string& path) {
     return Stat(path, &st) && st.isDirectory;
 }
 
+namespace {
+
+FILETIME ToFiletime(const FileTime& t) {
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(t.ticks & 0xFFFFFFFFu);
+    ft.dwHighDateTime = static_cast<DWORD>(t.ticks >> 32);
+    return ft;
+}
+
+}  // namespace
+
+bool SetTimes(const std::string& path, const FileTime* creation, const FileTime* lastAccess,
+              const FileTime* lastWrite) {
+    File f(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr));
+    if (!f.valid()) return false;
+    FILETIME c{}, a{}, w{};
+    if (creation) c = ToFiletime(*creation);
+    if (lastAccess) a = ToFiletime(*lastAccess);
+    if (lastWrite) w = ToFiletime(*lastWrite);
+    return ::SetFileTime(f.get(), creation ? &c : nullptr, lastAccess ? &a : nullptr, lastWrite ? &w : nullptr) != 0;
+}
+
+bool LocalCalendarAsUtc(std::int64_t t, std::int64_t* out) {
+    const FILETIME utc = ToFiletime(FileTimeFromUnix(t));
+    SYSTEMTIME utcCalendar, localCalendar;
+    FILETIME asUtc;
+    if (!::FileTimeToSystemTime(&utc, &utcCalendar) ||
+        !::SystemTimeToTzSpecificLocalTime(nullptr, &utcCalendar, &localCalendar) ||
+        !::SystemTimeToFileTime(&localCalendar, &asUtc))
+        return false;
+    *out = UnixSeconds(asUtc);
+    return true;
+}
+
 std::int64_t NowSeconds() {
     FILETIME ft;
     ::GetSystemTimeAsFileTime(&ft);

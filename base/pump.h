@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 namespace tesra {
 
@@ -54,5 +55,10 @@ PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits);
 
 // SendMessage to a window; nothing natively.
 void SendWindowMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+// A WM_COPYDATA command sent (synchronously) to a window: dwData code,
+// cbData and lpData the payload (an empty payload still points at an empty
+// string). Nothing natively.
+void SendCopyData(WindowHandle window, std::uintptr_t code, std::string_view payload);
 
 }  // namespace tesra

@@ -36,4 +36,6 @@ PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits) {
 
 void SendWindowMessage(WindowHandle, unsigned, std::uintptr_t, std::intptr_t) {}
 
+void SendCopyData(WindowHandle, std::uintptr_t, std::string_view) {}
+
 }  // namespace tesra

@@ -46,4 +46,13 @@ void SendWindowMessage(WindowHandle window, unsigned message, std::uintptr_t wPa
         ::SendMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
 }
 
+void SendCopyData(WindowHandle window, std::uintptr_t code, std::string_view payload) {
+    if (!window) return;
+    COPYDATASTRUCT data;
+    data.dwData = static_cast<ULONG_PTR>(code);
+    data.cbData = static_cast<DWORD>(payload.size());
+    data.lpData = const_cast<char*>(payload.empty() ? "" : payload.data());
+    ::SendMessageA(static_cast<HWND>(window), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+}
+
 }  // namespace tesra

@@ -138,8 +138,8 @@ std::string SectionDataPath(std::string_view folder, std::string_view section) {
 
 std::string MuidOf(std::string_view section) { return ReplaceAll(section, "memo", ""); }
 
-std::int32_t CMemoIdMaker::Next() {
-    std::int64_t t = m_now() + m_counter++;
+std::int32_t CMemoIdMaker::NextFrom(std::int64_t base) {
+    std::int64_t t = base + m_counter++;
     // Never an id that falls on midnight in Korea (15:00 UTC).
     if ((t - 54000) % 86400 == 0) ++t;
     // Ids are 32-bit numbers everywhere they are stored.

@@ -86,7 +86,9 @@ class CMemoIdMaker {
 public:
     using Clock = std::function<std::int64_t()>;
     explicit CMemoIdMaker(Clock now = fs::NowSeconds) : m_now(std::move(now)) {}
-    std::int32_t Next();
+    std::int32_t Next() { return NextFrom(m_now()); }
+    // The same from a base the caller has (a received memo's number).
+    std::int32_t NextFrom(std::int64_t base);
 
 private:
     Clock m_now;

@@ -50,6 +50,25 @@ TEST(FsFiles, FailedAtomicWriteLeavesTheTargetAlone) {
     EXPECT_FALSE(fs::Stat(path));
 }
 
+TEST(FsFiles, SetTimesAndTheLocalCalendar) {
+    test::TempDir dir;
+    const std::string path = dir.File("memo1.dat");
+    ASSERT_TRUE(test::WriteBytes(path, "x"));
+    const fs::FileTime written = fs::FileTimeFromUnix(1700000000);
+    ASSERT_TRUE(fs::SetTimes(path, nullptr, nullptr, &written));
+    fs::FileStatus st;
+    ASSERT_TRUE(fs::Stat(path, &st));
+    EXPECT_EQ(st.lastWrite, 1700000000);
+    EXPECT_FALSE(fs::SetTimes(dir.File("missing.dat"), nullptr, nullptr, &written));
+    EXPECT_EQ(fs::FileTimeFromUnix(0).ticks, 116444736000000000ull);
+
+    // Whatever the zone: whole quarter hours, less than a day away.
+    std::int64_t local = 0;
+    ASSERT_TRUE(fs::LocalCalendarAsUtc(1700000000, &local));
+    EXPECT_LT(std::abs(local - 1700000000), 86400);
+    EXPECT_EQ((local - 1700000000) % 900, 0);
+}
+
 TEST(FsFiles, MoveAndCopy) {
     test::TempDir dir;
     const std::string a = dir.File("a"), b = dir.File("b"), c = dir.File("c");
