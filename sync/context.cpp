@@ -1,0 +1,80 @@
+#include "sync/context.h"
+
+#include <cstdlib>
+
+#include "base/text.h"
+#include "net/http_client.h"
+#include "sync/exchange.h"
+#include "sync/protocol.h"
+
+namespace tesra {
+
+std::string ResolveServerHost(const char* variable, std::string_view preference) {
+    if (const char* v = std::getenv(variable); v && *v) return v;
+    return std::string(preference);
+}
+
+std::string HostName(std::string_view host) { return std::string(host.substr(0, host.find(':'))); }
+
+namespace sync {
+
+namespace {
+
+// A body shorter than the Content-Length the reply announced was cut on
+// the way (a peer's close can look orderly), or by the client's limits.
+bool ShortOfContentLength(std::string_view headers, std::size_t bodySize) {
+    static constexpr std::string_view kName = "content-length:";
+    for (std::size_t start = 0; start < headers.size();) {
+        std::size_t end = headers.find('\n', start);
+        if (end == std::string_view::npos) end = headers.size();
+        const std::string_view line = headers.substr(start, end - start);
+        start = end + 1;
+        if (line.size() < kName.size()) continue;
+        bool match = true;
+        for (std::size_t i = 0; i < kName.size() && match; ++i) {
+            char c = line[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            match = c == kName[i];
+        }
+        if (match) return ParseLong(line.substr(kName.size())) > static_cast<std::int64_t>(bodySize);
+    }
+    return false;
+}
+
+}  // namespace
+
+Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body) {
+    CHttpClient& http = ctx.Http();
+    http.Post(ServerUrl(ctx.MemoServerHost(), path), body);
+    Reply r;
+    r.completed = http.m_transport == HttpTransport::kCompleted &&
+                  !ShortOfContentLength(http.m_strHeaders, http.m_strBody.size());
+    r.body = http.m_strBody;
+    return r;
+}
+
+bool IsErrorPage(std::string_view reply, std::string_view host) {
+    return FindFrom(reply, "Internal Server Error", 0) >= 0 && FindFrom(reply, host, 0) >= 0;
+}
+
+bool NoAnswer(ISyncContext& ctx, const Reply& reply) {
+    return !reply.completed || IsErrorPage(reply.body, HostName(ctx.MemoServerHost()));
+}
+
+bool Acknowledged(ISyncContext& ctx, const Reply& reply) {
+    return reply.completed && !reply.body.empty() &&
+           IsServerErrorReply(reply.body, HostName(ctx.MemoServerHost())) == 0;
+}
+
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+}  // namespace sync
+}  // namespace tesra

@@ -1,0 +1,114 @@
+#include "sync/download.h"
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "net/http_client.h"
+#include "storage/ini_file.h"
+#include "sync/exchange.h"
+#include "sync/pending.h"
+#include "sync/protocol.h"
+
+namespace tesra {
+
+namespace {
+
+// The byte count of a "size:time" stamp.
+std::int32_t StampSize(const std::string& stamp) { return ParseLong(GetPiece(stamp, ":", 0)); }
+
+}  // namespace
+
+int FetchIndexText(ISyncContext& ctx, std::string& text) {
+    const sync::Reply defaults = sync::Post(ctx, kGetMemoUserPath, GetUserDefaultsBody());
+    if (sync::NoAnswer(ctx, defaults)) return 0;
+    switch (ClassifyUserDefaultsReply(defaults.body)) {
+    case UserDefaultsReply::kNone:
+        return 1;
+    case UserDefaultsReply::kFailed:
+        return 0;
+    case UserDefaultsReply::kDefaults:
+        break;
+    }
+    const sync::Reply index = sync::Post(ctx, kGetMemoPath, ListIniBody());
+    // Without an answer the text would hold no memos, and the start-up would
+    // take that for the truth: fail the whole fetch instead.
+    if (sync::NoAnswer(ctx, index)) return 0;
+    text += defaults.body;
+    if (IsUsableListReply(index.body)) text += index.body;
+    return 1;
+}
+
+void FetchIndexToFile(ISyncContext& ctx) {
+    // Taken literally, failed or refused replies would empty "tesra.ini";
+    // the local index is only ever replaced by a real one: defaults (or the
+    // word that there are none) and an index the server did not refuse.
+    const sync::Reply defaults = sync::Post(ctx, kGetMemoUserPath, GetUserDefaultsBody());
+    if (sync::NoAnswer(ctx, defaults)) return;
+    const UserDefaultsReply kind = ClassifyUserDefaultsReply(defaults.body);
+    if (kind == UserDefaultsReply::kFailed) return;
+    const sync::Reply index = sync::Post(ctx, kGetMemoPath, ListIniBody());
+    if (sync::NoAnswer(ctx, index) || !IsUsableListReply(index.body)) return;
+    std::string acc;
+    if (kind == UserDefaultsReply::kDefaults) acc += defaults.body;
+    acc += index.body;
+    if (acc.empty()) return;
+    fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), sync::WithCrLf(acc));
+}
+
+int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path) {
+    if (IsUploadPending(ctx.UserFolder(), section)) return 1;
+    CIniFile& index = ctx.LiveIndex();
+    std::string ver;
+    const bool known = index.GetString(section, "ver", ver) != 0;
+
+    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidFromSection(section)));
+    bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
+    // An empty memo is a fine answer, but not for a memo whose stamp says it
+    // holds text; nor is a reply cut at the client's limit for a longer one.
+    const std::int32_t size = StampSize(ver);
+    if (ok && r.body.empty() && size > 0) ok = false;
+    if (ok && static_cast<int>(r.body.size()) >= CHttpClient::kBodyLimit && size > static_cast<std::int32_t>(r.body.size()))
+        ok = false;
+    if (ok) {
+        // CR LF line ends only: every CR goes, every LF becomes CR LF. Byte
+        // by byte, as CR and LF are never part of a double-byte character.
+        std::string text;
+        text.reserve(r.body.size() + r.body.size() / 16);
+        for (const char c : r.body) {
+            if (c == '\r') continue;
+            if (c == '\n') text.push_back('\r');
+            text.push_back(c);
+        }
+        // A file we could not replace still holds the old text; showing it
+        // as the new one would let an edit overwrite the server's copy.
+        ok = fs::WriteFileAtomic(path, text);
+    }
+    if (!ok && known) index.SetString(section, "ver", "");
+    return ok ? 1 : 0;
+}
+
+int QueryMemoGroup(ISyncContext& ctx) {
+    const sync::Reply r = sync::Post(ctx, kGetMemoGroupPath, GetMemoGroupBody());
+    if (sync::NoAnswer(ctx, r)) return -1;
+    return ClassifyMemoGroupReply(r.body);
+}
+
+void CreateMemoGroup(ISyncContext& ctx) { sync::Post(ctx, kSetMemoGroupPath, SetMemoGroupBody()); }
+
+void UploadUserDefaults(ISyncContext& ctx) {
+    const NewMemoDefaults d = ctx.Defaults();
+    sync::Post(ctx, kSetMemoUserPath, SetUserDefaultsBody(d.background, d.width, d.height, FormatFontString(d.font)));
+}
+
+void SendCommandToWindow(WindowHandle window, int code) {
+    SendCopyData(window, static_cast<std::uintptr_t>(code), {});
+}
+
+int GroupSetupWorker(const GroupWorkerParams& params, const CommandSender& send) {
+    send(params.window, kCmdUploadDefaults);
+    send(params.window, kCmdCreateGroup);
+    send(params.window, kCmdFetchIndexToFile);
+    if (params.event) params.event->Set();
+    return 1;
+}
+
+}  // namespace tesra

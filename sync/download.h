@@ -1,0 +1,66 @@
+// Bringing server state to this computer, and publishing the user's
+// defaults: the index, one memo's text, the memo group.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/pump.h"
+#include "sync/context.h"
+
+namespace tesra {
+
+// The command codes of WM_COPYDATA to the control's window.
+inline constexpr int kCmdLoadIndex = 300;
+inline constexpr int kCmdUploadDefaults = 301;
+inline constexpr int kCmdReceiveMemo = 302;
+inline constexpr int kCmdFetchIndexToFile = 303;
+inline constexpr int kCmdCreateGroup = 304;
+
+// The user's defaults and the memo index as one index text, appended to
+// text. 1 done (also for a user without stored defaults, text unchanged),
+// 0 failed (text unchanged): the defaults request failed or was refused,
+// or the index exchange failed. An index that the server refuses with an
+// ERROR token leaves the defaults alone in the text.
+int FetchIndexText(ISyncContext& ctx, std::string& text);
+
+// Command 303: the same two replies into "tesra.ini", replaced atomically.
+// The file stays as it was unless both exchanges completed and gave a usable
+// index (a user without defaults is usable, an empty result is not).
+void FetchIndexToFile(ISyncContext& ctx);
+
+// One memo's text into its data file, replaced atomically, line ends made
+// CR LF. 1 the file holds the text to show; 0 it was left as it was because
+// the server refused or the exchange failed, and then the live index's "ver"
+// of the memo is emptied so that no upload goes out from the old text and a
+// later start-up asks for it again. A memo whose upload is pending is never
+// overwritten: 1 without a request.
+int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path);
+
+// 1 the user's memo group exists, 0 it does not, -1 no usable answer.
+int QueryMemoGroup(ISyncContext& ctx);
+// Command 304; the reply is not read.
+void CreateMemoGroup(ISyncContext& ctx);
+// Command 301 and the settings dialog; the reply is not read.
+void UploadUserDefaults(ISyncContext& ctx);
+
+// The group-creation worker's parameter block (m_worker).
+struct GroupWorkerParams {
+    WindowHandle window = nullptr;
+    std::shared_ptr<WaitEvent> event;
+};
+
+// How the worker hands a command to the control's window: WM_COPYDATA
+// through SendMessage, so the command runs on the control's thread while
+// that thread pumps messages in its wait.
+using CommandSender = std::function<void(WindowHandle window, int code)>;
+void SendCommandToWindow(WindowHandle window, int code);
+
+// Runs on the worker thread: commands 301, 304, 303 in this order, then the
+// event. Returns 1.
+int GroupSetupWorker(const GroupWorkerParams& params, const CommandSender& send = SendCommandToWindow);
+
+}  // namespace tesra

@@ -1,0 +1,41 @@
+// One request to the memo server as the flows see it. Internal to sync/.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sync/context.h"
+
+namespace tesra::sync {
+
+struct Reply {
+    // The exchange ran to the server's close with all the body it
+    // announced. Anything else (no connection, a reset, a time-out, a
+    // refused nested request, a cut body) is a failed exchange, never an
+    // empty answer, whatever bytes arrived.
+    bool completed = false;
+    std::string body;
+};
+
+// Posts body to path on the memo server through the context's client.
+Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body);
+
+// The server's own failure page: an "Internal Server Error" that names our
+// memo server host. It is no answer at all, unlike an ERROR token, which is
+// the server's word.
+bool IsErrorPage(std::string_view reply, std::string_view host);
+
+// No answer: the exchange failed, or only the error page came back.
+bool NoAnswer(ISyncContext& ctx, const Reply& reply);
+
+// A reply that says the server stored what we sent: the exchange completed,
+// something came back, and it passes the setmemo rule. An empty body proves
+// nothing was stored, and sending again costs nothing, so it is not taken
+// for an acknowledgement.
+bool Acknowledged(ISyncContext& ctx, const Reply& reply);
+
+// Lone LFs become CR LF; a CR LF stays as it is. Index texts go to disk in
+// the line ends every reader of the index expects.
+std::string WithCrLf(std::string_view text);
+
+}  // namespace tesra::sync

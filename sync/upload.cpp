@@ -1,0 +1,290 @@
+#include "sync/upload.h"
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "net/ftp_client.h"
+#include "storage/ini_file.h"
+#include "storage/memo_files.h"
+#include "storage/storage_util.h"
+#include "sync/exchange.h"
+#include "sync/pending.h"
+#include "sync/protocol.h"
+
+namespace tesra {
+
+namespace {
+
+constexpr int kTitleBytes = 70;
+
+// A memo's values from the live index, with the defaults for missing keys.
+struct IndexedMemo {
+    bool hasVer = false;
+    std::string oldver;
+    MemoFields fields;
+};
+
+IndexedMemo ReadMemo(ISyncContext& ctx, std::string_view section) {
+    const CIniFile& index = ctx.LiveIndex();
+    IndexedMemo m;
+    // An empty stamp counts as none: it marks a memo whose text this
+    // computer failed to fetch, and its file must not go out.
+    m.hasVer = index.GetString(section, "ver", m.fields.ver) != 0 && !m.fields.ver.empty();
+    index.GetString(section, "oldver", m.oldver);
+    m.fields.bg = ctx.Defaults().background;
+    index.GetInt(section, "bg", m.fields.bg);
+    index.GetInt(section, "min", m.fields.min);
+    index.GetInt(section, "alarm", m.fields.alarm);
+    index.GetString(section, "title", m.fields.title);
+    index.GetString(section, "font", m.fields.font);
+    index.GetString(section, "%pos", m.fields.pos);
+    return m;
+}
+
+void Report(ISyncContext& ctx, UploadNotice notice) {
+    if (notice == UploadNotice::kShow) ctx.ShowMessage(kUploadFailedMessage);
+}
+
+// Keeps the memo's text pending. The base is the stamp of the first failed
+// attempt: later local saves move "oldver" on, while the server still holds
+// what the text was edited from.
+void KeepTextPending(ISyncContext& ctx, std::string_view section, const IndexedMemo& m, const std::string& sent) {
+    CPendingUploads pending(ctx.UserFolder());
+    PendingUpload p = pending.Find(section).value_or(PendingUpload{});
+    if (!p.text) p.base = m.oldver;
+    p.text = true;
+    if (!sent.empty()) p.sent = sent;
+    pending.Put(section, p);
+}
+
+// A file time from an id, converted as the receipt always did: the id's
+// local calendar time taken for UTC.
+bool ReceivedFileTime(std::int32_t id, fs::FileTime* out) {
+    std::int64_t seconds = 0;
+    if (!fs::LocalCalendarAsUtc(id, &seconds)) return false;
+    *out = fs::FileTimeFromUnix(seconds);
+    return true;
+}
+
+// Removes a temporary download unless it was moved into place.
+class TempFile {
+public:
+    explicit TempFile(std::string path) : path_(std::move(path)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile() {
+        if (!path_.empty()) fs::RemoveFile(path_);
+    }
+    const std::string& path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+int WholeCharLength(std::string_view s) {
+    const int length = static_cast<int>(s.size());
+    int i = 0;
+    while (i < length) {
+        if (static_cast<unsigned char>(s[static_cast<std::size_t>(i)]) > 0x80) {
+            i += 2;
+            if (i > length) return length - 1;
+        } else {
+            ++i;
+        }
+    }
+    return length;
+}
+
+std::string DeriveTitle(std::string_view text) {
+    const int crlf = FindFrom(text, "\r\n", 0);
+    const std::string_view first = crlf < 0 ? text : text.substr(0, static_cast<std::size_t>(crlf));
+    std::string_view t = first;
+    if (first.empty() || first.size() > kTitleBytes) {
+        t = (first.empty() ? text : first).substr(0, kTitleBytes);
+        t = t.substr(0, static_cast<std::size_t>(WholeCharLength(t)));
+    }
+    return ReplaceAll(t, "\r\n", " ");
+}
+
+int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice) {
+    const IndexedMemo m = ReadMemo(ctx, section);
+    CPendingUploads pending(ctx.UserFolder());
+    const std::optional<PendingUpload> was = pending.Find(section);
+    if (!m.hasVer) {
+        // Gone from the index (deleted, or never fetched): nothing to carry.
+        if (was) pending.Remove(section);
+        return 0;
+    }
+    const std::string muid = MuidFromSection(section);
+    const std::string path = SectionDataPath(ctx.UserFolder(), section);
+    std::string text;
+    if (!fs::ReadFile(path, &text) || text.empty()) return 0;
+
+    MemoFields f = m.fields;
+    if (f.title.empty()) {
+        f.title = DeriveTitle(text);
+        ctx.LiveIndex().SetString(section, "title", f.title);
+    }
+    // After a restart the index holds the server's older stamp for a pending
+    // memo; the stamp of the text is that of its file.
+    if (was) {
+        fs::FileStatus st;
+        if (fs::Stat(path, &st)) f.ver = FormatVersionStamp(st);
+    }
+
+    const sync::Reply check = sync::Post(ctx, kGetMemoPath, GetIniBody(muid));
+    // Without the server's stamp the check cannot be made, and uploading
+    // blind could overwrite an edit made in the web memo service.
+    if (sync::NoAnswer(ctx, check)) {
+        KeepTextPending(ctx, section, m, {});
+        Report(ctx, notice);
+        return 0;
+    }
+    const std::string serverVer = ServerStampFromReply(check.body);
+    const std::string base = was && was->text ? was->base : m.oldver;
+    // The server holding a stamp we sent is no edit of somebody else's: an
+    // earlier attempt got through though its reply was lost.
+    const bool ours = serverVer == base || serverVer == f.ver || (was && serverVer == was->sent);
+    if (!base.empty() && !serverVer.empty() && !ours) {
+        if (!ctx.AskYesNo(Format(kConflictQuestionFormat, f.title.c_str()))) {
+            // The server's copy wins; the text it replaces stays in the
+            // memo's backup file.
+            fs::CopyOver(path, MakeBackupName(path));
+            pending.Remove(section);
+            ctx.RunStartUp();
+            return 0;
+        }
+    }
+
+    const sync::Reply stored = sync::Post(ctx, kSetMemoPath, SetMemoBody(muid, f, text));
+    // Taken literally, a lost reply would count as success and the next
+    // start-up would fetch the server's older copy over this text.
+    if (!sync::Acknowledged(ctx, stored)) {
+        KeepTextPending(ctx, section, m, f.ver);
+        Report(ctx, notice);
+        return 0;
+    }
+    if (was) {
+        CPendingUploads(ctx.UserFolder()).Remove(section);
+        std::string indexed;
+        CIniFile& index = ctx.LiveIndex();
+        if (index.GetString(section, "ver", indexed) && indexed != f.ver) index.SetString(section, "ver", f.ver);
+    }
+    return 1;
+}
+
+int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
+    const IndexedMemo m = ReadMemo(ctx, section);
+    if (!m.hasVer) return 0;
+    const sync::Reply r = sync::Post(ctx, kSetMemoPath, SetIniBody(MuidFromSection(section), m.fields));
+    CPendingUploads pending(ctx.UserFolder());
+    PendingUpload p = pending.Find(section).value_or(PendingUpload{});
+    if (!sync::Acknowledged(ctx, r)) {
+        p.properties = true;
+        pending.Put(section, p);
+    } else if (p.properties) {
+        p.properties = false;
+        if (p.text)
+            pending.Put(section, p);
+        else
+            pending.Remove(section);
+    }
+    return 1;
+}
+
+void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section) {
+    if (section.empty()) return;
+    sync::Post(ctx, kSetMemoPath, DelMemoBody(MuidFromSection(section)));
+    ctx.LiveIndex().DeleteSection(section);
+    CPendingUploads(ctx.UserFolder()).Remove(section);
+}
+
+int UploadPendingMemos(ISyncContext& ctx) {
+    for (const std::string& section : CPendingUploads(ctx.UserFolder()).Sections()) {
+        const std::optional<PendingUpload> p = CPendingUploads(ctx.UserFolder()).Find(section);
+        if (!p) continue;
+        if (p->text) {
+            UploadMemo(ctx, section, UploadNotice::kQuiet);
+        } else {
+            if (!ReadMemo(ctx, section).hasVer) {
+                CPendingUploads(ctx.UserFolder()).Remove(section);
+                continue;
+            }
+            UploadMemoProperties(ctx, section);
+        }
+        // Still pending: the server is not answering yet; the rest waits too.
+        if (IsUploadPending(ctx.UserFolder(), section)) break;
+    }
+    return static_cast<int>(CPendingUploads(ctx.UserFolder()).Sections().size());
+}
+
+ReceiveCommand ParseReceiveCommand(std::string_view text) {
+    ReceiveCommand c;
+    c.name = GetPiece(text, "|", 0);
+    c.tval = GetPiece(text, "|", 1);
+    return c;
+}
+
+int ReceiveMemo(ISyncContext& ctx, std::string_view command) {
+    const ReceiveCommand cmd = ParseReceiveCommand(command);
+    // The text comes from any window on the desktop: only a plain name of
+    // one file may reach the FTP server and the user folder.
+    if (!fs::IsSafeFileName(cmd.name)) return 0;
+    const std::string section = StripExtension(cmd.name);
+    const std::string folder = ctx.UserFolder();
+    const NewMemoDefaults defaults = ctx.Defaults();
+    IndexedMemo m = ReadMemo(ctx, section);
+    if (m.fields.pos.empty()) m.fields.pos = kDefaultPositionString;
+    if (m.fields.font.empty()) m.fields.font = FormatFontString(defaults.font);
+
+    // The id is made before the transfer so that the download has a name of
+    // our own: the received name is the sender's choice and may well be that
+    // of one of our files. An id already in use is skipped, so a sender's
+    // number can never replace an existing memo.
+    CMemoIdMaker& ids = ctx.ReceivedMemoIds();
+    const bool fromTval = !m.fields.ver.empty() && m.fields.ver != "0";
+    std::int32_t id = 0;
+    for (int tries = 0;; ++tries) {
+        if (tries == 1000) return 0;
+        id = fromTval ? ids.NextFrom(ParseLong(cmd.tval)) : ids.Next();
+        if (ctx.LiveIndex().FindSection(MemoKey(id)) < 0 && !fs::Stat(MemoDataPath(folder, id))) break;
+    }
+    const FtpConnectionValues conn = ctx.FtpConnection();
+    TempFile local(fs::JoinPath(folder, Format("~recv%ld.tmp", static_cast<long>(id))));
+    {
+        CFtpClient ftp;
+        ftp.m_nTimeoutMs = ctx.Limits().ftpTimeoutMs;
+        if (!ftp.LogOn(conn.server, conn.port, conn.userId, conn.password, "", "", "", "", 21, 0)) return 0;
+        const int transferred = ftp.TransferFile("/Tesra/" + cmd.name, local.path(), 1, 1);
+        ftp.LogOff();
+        // Reporting success for a file that never arrived would let the
+        // sender drop a memo we do not have.
+        if (!transferred) return 0;
+    }
+    std::string text;
+    if (!fs::ReadFile(local.path(), &text) || text.empty()) return 1;
+
+    fs::FileStatus stamp;
+    stamp.size = static_cast<std::int64_t>(text.size());
+    stamp.lastWrite = id;
+    m.fields.ver = FormatVersionStamp(stamp);
+    if (m.fields.title.empty()) m.fields.title = DeriveTitle(text);
+    const sync::Reply r = sync::Post(ctx, kSetMemoPath, SetReceivedMemoBody(id, m.fields, text));
+    // Not taken: the download goes (it stays on the FTP server, and the
+    // sender learns of the failure); a file left under the sender's name
+    // could stand in for one of ours at the next load.
+    if (!sync::Acknowledged(ctx, r)) return 0;
+
+    // The server has the memo now; should the move fail, the next start-up
+    // fetches it from there.
+    const std::string final = MemoDataPath(folder, id);
+    if (!fs::MoveReplace(local.path(), final)) return 1;
+    local.Release();
+    fs::FileTime written;
+    if (ReceivedFileTime(id, &written)) SetFileTimes(final, nullptr, nullptr, &written);
+    return 1;
+}
+
+}  // namespace tesra

@@ -1,0 +1,59 @@
+// Pushing local changes to the memo server: a memo's text with its
+// properties (checked against edits made meanwhile in the web memo
+// service), its properties alone, its deletion, and a memo file announced by
+// command 302. An upload that does not reach the server stays pending
+// (sync/pending.h) and goes again, through the same check, with
+// UploadPendingMemos.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sync/context.h"
+
+namespace tesra {
+
+enum class UploadNotice {
+    kShow,   // a failure is reported with the fixed message box
+    kQuiet,  // retries: the user heard of it the first time
+};
+
+// 1 when the server took the memo; 0 when the memo has no stamp or no text,
+// when the user let the server's copy win (the start-up has then run), or
+// when the upload failed (it is then pending).
+int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice = UploadNotice::kShow);
+
+// 1 when a request was sent, 0 when the memo has no stamp. A request that
+// does not reach the server leaves the properties pending.
+int UploadMemoProperties(ISyncContext& ctx, std::string_view section);
+
+// Asks the server to delete the memo and drops its section from the live
+// index, whatever the server answered; nothing of it stays pending.
+void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section);
+
+// Uploads what is pending, quietly; stops at the first upload that fails.
+// Returns how many memos are still pending.
+int UploadPendingMemos(ISyncContext& ctx);
+
+// Command 302's text: "file name|number".
+struct ReceiveCommand {
+    std::string name;
+    std::string tval;
+};
+ReceiveCommand ParseReceiveCommand(std::string_view text);
+
+// Fetches "/Tesra/<name>" from the host's FTP server, uploads it as a new
+// memo and files it as "memo<id>.dat" in the user folder. 0 when the name
+// is not a plain file name (nothing fetched or written), when the FTP logon
+// or transfer failed, or when the server did not take the memo; else 1.
+int ReceiveMemo(ISyncContext& ctx, std::string_view command);
+
+// Length of s without a dangling lead byte at its end (a byte above 0x80
+// leads a pair).
+int WholeCharLength(std::string_view s);
+
+// A title for a memo without one: its first line, at most 70 bytes of
+// whole characters, CR LF turned into blanks.
+std::string DeriveTitle(std::string_view text);
+
+}  // namespace tesra

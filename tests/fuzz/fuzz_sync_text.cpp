@@ -1,0 +1,59 @@
+// Text that reaches the sync flows from outside: a received memo's bytes
+// become its title, and command 302's text, from any window, names a file.
+// Titles must be whole characters of the first line; a name that passes the
+// check must stay one name inside the user folder.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "storage/storage_util.h"
+#include "sync/upload.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+// The length rule walked again: a byte above 0x80 takes the next one along.
+int Whole(const std::string& s) {
+    std::size_t i = 0;
+    while (i < s.size()) i += static_cast<unsigned char>(s[i]) > 0x80 ? 2 : 1;
+    return static_cast<int>(i > s.size() ? s.size() - 1 : s.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const std::string command = in.ConsumeRandomLengthString(300);
+    const std::string text = in.ConsumeRemainingBytesAsString();
+
+    Check(tesra::WholeCharLength(text) == Whole(text));
+
+    const std::string title = tesra::DeriveTitle(text);
+    const int crlf = tesra::FindFrom(text, "\r\n", 0);
+    const std::size_t first = crlf < 0 ? text.size() : static_cast<std::size_t>(crlf);
+    if (first > 0 && first <= 70) {
+        Check(title == tesra::ReplaceAll(text.substr(0, first), "\r\n", " "));
+    } else {
+        Check(title.size() <= 70);
+        Check(tesra::FindFrom(title, "\r\n", 0) < 0);
+    }
+
+    const tesra::ReceiveCommand c = tesra::ParseReceiveCommand(command);
+    Check(tesra::FindFrom(c.name, "|", 0) < 0);
+    Check(command.compare(0, c.name.size(), c.name) == 0);
+    if (tesra::fs::IsSafeFileName(c.name)) {
+        const std::string folder = "/users/kim";
+        Check(tesra::fs::FolderOf(tesra::fs::JoinPath(folder, c.name)) == folder);
+        Check(c.name.find_first_of(std::string("\\/:\0\r\n", 6)) == std::string::npos);
+        Check(c.name.find("..") == std::string::npos && c.name.size() <= 200);
+        Check(tesra::fs::FolderOf(tesra::StripExtension(tesra::fs::JoinPath(folder, c.name))) == folder);
+    }
+    return 0;
+}

@@ -1,0 +1,545 @@
+// The upload, download and login flows against scripted loopback servers:
+// what goes on the wire, how each kind of reply and failure is judged, and
+// what stays on disk.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "net/base64.h"
+#include "support/cp949_corpus.h"
+#include "support/fake_server.h"
+#include "support/fake_sync_context.h"
+#include "support/temp_dir.h"
+#include "sync/download.h"
+#include "sync/login.h"
+#include "sync/pending.h"
+#include "sync/protocol.h"
+#include "sync/upload.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace tesra {
+namespace {
+
+using namespace test;
+using std::string;
+using namespace std::string_literals;
+
+const string kHead = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+
+Script Answer(const string& body) { return {step::ReadUntil("\n\n"), step::Send(kHead + body), step::Close()}; }
+Script Drop() { return {step::ReadUntil("\n\n"), step::Close()}; }
+Script ResetAfterRequest() { return {step::ReadUntil("\n\n"), step::Reset()}; }
+
+void SetEnv(const char* name, const string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    if (value.empty())
+        unsetenv(name);
+    else
+        setenv(name, value.c_str(), 1);
+#endif
+}
+
+std::vector<string> FilesIn(const string& folder) {
+    std::vector<string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+class Flow : public ::testing::Test {
+protected:
+    void Serve(std::vector<Script> scripts) {
+        server_ = std::make_unique<FakeServer>(std::move(scripts));
+        ctx_.memoHost = server_->address();
+    }
+    // The form body of the i-th request.
+    string Body(std::size_t i) const {
+        const string r = server_->Received(i);
+        const std::size_t at = r.find("\n\n");
+        return at == string::npos ? "<none>" : r.substr(at + 2);
+    }
+    string RequestLine(std::size_t i) const {
+        const string r = server_->Received(i);
+        return r.substr(0, r.find('\n'));
+    }
+    void AddMemo(const string& section, const string& text, const string& ver, const string& oldver) {
+        ASSERT_TRUE(WriteBytes(dir_.File(section + ".dat"), text));
+        ctx_.index.SetString(section, "ver", ver);
+        if (!oldver.empty()) ctx_.index.SetString(section, "oldver", oldver);
+        ctx_.index.SetString(section, "title", "t1");
+        ctx_.index.SetString(section, "font", "0 -12 0 0 0 400 0 0 129 0 0 0 0 x");
+        ctx_.index.SetString(section, "%pos", "1.00 2.00 3.00 4.00");
+        ctx_.index.SetInt(section, "alarm", 5);
+        ctx_.index.SetInt(section, "bg", 3);
+        ctx_.index.SetInt(section, "min", 1);
+    }
+    MemoFields Fields(const string& ver) const {
+        MemoFields f;
+        f.ver = ver;
+        f.title = "t1";
+        f.font = "0 -12 0 0 0 400 0 0 129 0 0 0 0 x";
+        f.pos = "1.00 2.00 3.00 4.00";
+        f.alarm = 5;
+        f.bg = 3;
+        f.min = 1;
+        return f;
+    }
+    std::optional<PendingUpload> Pending(const string& section) const { return CPendingUploads(dir_.path()).Find(section); }
+
+    TempDir dir_;
+    FakeSyncContext ctx_{dir_.path()};
+    std::unique_ptr<FakeServer> server_;
+};
+
+TEST(DeriveTitle, FirstLineCutToWholeCharacters) {
+    EXPECT_EQ(WholeCharLength(""), 0);
+    EXPECT_EQ(WholeCharLength("ab"s + cp949::kGa), 4);
+    EXPECT_EQ(WholeCharLength("ab\xB0"), 2);
+    EXPECT_EQ(WholeCharLength("\x80"), 1);  // 0x80 stands alone
+    EXPECT_EQ(WholeCharLength("\xFF"), 0);
+
+    EXPECT_EQ(DeriveTitle("first\r\nsecond"), "first");
+    EXPECT_EQ(DeriveTitle("ab\xB0"), "ab\xB0");  // short first lines are taken whole
+    // 69 one-byte characters and one two-byte character: the pair is cut.
+    EXPECT_EQ(DeriveTitle(string(69, 'a') + cp949::kGa + "\r\nx"), string(69, 'a'));
+    // An empty first line: the first 70 bytes of the text, CR LF as blanks.
+    const string text = "\r\n"s + string(66, 'b') + "\r\n" + string(30, 'c');
+    EXPECT_EQ(DeriveTitle(text), " " + string(66, 'b') + " ");
+    EXPECT_EQ(DeriveTitle("\r\n" + string(67, 'b') + cp949::kGa), " " + string(67, 'b'));
+}
+
+TEST_F(Flow, ReceiveRefusesEveryNameThatIsNotOnePlainFileName) {
+    FakeServer ftp({}), http({});
+    ctx_.ftp = {"127.0.0.1", ftp.port(), "u", "p"};
+    ctx_.memoHost = http.address();
+    const string names[] = {"", "a\\b.dat", "a/b.dat", "..", "..\\..\\x.dat", "x..dat", "c:x.dat", "x.dat:s",
+                            "a\rb", "a\nb", "a\0b"s, "a\x01" "b", "a\x7F", string(201, 'n'),
+                            string(cp949::kLeadBackslash) + ".dat", "\x81/x"};
+    for (const string& name : names) EXPECT_EQ(ReceiveMemo(ctx_, name + "|1700000000"), 0) << name;
+    EXPECT_EQ(ftp.accepted(), 0);
+    EXPECT_EQ(http.accepted(), 0);
+    EXPECT_TRUE(FilesIn(dir_.path()).empty());
+    EXPECT_EQ(ParseReceiveCommand("a.dat|12|x").tval, "12");
+    EXPECT_EQ(ParseReceiveCommand(string(cp949::kLeadBar) + "|7").name, cp949::kLeadBar);
+
+    // A plain name whose FTP logon fails: 0, and still nothing written.
+    ctx_.ftp.port = ClosedPort();
+    EXPECT_EQ(ReceiveMemo(ctx_, "memo.dat|1"), 0);
+    EXPECT_TRUE(FilesIn(dir_.path()).empty());
+}
+
+TEST_F(Flow, UploadSendsTheCheckThenTheMemoByteExact) {
+    const string text = "hi\r\n"s + cp949::kHangul + "\r\n[ERROR] mine";
+    AddMemo("memo5", text, "9:1700000100", "7:1700000000");
+    Serve({Answer("[memo5]\nver=7:1700000000\ntitle=t1\n"), Answer("[OK]\n")});
+    EXPECT_EQ(UploadMemo(ctx_, "memo5"), 1);
+    EXPECT_EQ(RequestLine(0), "POST /AUTH/getmemo.cgi HTTP/1.0");
+    EXPECT_EQ(Body(0), GetIniBody("5"));
+    EXPECT_EQ(RequestLine(1), "POST /AUTH/setmemo.cgi HTTP/1.0");
+    EXPECT_EQ(Body(1), SetMemoBody("5", Fields("9:1700000100"), text));
+    EXPECT_TRUE(ctx_.questions.empty());
+    EXPECT_TRUE(ctx_.messages.empty());
+    EXPECT_FALSE(Pending("memo5"));
+
+    // Without a title one is made from the text and kept in the index.
+    ctx_.index.SetString("memo5", "title", "");
+    Serve({Answer("[ERROR:404]\n"), Answer("[OK]\n")});
+    EXPECT_EQ(UploadMemo(ctx_, "memo5"), 1);
+    string title;
+    ctx_.index.GetString("memo5", "title", title);
+    EXPECT_EQ(title, "hi");
+
+    // No stamp, or no text: nothing is sent.
+    Serve({});
+    AddMemo("memo6", "", "0:1", "");
+    EXPECT_EQ(UploadMemo(ctx_, "memo6"), 0);
+    ASSERT_TRUE(WriteBytes(dir_.File("memo7.dat"), "x"));
+    EXPECT_EQ(UploadMemo(ctx_, "memo7"), 0);
+    EXPECT_EQ(UploadMemoProperties(ctx_, "memo7"), 0);
+    EXPECT_EQ(server_->accepted(), 0);
+}
+
+TEST_F(Flow, ConflictAsksAndEitherAnswerIsHonoured) {
+    const string text = "mine";
+    AddMemo("memo5", text, "4:1700000100", "7:1700000000");
+    const string web = "[memo5]\nver=3:1700000050\n";
+
+    Serve({Answer(web), Answer("[OK]\n")});
+    EXPECT_EQ(UploadMemo(ctx_, "memo5"), 1);
+    ASSERT_EQ(ctx_.questions.size(), 1u);
+    EXPECT_EQ(ctx_.questions[0], Format(kConflictQuestionFormat, "t1"));
+    EXPECT_EQ(ctx_.questions[0].substr(ctx_.questions[0].size() - 12), "\xB8\xDE\xB8\xF0\xB3\xBB\xBF\xEB: t1");
+    EXPECT_EQ(Body(1), SetMemoBody("5", Fields("4:1700000100"), text));
+
+    ctx_.answerYes = false;
+    Serve({Answer(web)});
+    EXPECT_EQ(UploadMemo(ctx_, "memo5"), 0);
+    EXPECT_EQ(ctx_.startUps, 1);
+    EXPECT_TRUE(server_->Finish());
+    EXPECT_EQ(server_->accepted(), 1);  // no upload
+    EXPECT_EQ(ReadBytes(dir_.File("memo5.bak")), text);
+
+    // Without a local "oldver" there is nothing to compare: no question.
+    ctx_.index.SetString("memo5", "oldver", "");
+    Serve({Answer(web), Answer("[OK]\n")});
+    EXPECT_EQ(UploadMemo(ctx_, "memo5"), 1);
+    EXPECT_EQ(ctx_.questions.size(), 2u);
+}
+
+// Every way an upload can fail keeps the memo pending with the stamps the
+// next attempt needs; the retry goes through the same check.
+TEST_F(Flow, FailedUploadStaysPendingAndGoesAgain) {
+    struct Case {
+        const char* what;
+        std::vector<Script> scripts;
+        string sent;
+    };
+    const string check = "[memo5]\nver=7:1700000000\n";
+    std::vector<Case> cases;
+    cases.push_back({"check dropped", {Drop()}, ""});
+    cases.push_back({"check error page", {Answer("<h1>Internal Server Error</h1> 127.0.0.1")}, ""});
+    cases.push_back({"upload reset", {Answer(check), ResetAfterRequest()}, "9:1700000100"});
+    cases.push_back({"upload empty", {Answer(check), Answer("")}, "9:1700000100"});
+    cases.push_back({"upload refused", {Answer(check), Answer("[ERROR:503]\n")}, "9:1700000100"});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPendingUploads(dir_.path()).Remove("memo5");
+        ctx_.messages.clear();
+        AddMemo("memo5", "text one", "9:1700000100", "7:1700000000");
+        Serve(std::move(c.scripts));
+        EXPECT_EQ(UploadMemo(ctx_, "memo5"), 0);
+        ASSERT_EQ(ctx_.messages, std::vector<string>{kUploadFailedMessage});
+        const auto p = Pending("memo5");
+        ASSERT_TRUE(p);
+        EXPECT_TRUE(p->text);
+        EXPECT_EQ(p->base, "7:1700000000");
+        EXPECT_EQ(p->sent, c.sent);
+        EXPECT_TRUE(IsUploadPending(dir_.path(), "memo5"));
+    }
+
+    // The memo is saved again meanwhile: "oldver" moves on to the stamp that
+    // never reached the server, which still holds the base.
+    ASSERT_TRUE(WriteBytes(dir_.File("memo5.dat"), "text two"));
+    fs::FileStatus st;
+    ASSERT_TRUE(fs::Stat(dir_.File("memo5.dat"), &st));
+    ctx_.index.SetString("memo5", "oldver", "9:1700000100");
+    ctx_.index.SetString("memo5", "ver", "1:1");  // what a restart would leave
+    Serve({Answer(check), Answer("[OK]\n")});
+    EXPECT_EQ(UploadPendingMemos(ctx_), 0);
+    EXPECT_TRUE(ctx_.questions.empty());
+    EXPECT_EQ(Body(1), SetMemoBody("5", Fields(FormatVersionStamp(st)), "text two"));
+    EXPECT_FALSE(Pending("memo5"));
+    string ver;
+    ctx_.index.GetString("memo5", "ver", ver);
+    EXPECT_EQ(ver, FormatVersionStamp(st));
+
+    // An attempt whose reply was lost but which the server stored: the
+    // server's stamp is the one we sent, which is no conflict either.
+    CPendingUploads(dir_.path()).Put("memo5", {true, false, "7:1700000000", "9:1700000100"});
+    Serve({Answer("[memo5]\nver=9:1700000100\n"), Answer("[OK]\n")});
+    EXPECT_EQ(UploadPendingMemos(ctx_), 0);
+    EXPECT_TRUE(ctx_.questions.empty());
+
+    // A retry that meets the server still away stays pending, quietly.
+    CPendingUploads(dir_.path()).Put("memo5", {true, false, "7:1700000000", ""});
+    ctx_.memoHost = "127.0.0.1:" + std::to_string(ClosedPort());
+    ctx_.messages.clear();
+    EXPECT_EQ(UploadPendingMemos(ctx_), 1);
+    EXPECT_TRUE(ctx_.messages.empty());
+}
+
+TEST_F(Flow, PropertiesAndDeletion) {
+    AddMemo("memo5", "x", "1:1700000000", "");
+    Serve({ResetAfterRequest(), Answer("[OK]\n")});
+    EXPECT_EQ(UploadMemoProperties(ctx_, "memo5"), 1);
+    ASSERT_TRUE(Pending("memo5"));
+    EXPECT_TRUE(Pending("memo5")->properties);
+    EXPECT_FALSE(Pending("memo5")->text);
+    EXPECT_EQ(UploadPendingMemos(ctx_), 0);
+    EXPECT_EQ(Body(1), SetIniBody("5", Fields("1:1700000000")));
+
+    // The section goes even when the server cannot be reached, and nothing
+    // of the memo stays pending.
+    CPendingUploads(dir_.path()).Put("memo5", {true, false, "", ""});
+    ctx_.memoHost = "127.0.0.1:" + std::to_string(ClosedPort());
+    DeleteMemoOnServer(ctx_, "memo5");
+    EXPECT_LT(ctx_.index.FindSection("memo5"), 0);
+    EXPECT_FALSE(Pending("memo5"));
+    AddMemo("memo6", "x", "1:1", "");
+    Serve({Answer("[OK]\n")});
+    DeleteMemoOnServer(ctx_, "memo6");
+    EXPECT_TRUE(server_->Finish());
+    EXPECT_EQ(Body(0), DelMemoBody("6"));
+}
+
+TEST_F(Flow, IndexTextNeedsTheDefaultsAndACompletedIndexExchange) {
+    const string defaults = "[main]\nbg=2\n";
+    const string memos = "[memo1]\nver=1:2\n";
+    struct Case {
+        const char* what;
+        std::vector<Script> scripts;
+        int result;
+        string text;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"no defaults stored", {Answer("[ERROR:500]\n")}, 1, "pre"});
+    cases.push_back({"defaults refused", {Answer("[ERROR:503]\n")}, 0, "pre"});
+    cases.push_back({"no main", {Answer("hello\n")}, 0, "pre"});
+    cases.push_back({"defaults dropped", {Drop()}, 0, "pre"});
+    cases.push_back({"index refused", {Answer(defaults), Answer("[ERROR:503]\n")}, 1, "pre" + defaults});
+    cases.push_back({"index reset", {Answer(defaults), ResetAfterRequest()}, 0, "pre"});
+    cases.push_back({"both", {Answer(defaults), Answer(memos)}, 1, "pre" + defaults + memos});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Serve(std::move(c.scripts));
+        string text = "pre";
+        EXPECT_EQ(FetchIndexText(ctx_, text), c.result);
+        EXPECT_EQ(text, c.text);
+    }
+    EXPECT_EQ(Body(0), "");
+    EXPECT_EQ(RequestLine(0), "POST /AUTH/getmemouser.cgi HTTP/1.0");
+    EXPECT_EQ(Body(1), ListIniBody());
+}
+
+TEST_F(Flow, IndexFileIsReplacedOnlyByARealIndex) {
+    const string file = dir_.File("tesra.ini");
+    const string old = "[memo9]\r\nver=1:1\r\n";
+    const string defaults = "[main]\nbg=2\n";
+    struct Case {
+        const char* what;
+        std::vector<Script> scripts;
+        string after;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"defaults dropped", {Drop()}, old});
+    cases.push_back({"defaults refused", {Answer("[ERROR:503]\n")}, old});
+    cases.push_back({"index reset", {Answer(defaults), ResetAfterRequest()}, old});
+    cases.push_back({"index refused", {Answer(defaults), Answer("[ERROR:401]\n")}, old});
+    cases.push_back({"nothing at all", {Answer("[ERROR:500]\n"), Answer("")}, old});
+    cases.push_back({"no defaults", {Answer("[ERROR:500]\n"), Answer("[memo1]\nver=1:2\n")}, "[memo1]\r\nver=1:2\r\n"});
+    cases.push_back({"both", {Answer(defaults), Answer("[memo1]\r\nver=1:2\n")}, "[main]\r\nbg=2\r\n[memo1]\r\nver=1:2\r\n"});
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteBytes(file, old));
+        Serve(std::move(c.scripts));
+        FetchIndexToFile(ctx_);
+        EXPECT_EQ(ReadBytes(file), c.after);
+    }
+}
+
+TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
+    const string path = dir_.File("memo5.dat");
+    const string old = "old text";
+    struct Case {
+        const char* what;
+        string ver;
+        Script script;
+        int result;
+        string after;
+    };
+    const Case cases[] = {
+        {"LF", "9:1", Answer("a\nb\n" + string(cp949::kHangul)), 1, "a\r\nb\r\n"s + cp949::kHangul},
+        {"CR LF and lone CR", "9:1", Answer("a\r\nb\rc\r\n"), 1, "a\r\nbc\r\n"},
+        {"empty memo", "0:1", Answer(""), 1, ""},
+        {"empty reply for a memo with text", "9:1", Answer(""), 0, old},
+        {"refused", "9:1", Answer("[ERROR:404]\n"), 0, old},
+        {"error page", "9:1", Answer("<h1>Internal Server Error</h1><p>127.0.0.1</p>"), 0, old},
+        {"a proxy's error page", "9:1", Answer("Internal Server Error at proxy"), 1, "Internal Server Error at proxy"},
+        {"reset", "9:1", ResetAfterRequest(), 0, old},
+        {"cut mid-body", "9:1",
+         {step::ReadUntil("\n\n"), step::Send("HTTP/1.0 200 OK\r\ncontent-LENGTH: 9\r\n\r\nnew t"), step::Close()}, 0, old},
+        {"announced length", "9:1",
+         {step::ReadUntil("\n\n"), step::Send("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nnew text!"), step::Close()},
+         1, "new text!"},
+        {"dropped", "9:1", Drop(), 0, old},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteBytes(path, old));
+        ctx_.index.SetString("memo5", "ver", c.ver);
+        Serve({c.script});
+        EXPECT_EQ(DownloadMemoText(ctx_, "memo5", path), c.result);
+        EXPECT_EQ(ReadBytes(path), c.after);
+        string ver;
+        ctx_.index.GetString("memo5", "ver", ver);
+        EXPECT_EQ(ver, c.result ? c.ver : "");
+    }
+    EXPECT_EQ(Body(0), GetDataBody("5"));
+
+    // A pending memo is shown from its own file, without asking the server.
+    ASSERT_TRUE(WriteBytes(path, old));
+    CPendingUploads(dir_.path()).Put("memo5", {true, false, "", ""});
+    Serve({});
+    EXPECT_EQ(DownloadMemoText(ctx_, "memo5", path), 1);
+    EXPECT_EQ(server_->accepted(), 0);
+    EXPECT_EQ(ReadBytes(path), old);
+}
+
+TEST_F(Flow, GroupQueryCreationAndDefaults) {
+    const std::pair<Script, int> cases[] = {
+        {Answer("[group:2]\n"), 1},
+        {Answer("[ERROR:404]\n"), 0},
+        {Answer("<html>Please log in.</html>"), -1},
+        {Drop(), -1},
+    };
+    for (const auto& [script, result] : cases) {
+        Serve({script});
+        EXPECT_EQ(QueryMemoGroup(ctx_), result);
+    }
+    EXPECT_EQ(Body(0), GetMemoGroupBody());
+
+    ctx_.defaults.background = 4;
+    ctx_.defaults.width = 200;
+    ctx_.defaults.height = 208;
+    ctx_.defaults.font.textColor = 255;
+    Serve({Answer("[OK]\n"), Answer("[OK]\n")});
+    CreateMemoGroup(ctx_);
+    UploadUserDefaults(ctx_);
+    EXPECT_TRUE(server_->Finish());
+    EXPECT_EQ(RequestLine(0), "POST /AUTH/setmemogrp.cgi HTTP/1.0");
+    EXPECT_EQ(Body(0), "cmd=set&mgrp=2&name=\xC7\xD2\xBA\xB8&comment=\xC7\xD2\xBA\xB8");
+    EXPECT_EQ(RequestLine(1), "POST /AUTH/setmemouser.cgi HTTP/1.0");
+    EXPECT_EQ(Body(1), SetUserDefaultsBody(4, 200, 208, FormatFontString(ctx_.defaults.font)));
+}
+
+TEST_F(Flow, LoginByScriptKeepsOnlyTheSession) {
+    FakeServer login({{step::ReadUntil("\n\n"),
+                       step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: QUILLMAR_SID=s1; path=/\r\n"
+                                  "Set-Cookie: QUILLMAR_EMAIL_SID=s1; path=/\r\n\r\n[OK]\n"),
+                       step::Close()},
+                      Answer("[ERROR:401]\n")});
+    ctx_.loginHost = login.address();
+    ctx_.http.SetCookie("stale=1");
+    LoginByScript(ctx_, "kim", "p&"s + cp949::kGa);
+    EXPECT_EQ(ctx_.http.m_strCookie, "QUILLMAR_SID=s1; QUILLMAR_EMAIL_SID=s1");
+    LoginByScript(ctx_, "kim", "bad");
+    EXPECT_EQ(ctx_.http.m_strCookie, "");
+    // The script out of reach: the session we had stays.
+    ctx_.http.SetCookie("QUILLMAR_SID=s2");
+    ctx_.loginHost = "127.0.0.1:" + std::to_string(ClosedPort());
+    LoginByScript(ctx_, "kim", "pw");
+    EXPECT_EQ(ctx_.http.m_strCookie, "QUILLMAR_SID=s2");
+    EXPECT_TRUE(login.Finish());
+    EXPECT_EQ(login.Received(0), "GET /BIN/login_halvo.cgi?id=%6b%69%6d&pw=%70%26%b0%a1 HTTP/1.0\n"
+                                 "User-Agent: Halvo/5.0\nHost: 127.0.0.1\n\n");
+}
+
+TEST_F(Flow, LoginByAgentTakesTheSecondLine) {
+    const auto agent = [](const string& sessionReply) {
+        return Script{step::ReadUntil("\r\n\r\n"), step::Send("OK\r\n\r\n"), step::ReadUntil("\r\n\r\n"),
+                      step::Send(sessionReply)};
+    };
+    FakeServer good({agent("OK\r\nsid9\r\n\r\n")});
+    SetEnv("TESRA_AGENT_PORT", std::to_string(good.port()));
+    EXPECT_EQ(LoginByAgent(ctx_, "kim", "pw"), SessionCookie("sid9"));
+    good.Finish();
+    CBase64 b64;
+    EXPECT_EQ(good.Received(0), "auth kim|" + b64.Encode("pw", 2) + "\r\n\r\ncreatesession\r\n\r\n");
+
+    FakeServer single({agent("OK\r\n\r\n")});
+    SetEnv("TESRA_AGENT_PORT", std::to_string(single.port()));
+    EXPECT_EQ(LoginByAgent(ctx_, "kim", "pw"), "");
+    SetEnv("TESRA_AGENT_PORT", std::to_string(ClosedPort()));
+    EXPECT_EQ(LoginByAgent(ctx_, "kim", "pw"), "");
+    SetEnv("TESRA_AGENT_PORT", "");
+}
+
+TEST(ServerHost, EnvironmentOverridesThePreference) {
+    SetEnv(kMemoServerVariable, "");
+    EXPECT_EQ(ResolveServerHost(kMemoServerVariable, "memo.example.com"), "memo.example.com");
+    SetEnv(kMemoServerVariable, "127.0.0.1:8080");
+    EXPECT_EQ(ResolveServerHost(kMemoServerVariable, "memo.example.com"), "127.0.0.1:8080");
+    SetEnv(kMemoServerVariable, "");
+    EXPECT_EQ(HostName("127.0.0.1:8080"), "127.0.0.1");
+    EXPECT_EQ(HostName("memo.example.com"), "memo.example.com");
+}
+
+TEST(PendingUploads, SurviveARestartAndKeepTheLocalSection) {
+    TempDir dir;
+    {
+        CPendingUploads p(dir.path());
+        EXPECT_TRUE(p.Put("memo1", {true, false, "1:1", "2:2"}));
+        EXPECT_TRUE(p.Put("memo2", {false, true, "", ""}));
+    }
+    CPendingUploads again(dir.path());
+    EXPECT_EQ(again.Sections(), (std::vector<string>{"memo1", "memo2"}));
+    ASSERT_TRUE(again.Find("memo1"));
+    EXPECT_EQ(again.Find("memo1")->sent, "2:2");
+
+    CIniFile live, previous;
+    live.LoadFromText("[memo1]\nver=1:1\ntitle=server\nextra=1\n[memo3]\nver=5:5\n");
+    previous.LoadFromText("[memo1]\nver=2:2\ntitle=local\n[memo3]\nver=4:4\n");
+    CarryPendingSections(dir.path(), live, previous);
+    EXPECT_EQ(live.ToText(), "[memo1]\r\nver=2:2\r\ntitle=local\r\nextra=1\r\n[memo3]\r\nver=5:5\r\n");
+
+    EXPECT_TRUE(again.Remove("memo1"));
+    EXPECT_TRUE(again.Remove("memo2"));
+    EXPECT_FALSE(fs::Stat(dir.File(kPendingFileName)));
+}
+
+TEST(GroupSetupWorker, SendsTheThreeCommandsInOrderThenSignals) {
+    std::vector<int> codes;
+    GroupWorkerParams params;
+    int window = 0;
+    params.window = &window;
+    params.event = std::make_shared<WaitEvent>();
+    std::thread worker([&] {
+        GroupSetupWorker(params, [&](WindowHandle w, int code) {
+            if (w == &window) codes.push_back(code);
+        });
+    });
+    EXPECT_TRUE(params.event->Wait(5000));
+    worker.join();
+    EXPECT_EQ(codes, (std::vector<int>{301, 304, 303}));
+}
+
+#if defined(_WIN32)
+// The real thing: WM_COPYDATA sent from the worker reaches the control's
+// window through the waiting thread's pump.
+using Seen = std::vector<std::pair<ULONG_PTR, DWORD>>;
+LRESULT CALLBACK RecordCopyData(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+        reinterpret_cast<Seen*>(GetWindowLongPtrA(w, GWLP_USERDATA))->emplace_back(data->dwData, data->cbData);
+        return 1;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+TEST(GroupSetupWorker, CommandsRunOnTheWaitingThread) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = RecordCopyData;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "TesraSyncTestWindow";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    Seen seen;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
+    GroupWorkerParams params;
+    params.window = window;
+    params.event = std::make_shared<WaitEvent>();
+    std::thread worker([params] { GroupSetupWorker(params); });
+    PumpLimits limits;
+    limits.rounds = 100;
+    EXPECT_EQ(WaitAndPump(*params.event, limits), PumpResult::kSignalled);
+    worker.join();
+    DestroyWindow(window);
+    EXPECT_EQ(seen, (Seen{{301, 0}, {304, 0}, {303, 0}}));
+}
+#endif
+
+}  // namespace
+}  // namespace tesra

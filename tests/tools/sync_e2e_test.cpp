@@ -1,0 +1,432 @@
+// The synchronisation flows end to end: the control's own clients against
+// the stand-in memo server and agent and a real FTP server, all on loopback.
+// The fault cases fail each request of an upload, an index fetch and a
+// restore in every way the stand-in knows, and then check every byte of
+// text, here and on the server.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "stand_in.h"
+#include "support/cp949_corpus.h"
+#include "support/fake_sync_context.h"
+#include "support/temp_dir.h"
+#include "sync/download.h"
+#include "sync/login.h"
+#include "sync/pending.h"
+#include "sync/protocol.h"
+#include "sync/upload.h"
+#include "tools/common/form.h"
+
+namespace tesra::test {
+namespace {
+
+using std::string;
+using namespace std::string_literals;
+
+const string kPassword = "pw&"s + cp949::kHangul;
+const char* const kModes[] = {"drop", "reset", "empty", "midbody", "error", "ise", "delay"};
+
+// Text with every byte value, CP949 and CR LF lines: what a memo may hold.
+string AllBytes(const string& tag) {
+    string s = tag + "\r\n";
+    for (int b = 1; b < 256; ++b)
+        if (b != '\r' && b != '\n') s.push_back(static_cast<char>(b));
+    return s + "\r\n" + cp949::kHangul + cp949::kTrailM + "\r\n";
+}
+
+// Stands in for the control's window: a command the worker sends runs on
+// the waiting thread, as SendMessage does while that thread pumps.
+class CommandWindow {
+public:
+    void Send(int code) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        queue_.push_back(code);
+        const int ticket = ++sent_;
+        cv_.notify_all();
+        cv_.wait(lock, [&] { return done_ >= ticket; });
+    }
+    template <class Handle>
+    bool PumpUntil(WaitEvent& event, Handle handle) {
+        for (int round = 0; round < 500; ++round) {
+            for (;;) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (queue_.empty()) break;
+                const int code = queue_.front();
+                queue_.pop_front();
+                lock.unlock();
+                handle(code);
+                lock.lock();
+                ++done_;
+                cv_.notify_all();
+            }
+            if (event.Wait(10)) return true;
+        }
+        return false;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::deque<int> queue_;
+    int sent_ = 0;
+    int done_ = 0;
+};
+
+class SyncEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server_ = std::make_unique<StandIn>(TESRA_MEMO_SERVER_BIN, std::vector<string>{"--db", dir_.File("memo.db")});
+        ASSERT_GT(server_->port(), 0) << server_->firstLine();
+        AddUser("kim", kPassword, true);
+        ASSERT_TRUE(fs::MakeDirectory(folder_));
+        ctx_ = NewContext();
+        // A start-up needs the user's defaults on the server.
+        UploadUserDefaults(*ctx_);
+    }
+
+    std::unique_ptr<FakeSyncContext> NewContext() {
+        auto c = std::make_unique<FakeSyncContext>(folder_);
+        c->memoHost = c->loginHost = "127.0.0.1:" + std::to_string(server_->port());
+        LoginByScript(*c, "kim", kPassword);
+        return c;
+    }
+
+    string Admin(const string& path, const string& form) {
+        return Exchange(server_->port(), ControlPost(path, form, "")).body;
+    }
+    tools::Form AdminRecord(const string& path, const string& query) {
+        string line = Exchange(server_->port(), ControlGet(path + "?" + query, "")).body;
+        if (!line.empty() && line.back() == '\n') line.pop_back();
+        return tools::DecodeForm(line);
+    }
+    void AddUser(const string& id, const string& pw, bool group) {
+        ASSERT_EQ(Admin("/admin/user", "id=" + id + "&pw=" + EncodeFormValue(pw) + (group ? "&group=1" : "")),
+                  "[OK]\n");
+    }
+    tools::Form Stored(const string& muid) { return AdminRecord("/admin/memo", "user=kim&muid=" + muid); }
+    void Fault(const string& rule) { ASSERT_EQ(Admin("/admin/fault", rule), "[OK]\n"); }
+    void ClearFaults() { ASSERT_EQ(Admin("/admin/fault/clear", ""), "[OK]\n"); }
+
+    string DataPath(const string& section) const { return fs::JoinPath(folder_, section + ".dat"); }
+    string IndexPath() const { return fs::JoinPath(folder_, "tesra.ini"); }
+
+    // Saves text as the memo window does: the file, then "oldver" takes the
+    // old "ver" and "ver" the file's stamp.
+    void SaveLocally(FakeSyncContext& c, const string& section, const string& text) {
+        ASSERT_TRUE(WriteBytes(DataPath(section), text));
+        // Stamps hold seconds: two saves within one second must still differ.
+        fs::FileStatus st;
+        ASSERT_TRUE(fs::Stat(DataPath(section), &st));
+        string ver;
+        c.index.GetString(section, "ver", ver);
+        st.lastWrite += ++saves_;
+        c.index.SetString(section, "oldver", ver);
+        c.index.SetString(section, "ver", FormatVersionStamp(st));
+        c.index.SetString(section, "bg", "1");
+    }
+
+    // What the start-up does around these flows: the server's index becomes
+    // the live one and "tesra.ini" the previous one; pending memos keep their
+    // local sections; every memo whose stamp changed is fetched unless its
+    // upload is pending; a modified index is saved as the next pass would.
+    int StartUp(FakeSyncContext& c) {
+        string text;
+        if (!FetchIndexText(c, text) || text.empty()) return 0;
+        CIniFile previous;
+        previous.Load(IndexPath());
+        c.index.LoadFromText(text);
+        c.index.SetModified(0);
+        CarryPendingSections(folder_, c.index, previous);
+        const std::vector<string> lines = c.index.Lines();
+        for (const string& line : lines) {
+            if (line.rfind("[memo", 0) != 0) continue;
+            const string section = line.substr(1, line.size() - 2);
+            string now, before;
+            c.index.GetString(section, "ver", now);
+            previous.GetString(section, "ver", before);
+            if (now != before && !IsUploadPending(folder_, section)) DownloadMemoText(c, section, DataPath(section));
+        }
+        if (c.index.IsModified()) c.index.Save(IndexPath());
+        return 1;
+    }
+
+    // A memo known to the server and this computer alike.
+    void SharedMemo(const string& section, const string& text) {
+        SaveLocally(*ctx_, section, text);
+        ctx_->index.SetString(section, "oldver", "");
+        ASSERT_EQ(UploadMemo(*ctx_, section), 1);
+        ctx_->index.Save(IndexPath());
+    }
+
+    TempDir dir_;
+    const string folder_ = dir_.File("kim");
+    std::unique_ptr<StandIn> server_;
+    std::unique_ptr<FakeSyncContext> ctx_;
+    int saves_ = 0;
+};
+
+TEST_F(SyncEndToEnd, NewUserGetsDefaultsGroupAndIndex) {
+    AddUser("new", "pw", false);
+    ctx_->http.SetCookie("");
+    EXPECT_EQ(QueryMemoGroup(*ctx_), -1);  // no session yet
+    LoginByScript(*ctx_, "new", "pw");
+    ASSERT_EQ(QueryMemoGroup(*ctx_), 0);
+
+    ctx_->defaults.background = 2;
+    ctx_->defaults.height = 208;
+    std::snprintf(ctx_->defaults.font.font.lfFaceName, kFaceNameSize, "%s", cp949::kGulimChe);
+    GroupWorkerParams params;
+    params.event = std::make_shared<WaitEvent>();
+    CommandWindow window;
+    std::vector<int> ran;
+    std::thread worker([&] { GroupSetupWorker(params, [&](WindowHandle, int code) { window.Send(code); }); });
+    const bool signalled = window.PumpUntil(*params.event, [&](int code) {
+        ran.push_back(code);
+        if (code == kCmdUploadDefaults) UploadUserDefaults(*ctx_);
+        if (code == kCmdCreateGroup) CreateMemoGroup(*ctx_);
+        if (code == kCmdFetchIndexToFile) FetchIndexToFile(*ctx_);
+    });
+    worker.join();
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(ran, (std::vector<int>{301, 304, 303}));
+
+    const tools::Form user = AdminRecord("/admin/user", "id=new");
+    EXPECT_EQ(tools::FormValue(user, "group"), "1");
+    EXPECT_EQ(tools::FormValue(user, "name"), "\xC7\xD2\xBA\xB8");
+    EXPECT_EQ(tools::FormValue(user, "bg"), "2");
+    EXPECT_EQ(tools::FormValue(user, "defcy"), "208");
+    EXPECT_EQ(tools::FormValue(user, "font"), FormatFontString(ctx_->defaults.font));
+    EXPECT_EQ(ReadBytes(IndexPath()).substr(0, 8), "[main]\r\n");
+    string text;
+    EXPECT_EQ(FetchIndexText(*ctx_, text), 1);
+    EXPECT_EQ(text.substr(0, 7), "[main]\n");
+    EXPECT_EQ(QueryMemoGroup(*ctx_), 1);
+}
+
+TEST_F(SyncEndToEnd, ExistingUserThroughTheAgent) {
+    StandIn agent(TESRA_AGENT_BIN, {"--db", dir_.File("memo.db"), "--port", "0"});
+    ASSERT_GT(agent.port(), 0);
+    setenv("TESRA_AGENT_PORT", std::to_string(agent.port()).c_str(), 1);
+    const string cookie = LoginByAgent(*ctx_, "kim", kPassword);
+    unsetenv("TESRA_AGENT_PORT");
+    ASSERT_FALSE(cookie.empty());
+    ctx_->http.SetCookie(cookie);
+    ASSERT_EQ(QueryMemoGroup(*ctx_), 1);
+
+    const string text = AllBytes("first line");
+    SharedMemo("memo101", text);
+    tools::Form stored = Stored("101");
+    EXPECT_EQ(tools::FormValue(stored, "text"), text);
+    EXPECT_EQ(tools::FormValue(stored, "title"), "first line");
+
+    ctx_->index.SetString("memo101", "title", cp949::kMemo);
+    ctx_->index.SetString("memo101", "%pos", "1.00 2.00 3.00 4.00");
+    EXPECT_EQ(UploadMemoProperties(*ctx_, "memo101"), 1);
+    stored = Stored("101");
+    EXPECT_EQ(tools::FormValue(stored, "title"), cp949::kMemo);
+    EXPECT_EQ(tools::FormValue(stored, "pos"), "1.00 2.00 3.00 4.00");
+    EXPECT_EQ(tools::FormValue(stored, "text"), text);
+
+    ctx_->defaults.width = 240;
+    UploadUserDefaults(*ctx_);
+    EXPECT_EQ(tools::FormValue(AdminRecord("/admin/user", "id=kim"), "defcx"), "240");
+    string index;
+    ASSERT_EQ(FetchIndexText(*ctx_, index), 1);
+    EXPECT_NE(index.find("[memo101]\n"), string::npos);
+    const string copy = dir_.File("copy.dat");
+    ASSERT_EQ(DownloadMemoText(*ctx_, "memo101", copy), 1);
+    EXPECT_EQ(ReadBytes(copy), text);
+
+    DeleteMemoOnServer(*ctx_, "memo101");
+    EXPECT_EQ(tools::FormValue(Stored("101"), "deleted"), "1");
+    index.clear();
+    ASSERT_EQ(FetchIndexText(*ctx_, index), 1);
+    EXPECT_EQ(index.find("[memo101]"), string::npos);
+}
+
+TEST_F(SyncEndToEnd, ConflictWithTheWebMemoService) {
+    SharedMemo("memo7", "local one");
+    const auto webEdit = [&](const string& text) {
+        ASSERT_EQ(Admin("/admin/memo", "user=kim&muid=7&text=" + EncodeFormValue(text)).substr(0, 5), "[OK]\n");
+    };
+
+    // Yes: the local text overwrites the web's.
+    webEdit("web one");
+    SaveLocally(*ctx_, "memo7", "local two");
+    EXPECT_EQ(UploadMemo(*ctx_, "memo7"), 1);
+    EXPECT_EQ(ctx_->questions.size(), 1u);
+    EXPECT_EQ(tools::FormValue(Stored("7"), "text"), "local two");
+    ctx_->index.Save(IndexPath());
+
+    // No: the start-up fetches the web's text; the local one stays in the
+    // memo's backup file.
+    webEdit("web two");
+    SaveLocally(*ctx_, "memo7", "local three");
+    ctx_->index.Save(IndexPath());
+    ctx_->answerYes = false;
+    ctx_->onStartUp = [&] { return StartUp(*ctx_); };
+    EXPECT_EQ(UploadMemo(*ctx_, "memo7"), 0);
+    EXPECT_EQ(ctx_->questions.size(), 2u);
+    EXPECT_EQ(ctx_->startUps, 1);
+    EXPECT_EQ(ReadBytes(DataPath("memo7")), "web two");
+    EXPECT_EQ(ReadBytes(dir_.File("kim/memo7.bak")), "local three");
+    EXPECT_EQ(tools::FormValue(Stored("7"), "text"), "web two");
+}
+
+TEST_F(SyncEndToEnd, ReceivedMemoComesOverFtpAndIsFiled) {
+    const string root = dir_.File("ftp");
+    ASSERT_TRUE(fs::MakeDirectory(root) && fs::MakeDirectory(fs::JoinPath(root, "Tesra")));
+    const string text = AllBytes("received");
+    ASSERT_TRUE(WriteBytes(fs::JoinPath(root, "Tesra/note.txt"), text));
+    StandIn ftp(TESRA_PYTHON, {TESRA_FTP_STAND_IN, root, "ftpuser", "ftppw", "60"});
+    ASSERT_GT(ftp.port(), 0) << ftp.firstLine();
+    ctx_->ftp = {"127.0.0.1", ftp.port(), "ftpuser", "ftppw"};
+    ctx_->limits.ftpTimeoutMs = 5000;
+
+    // A time zone away from UTC, so the conversion of the file time shows.
+    const char* oldTz = std::getenv("TZ");
+    const string savedTz = oldTz ? oldTz : "";
+    setenv("TZ", "KST-9", 1);
+    tzset();
+    const int first = ReceiveMemo(*ctx_, "note.txt|12345");
+    const int second = ReceiveMemo(*ctx_, "note.txt|12345");
+    const int missing = ReceiveMemo(*ctx_, "gone.txt|1");
+    if (oldTz)
+        setenv("TZ", savedTz.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(missing, 0);
+
+    // No stamp for "note": the ids come from the clock and the counter.
+    for (const std::int32_t id : {1700000000, 1700000001}) {
+        const string path = MemoDataPath(folder_, id);
+        EXPECT_EQ(ReadBytes(path), text);
+        fs::FileStatus st;
+        ASSERT_TRUE(fs::Stat(path, &st));
+        EXPECT_EQ(st.lastWrite, id + 9 * 3600);
+        const tools::Form stored = Stored(std::to_string(id));
+        EXPECT_EQ(tools::FormValue(stored, "text"), text);
+        EXPECT_EQ(tools::FormValue(stored, "ver"), std::to_string(text.size()) + ":" + std::to_string(id));
+        EXPECT_EQ(tools::FormValue(stored, "title"), "received");
+        EXPECT_EQ(tools::FormValue(stored, "pos"), kDefaultPositionString);
+    }
+    std::vector<string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<string>{"memo1700000000.dat", "memo1700000001.dat"}));
+}
+
+// Each request of an upload fails in each way; the text must be on this
+// computer unchanged and, once the server answers again, on the server.
+TEST_F(SyncEndToEnd, UploadFaultsLoseNoText) {
+    int n = 0;
+    for (const char* kind : {"getini", "setmemo"}) {
+        for (const string mode : kModes) {
+            for (const char* apply : {"0", "1"}) {
+                if (string(apply) == "1" && (string(kind) == "getini" || mode == "error" || mode == "ise")) continue;
+                SCOPED_TRACE(string(kind) + " " + mode + " apply=" + apply);
+                const string section = "memo" + std::to_string(500 + n++);
+                SharedMemo(section, AllBytes("before"));
+                const string text = AllBytes(section);
+                SaveLocally(*ctx_, section, text);
+                ctx_->index.Save(IndexPath());
+                Fault("kind="s + kind + "&mode=" + mode + "&apply=" + apply + "&ms=" + (mode == "delay" ? "600" : "0"));
+                ctx_->http.m_nPostRounds = 3;
+                const int uploaded = UploadMemo(*ctx_, section);
+                ctx_->http.m_nPostRounds = 50;
+                ClearFaults();
+                EXPECT_EQ(ReadBytes(DataPath(section)), text);
+                EXPECT_EQ(uploaded == 0, IsUploadPending(folder_, section));
+                if (uploaded) {
+                    EXPECT_EQ(tools::FormValue(Stored(section.substr(4)), "text"), text);
+                }
+
+                // The host restarts: a fresh index from the server.
+                auto again = NewContext();
+                ASSERT_EQ(StartUp(*again), 1);
+                EXPECT_EQ(ReadBytes(DataPath(section)), text);
+                EXPECT_EQ(UploadPendingMemos(*again), 0);
+                EXPECT_TRUE(again->questions.empty());
+                EXPECT_EQ(tools::FormValue(Stored(section.substr(4)), "text"), text);
+                ASSERT_EQ(StartUp(*again), 1);
+                EXPECT_EQ(ReadBytes(DataPath(section)), text);
+                ctx_ = std::move(again);
+            }
+        }
+    }
+}
+
+// The index fetch of a start-up and command 303: a failure changes no file.
+TEST_F(SyncEndToEnd, IndexFaultsChangeNothing) {
+    const string text = AllBytes("kept");
+    SharedMemo("memo9", text);
+    UploadUserDefaults(*ctx_);
+    FetchIndexToFile(*ctx_);
+    const string index = ReadBytes(IndexPath());
+    ASSERT_NE(index.find("[memo9]\r\n"), string::npos);
+    for (const char* kind : {"getmemouser", "listini"}) {
+        for (const string mode : kModes) {
+            SCOPED_TRACE(string(kind) + " " + mode);
+            for (int command303 : {0, 1}) {
+                ASSERT_TRUE(WriteBytes(IndexPath(), index));
+                // Reads change nothing, so the server always answers in full
+                // before the fault cuts it (a mid-body reset then has a body).
+                Fault("kind="s + kind + "&mode=" + mode + "&apply=1&ms=" + (mode == "delay" ? "600" : "0"));
+                auto c = NewContext();
+                c->http.m_nPostRounds = 3;
+                if (command303)
+                    FetchIndexToFile(*c);
+                else
+                    StartUp(*c);
+                ClearFaults();
+                // An empty index is a fine answer for a user without memos;
+                // command 303 then writes the defaults alone.
+                const bool genuine = command303 && string(kind) == "listini" && mode == "empty";
+                EXPECT_EQ(ReadBytes(IndexPath()), genuine ? index.substr(0, index.find("[memo9]")) : index);
+                EXPECT_EQ(ReadBytes(DataPath("memo9")), text);
+            }
+        }
+    }
+}
+
+// Restoring a memo whose text changed on the server: a failed download
+// leaves the local text, and the next start-up fetches it.
+TEST_F(SyncEndToEnd, RestoreFaultsKeepTheFileUntilTheTextArrives) {
+    int n = 0;
+    for (const string mode : kModes) {
+        SCOPED_TRACE(mode);
+        const string section = "memo" + std::to_string(700 + n++);
+        const string local = AllBytes("local");
+        SharedMemo(section, local);
+        const string web = AllBytes("web " + mode);
+        ASSERT_EQ(Admin("/admin/memo", "user=kim&muid=" + section.substr(4) + "&text=" + EncodeFormValue(web))
+                      .substr(0, 5),
+                  "[OK]\n");
+        Fault("kind=getdata&mode=" + mode + "&apply=1&ms=" + (mode == "delay" ? "600" : "0"));
+        auto c = NewContext();
+        c->http.m_nPostRounds = 3;
+        ASSERT_EQ(StartUp(*c), 1);
+        ClearFaults();
+        EXPECT_EQ(ReadBytes(DataPath(section)), local);
+        c->http.m_nPostRounds = 50;
+        ASSERT_EQ(StartUp(*c), 1);
+        EXPECT_EQ(ReadBytes(DataPath(section)), web);
+        ctx_ = std::move(c);
+    }
+}
+
+}  // namespace
+}  // namespace tesra::test
