@@ -456,16 +456,6 @@ TEST_F(Flow, LoginByAgentTakesTheSecondLine) {
     SetEnv("TESRA_AGENT_PORT", "");
 }
 
-TEST(ServerHost, EnvironmentOverridesThePreference) {
-    SetEnv(kMemoServerVariable, "");
-    EXPECT_EQ(ResolveServerHost(kMemoServerVariable, "memo.example.com"), "memo.example.com");
-    SetEnv(kMemoServerVariable, "127.0.0.1:8080");
-    EXPECT_EQ(ResolveServerHost(kMemoServerVariable, "memo.example.com"), "127.0.0.1:8080");
-    SetEnv(kMemoServerVariable, "");
-    EXPECT_EQ(HostName("127.0.0.1:8080"), "127.0.0.1");
-    EXPECT_EQ(HostName("memo.example.com"), "memo.example.com");
-}
-
 TEST(PendingUploads, SurviveARestartAndKeepTheLocalSection) {
     TempDir dir;
     {
@@ -487,22 +477,6 @@ TEST(PendingUploads, SurviveARestartAndKeepTheLocalSection) {
     EXPECT_TRUE(again.Remove("memo1"));
     EXPECT_TRUE(again.Remove("memo2"));
     EXPECT_FALSE(fs::Stat(dir.File(kPendingFileName)));
-}
-
-TEST(GroupSetupWorker, SendsTheThreeCommandsInOrderThenSignals) {
-    std::vector<int> codes;
-    GroupWorkerParams params;
-    int window = 0;
-    params.window = &window;
-    params.event = std::make_shared<WaitEvent>();
-    std::thread worker([&] {
-        GroupSetupWorker(params, [&](WindowHandle w, int code) {
-            if (w == &window) codes.push_back(code);
-        });
-    });
-    EXPECT_TRUE(params.event->Wait(5000));
-    worker.join();
-    EXPECT_EQ(codes, (std::vector<int>{301, 304, 303}));
 }
 
 #if defined(_WIN32)
