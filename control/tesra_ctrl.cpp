@@ -9,6 +9,8 @@
 #include "control/guids.h"
 #include "control/memo_defaults.h"
 #include "res/resource.h"
+#include "sync/login.h"
+#include "win/registry.h"
 
 namespace {
 
@@ -118,8 +120,9 @@ void CTesraCtrl::StoreConnection(const std::string& server, long port, const std
 bool CTesraCtrl::FtpConnection(const std::string& server, long port, const std::string& userId,
                                const std::string& password) {
     StoreConnection(server, port, userId, password);
-    // The login through the login script comes with the server
-    // synchronisation; its outcome is never examined here.
+    // Its outcome is never examined: an unusable session shows at the next
+    // request, and the start-up then tries the agent.
+    tesra::LoginByScript(*this, m_userId, m_password);
     if (HWND h = EnsureWindow()) {
         if (m_sessionTimer) ::KillTimer(h, m_sessionTimer);
         m_sessionTimer = ::SetTimer(h, kSessionTimer, kSessionPeriodMs, nullptr);
@@ -255,7 +258,58 @@ void CTesraCtrl::OnTimer(UINT_PTR id) {
 
 void CTesraCtrl::RefreshSession() {
     if (m_userId.empty() || m_password.empty()) return;
-    // The agent and login-script logins come with the server synchronisation.
+    const std::string cookie = tesra::LoginByAgent(*this, m_userId, m_password);
+    if (!cookie.empty())
+        m_http.SetCookie(cookie);
+    else
+        tesra::LoginByScript(*this, m_userId, m_password);
+}
+
+// ---- what the synchronisation flows use ----
+
+tesra::NewMemoDefaults CTesraCtrl::Defaults() {
+    const MemoDefaultsData& d = MemoDefaults();
+    tesra::NewMemoDefaults out;
+    out.background = d.background;
+    out.width = d.width;
+    out.height = d.height;
+    out.font.textColor = d.textColour;
+    out.font.font = d.font;
+    return out;
+}
+
+std::string CTesraCtrl::Preference(const char* name) const {
+    std::string value;
+    tesra::win::RegKey::Open(HKEY_CURRENT_USER, kPreferenceKey).GetString(name, &value);
+    return value;
+}
+
+std::string CTesraCtrl::MemoServerHost() {
+    return tesra::ResolveServerHost(tesra::kMemoServerVariable, Preference("MemoServer"));
+}
+
+std::string CTesraCtrl::LoginServerHost() {
+    return tesra::ResolveServerHost(tesra::kLoginServerVariable, Preference("LoginServer"));
+}
+
+tesra::FtpConnectionValues CTesraCtrl::FtpConnection() {
+    return {m_server, m_port, m_userId, m_password};
+}
+
+bool CTesraCtrl::AskYesNo(const std::string& text) {
+    return ::MessageBoxA(hwnd(), text.c_str(), "", MB_YESNO) == IDYES;
+}
+
+void CTesraCtrl::ShowMessage(const std::string& text) { ::MessageBoxA(hwnd(), text.c_str(), "", MB_OK); }
+
+int CTesraCtrl::RunStartUp() {
+    // The start-up sequence arrives with the memo manager.
+    return 0;
+}
+
+tesra::WindowHandle CTesraCtrl::MainWindow() {
+    HWND window = hwnd();
+    return window ? ::GetAncestor(window, GA_ROOTOWNER) : nullptr;
 }
 
 LRESULT CTesraCtrl::OnCopyData(HWND, const COPYDATASTRUCT* data) {

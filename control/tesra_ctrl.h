@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "net/http_client.h"
+#include "storage/ini_file.h"
+#include "storage/memo_format.h"
+#include "sync/context.h"
 #include "win/gdi.h"
 #include "win/ole_control.h"
 
@@ -24,9 +28,26 @@ inline constexpr UINT kSessionPeriodMs = 21600000;  // six hours
 // window, deleted with it.
 tesra::win::Font& CaptionFont();
 
-class CTesraCtrl : public tesra::win::COleControl {
+// Where the server addresses are kept: values "MemoServer" and "LoginServer".
+inline constexpr char kPreferenceKey[] = "Software\\Quillmar\\Tesra\\Preference";
+
+class CTesraCtrl : public tesra::win::COleControl, public tesra::ISyncContext {
 public:
     CTesraCtrl();
+
+    // What the synchronisation flows use of the memo manager.
+    tesra::CIniFile& LiveIndex() override { return m_index; }
+    std::string UserFolder() override { return GetUserFolder(); }
+    tesra::NewMemoDefaults Defaults() override;
+    tesra::CHttpClient& Http() override { return m_http; }
+    std::string MemoServerHost() override;
+    std::string LoginServerHost() override;
+    tesra::FtpConnectionValues FtpConnection() override;
+    tesra::CMemoIdMaker& ReceivedMemoIds() override { return m_receivedIds; }
+    bool AskYesNo(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    int RunStartUp() override;
+    tesra::WindowHandle MainWindow() override;
 
     // Automation members.
     bool GetShowMemoDlg() const { return m_showMemoDlg != 0; }
@@ -67,14 +88,20 @@ private:
     void SyncAllMemos(bool atExit);
     int DestroyAllMemos();
 
+    std::string Preference(const char* name) const;
+
     int m_loaded = 0;
     std::string m_server;
     std::uint16_t m_port = 0;
     std::string m_userId;
     std::string m_password;
+    tesra::CIniFile m_index;
+    tesra::CIniFile m_previousIndex;
     int m_showMemoDlg = 0;
     UINT_PTR m_removeTimer = 0;
     UINT_PTR m_minuteTimer = 0;
     UINT_PTR m_sessionTimer = 0;
     std::int32_t m_lastStartUp = 0;
+    tesra::CHttpClient m_http;
+    tesra::CMemoIdMaker m_receivedIds;
 };

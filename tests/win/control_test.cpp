@@ -16,6 +16,7 @@
 #include "control/prop_page.h"
 #include "control/tesra_ctrl.h"
 #include "support/cp949_corpus.h"
+#include "support/fake_server.h"
 #include "win/class_factory.h"
 #include "win/com.h"
 #include "win/registry.h"
@@ -246,6 +247,33 @@ TEST(Automation, ConnectionValuesArriveAsCp949WithThePortCutTo16Bits) {
               DISP_E_TYPEMISMATCH);
     EXPECT_EQ(Call(c.dispatch.get(), 42, DISPATCH_METHOD, {}, nullptr), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_PROPERTYGET, {}, nullptr), DISP_E_MEMBERNOTFOUND);
+}
+
+TEST(Automation, FtpConnectionLogsInThroughTheLoginScriptAndChageDoesNot) {
+    using namespace tesra::test::step;
+    tesra::test::FakeServer login({tesra::test::Steps(
+        {{ReadUntil("\n\n"),
+          Send("HTTP/1.0 200 OK\r\nSet-Cookie: QUILLMAR_EMAIL_SID=s1d; path=/\r\nSet-Cookie: other=1\r\n\r\nwelcome"),
+          Close()}})});
+    ASSERT_EQ(::_putenv_s("TESRA_LOGIN_SERVER", login.address().c_str()), 0);
+    Control c;
+    Bstr server(L"memo.example"), user(L"kim@example.com"), password(L"p w");
+    Variant result;
+    ASSERT_EQ(Call(c.dispatch.get(), 3, DISPATCH_METHOD,
+                   {VStr(server.get()), VI4(21), VStr(user.get()), VStr(password.get())}, result.get()),
+              S_OK);
+    EXPECT_EQ(login.accepted(), 0);  // storing only
+    ASSERT_EQ(Call(c.dispatch.get(), 2, DISPATCH_METHOD,
+                   {VStr(server.get()), VI4(21), VStr(user.get()), VStr(password.get())}, result.get()),
+              S_OK);
+    EXPECT_TRUE(login.Finish());
+    EXPECT_EQ(login.Received(0).rfind("GET /BIN/login_halvo.cgi?id=%6b%69%6d%40%65%78%61%6d%70%6c%65%2e%63%6f%6d"
+                                      "&pw=%70%20%77 HTTP/1.0\n",
+                                      0),
+              0u)
+        << login.Received(0);
+    EXPECT_EQ(c.object->Http().m_strCookie, "QUILLMAR_SID=s1d; QUILLMAR_EMAIL_SID=s1d");
+    ::_putenv_s("TESRA_LOGIN_SERVER", "");
 }
 
 TEST(Automation, ReceiveMemoDataIsRefusedBeforeLoading) {
