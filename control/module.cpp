@@ -7,6 +7,7 @@
 #include "control/prop_page.h"
 #include "control/registration.h"
 #include "control/tesra_ctrl.h"
+#include "net/worker.h"
 #include "win/class_factory.h"
 #include "win/com.h"
 #include "win/ole_control.h"
@@ -42,7 +43,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() { return tesra::win::ModuleInUse() ? S_FALSE : S_OK; }
+// A worker whose waiter gave up may still be running the module's code.
+STDAPI DllCanUnloadNow() {
+    return tesra::win::ModuleInUse() || tesra::net::RunningWorkers() > 0 ? S_FALSE : S_OK;
+}
 
 STDAPI DllRegisterServer() { return RegisterModule(); }
 
