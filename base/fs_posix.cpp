@@ -100,7 +100,7 @@ bool MakeDirectory(const std::string& path) {
 }
 
 bool SetTimes(const std::string& path, const FileTime*, const FileTime* lastAccess, const FileTime* lastWrite) {
-    const auto spec = [](const FileTime* t) {
+    const auto toTimespec = [](const FileTime* t) {
         timespec ts{};
         if (!t) {
             ts.tv_nsec = UTIME_OMIT;
@@ -117,7 +117,7 @@ bool SetTimes(const std::string& path, const FileTime*, const FileTime* lastAcce
         ts.tv_nsec = static_cast<long>(rest * 100);
         return ts;
     };
-    const timespec times[2] = {spec(lastAccess), spec(lastWrite)};
+    const timespec times[2] = {toTimespec(lastAccess), toTimespec(lastWrite)};
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
