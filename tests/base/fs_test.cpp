@@ -20,6 +20,21 @@ TEST(FsPaths, JoinAndFolderOf) {
     EXPECT_EQ(fs::FolderOf(std::string("C:\\d\\") + test::cp949::kLeadBackslash + "x"), "C:\\d");
 }
 
+TEST(FsPaths, SafeFileNamesAreOnePlainName) {
+    for (const char* good : {"memo1.dat", "kim", "a.b", "CONSOLE", "COM10", "LPT0", "nul_", "\xB8\xDE\xB8\xF0.txt"})
+        EXPECT_TRUE(fs::IsSafeFileName(good)) << good;
+    const std::string tooLong(201, 'a');
+    for (const std::string& bad :
+         {std::string(), std::string("."), std::string(".."), std::string("a..b"), std::string("a\\b"),
+          std::string("a/b"), std::string("C:"), std::string("x:stream"), std::string("a\r\nb"),
+          std::string("a\0b", 3), std::string("tab\t"), std::string("del\x7F"), tooLong, std::string("CON"),
+          std::string("con.txt"), std::string("Nul"), std::string("com1"), std::string("LPT9.dat"),
+          std::string("AUX .x"), std::string("conin$"),
+          // Every byte counts, a trail byte too: no code page may turn it into a separator.
+          std::string(test::cp949::kLeadBackslash), std::string("\x81/")})
+        EXPECT_FALSE(fs::IsSafeFileName(bad)) << bad;
+}
+
 TEST(FsFiles, AtomicWriteReplacesAndLeavesNoTemporaries) {
     test::TempDir dir;
     const std::string path = dir.File("tesra.ini");
