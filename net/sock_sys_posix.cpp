@@ -11,31 +11,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "net/sock_native.h"
+
 namespace tesra::net {
 
 std::uint16_t HostToNet16(std::uint16_t v) { return htons(v); }
 std::uint16_t NetToHost16(std::uint16_t v) { return ntohs(v); }
 
 namespace sys {
-namespace {
-
-sockaddr_in ToNative(const SockAddr& a) {
-    sockaddr_in out{};
-    out.sin_family = AF_INET;
-    out.sin_port = a.sin_port;
-    out.sin_addr.s_addr = a.sin_addr;
-    return out;
-}
-
-SockAddr FromNative(const sockaddr_in& a) {
-    SockAddr out;
-    out.sin_family = kAfInet;
-    out.sin_port = a.sin_port;
-    out.sin_addr = a.sin_addr.s_addr;
-    return out;
-}
-
-}  // namespace
 
 int LastError() { return errno; }
 void ClearError() { errno = 0; }

@@ -4,6 +4,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include "net/sock_native.h"
+
 #include <chrono>
 #include <cstring>
 
@@ -27,22 +29,6 @@ void EnsureWinsock() {
 }
 
 SOCKET S(SocketHandle s) { return static_cast<SOCKET>(s); }
-
-sockaddr_in ToNative(const SockAddr& a) {
-    sockaddr_in out{};
-    out.sin_family = AF_INET;
-    out.sin_port = a.sin_port;
-    out.sin_addr.s_addr = a.sin_addr;
-    return out;
-}
-
-SockAddr FromNative(const sockaddr_in& a) {
-    SockAddr out;
-    out.sin_family = kAfInet;
-    out.sin_port = a.sin_port;
-    out.sin_addr = a.sin_addr.s_addr;
-    return out;
-}
 
 int SelectOne(SocketHandle s, bool forWrite, int timeoutMs) {
     fd_set set;
