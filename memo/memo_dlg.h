@@ -1,0 +1,80 @@
+// One sticky note on the desktop: a modeless, captionless popup dialog from
+// template 300, owned by the memo manager.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "memo/memo_host.h"
+
+class CMemoDlg {
+public:
+    // A colour index outside 0..8 becomes 0.
+    CMemoDlg(IMemoHost& host, int colourIndex, int minimised);
+    ~CMemoDlg();
+    CMemoDlg(const CMemoDlg&) = delete;
+    CMemoDlg& operator=(const CMemoDlg&) = delete;
+
+    // The control's window: target of WM_MEMO_CHANGED / WM_SETTINGS_CHANGED.
+    void SetNotifyWindow(HWND window);
+    // Creates the window from template 300 with the control's window as
+    // parent (owner). False when creation failed (no window then).
+    bool Create(HWND parent);
+    HWND hwnd() const;
+
+    void SetKey(std::string key);
+    void SetDataPath(std::string path);
+    const std::string& key() const;
+    const std::string& dataPath() const;
+
+    // Placement and index write-back.
+    void PlaceDefault();
+    void RestorePlacement();
+    void SavePlacement();
+    void SaveProperties();
+    void SaveFont();
+    // Reads the memo's font from the live index (or the defaults) and uses it.
+    void ApplyFont();
+
+    // Text and its data file.
+    void LoadMemoText();
+    // Replaces the text (received data) and saves it; posts WM_MEMO_CHANGED.
+    void SetMemoText(const std::string& text);
+    // The file's length, or -1.
+    long SaveText(const std::string& path);
+    // The edit's modified flag.
+    bool IsTextModified() const;
+    void ClearTextModified();
+    std::string Text() const;
+
+    void StartBlink(int on, int alarm);
+    void StopBlink();
+    bool IsBlinking() const;
+    void SetMinimized(int flag);
+    bool IsMinimized() const;
+    void SetColor(int index, bool repaint);
+    int ColourIndex() const;
+    // 1 new, 2 recycle, 3 ring, 4 new memo.
+    void PlayMemoSound(int code);
+    void DeleteMemo();
+
+    void Show(bool show);
+
+    // Destroys the window now (saving what it must) and frees the object
+    // once no message of it is being handled any more.
+    static void Destroy(std::unique_ptr<CMemoDlg> memo);
+
+    // Fields the memo manager reads and writes.
+    std::int32_t m_alarmTime = 0;
+    int m_placementChanged = 0;
+    int m_propertiesChanged = 0;
+    std::string m_title;
+    int m_syncState = -1;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
