@@ -2,9 +2,15 @@
 // the stand-in memo server and agent and a real FTP server, all on loopback.
 // The fault cases fail each request of an upload, an index fetch and a
 // restore in every way the stand-in knows, and then check every byte of
-// text, here and on the server.
+// text, here and on the server. The stand-ins are tested through these runs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <ctime>
@@ -16,7 +22,7 @@
 
 #include "base/fs.h"
 #include "base/text.h"
-#include "stand_in.h"
+#include "net/http_client.h"
 #include "support/cp949_corpus.h"
 #include "support/fake_sync_context.h"
 #include "support/temp_dir.h"
@@ -35,6 +41,61 @@ using namespace std::string_literals;
 
 const string kPassword = "pw&"s + cp949::kHangul;
 const char* const kModes[] = {"drop", "reset", "empty", "midbody", "error", "ise", "delay"};
+
+// A stand-in run as the separate program it is. It prints
+// "listening 127.0.0.1:PORT" first and must exit with 0 on SIGTERM.
+class StandIn {
+public:
+    StandIn(const string& binary, std::vector<string> args) {
+        args.insert(args.begin(), binary);
+        std::vector<char*> argv;
+        for (string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::execv(binary.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        char c;
+        for (pollfd p{out[0], POLLIN, 0}; firstLine_.size() < 200 && ::poll(&p, 1, 10000) > 0;) {
+            if (::read(out[0], &c, 1) != 1 || c == '\n') break;
+            firstLine_.push_back(c);
+        }
+        ::close(out[0]);
+        const string prefix = "listening 127.0.0.1:";
+        if (firstLine_.rfind(prefix, 0) == 0) port_ = ParseInt(firstLine_.substr(prefix.size()));
+    }
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+    ~StandIn() { Stop(); }
+
+    int port() const { return port_; }
+    const string& firstLine() const { return firstLine_; }
+    // SIGTERM; the exit status, or -1 when it had to be killed.
+    int Stop() {
+        if (pid_ <= 0) return -1;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        pid_t done = 0;
+        for (int i = 0; i < 1000 && (done = ::waitpid(pid_, &status, WNOHANG)) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (done == 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+        }
+        pid_ = -1;
+        return done != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+    string firstLine_;
+};
 
 // Text with every byte value, CP949 and CR LF lines: what a memo may hold.
 string AllBytes(const string& tag) {
@@ -85,14 +146,15 @@ private:
 class SyncEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        server_ = std::make_unique<StandIn>(TESRA_MEMO_SERVER_BIN, std::vector<string>{"--db", dir_.File("memo.db")});
+        server_ = std::make_unique<StandIn>(TESRA_MEMO_SERVER_BIN,
+                                            std::vector<string>{"--db", dir_.File("memo.db"), "--user", "kim:" + kPassword + ":group"});
         ASSERT_GT(server_->port(), 0) << server_->firstLine();
-        AddUser("kim", kPassword, true);
         ASSERT_TRUE(fs::MakeDirectory(folder_));
         ctx_ = NewContext();
         // A start-up needs the user's defaults on the server.
         UploadUserDefaults(*ctx_);
     }
+    void TearDown() override { EXPECT_EQ(server_->Stop(), 0); }
 
     std::unique_ptr<FakeSyncContext> NewContext() {
         auto c = std::make_unique<FakeSyncContext>(folder_);
@@ -101,11 +163,16 @@ protected:
         return c;
     }
 
+    string Url(const string& path) const { return "http://127.0.0.1:" + std::to_string(server_->port()) + path; }
     string Admin(const string& path, const string& form) {
-        return Exchange(server_->port(), ControlPost(path, form, "")).body;
+        CHttpClient admin;
+        admin.Post(Url(path), form);
+        return admin.m_strBody;
     }
     tools::Form AdminRecord(const string& path, const string& query) {
-        string line = Exchange(server_->port(), ControlGet(path + "?" + query, "")).body;
+        CHttpClient admin;
+        admin.Get(Url(path + "?" + query));
+        string line = admin.m_strBody;
         if (!line.empty() && line.back() == '\n') line.pop_back();
         return tools::DecodeForm(line);
     }
@@ -229,13 +296,21 @@ TEST_F(SyncEndToEnd, ExistingUserThroughTheAgent) {
     EXPECT_EQ(tools::FormValue(stored, "text"), text);
     EXPECT_EQ(tools::FormValue(stored, "title"), "first line");
 
-    ctx_->index.SetString("memo101", "title", cp949::kMemo);
+    // Line ends and "ver=" in a title neither start keys of the index nor
+    // shadow the stamp, and properties leave text and stamp alone.
+    const string ver = tools::FormValue(stored, "ver");
+    const string title = cp949::kMemo + "\r\nver=9:9\nb"s;
+    ctx_->index.SetString("memo101", "title", title);
     ctx_->index.SetString("memo101", "%pos", "1.00 2.00 3.00 4.00");
     EXPECT_EQ(UploadMemoProperties(*ctx_, "memo101"), 1);
     stored = Stored("101");
-    EXPECT_EQ(tools::FormValue(stored, "title"), cp949::kMemo);
+    EXPECT_EQ(tools::FormValue(stored, "title"), title);
     EXPECT_EQ(tools::FormValue(stored, "pos"), "1.00 2.00 3.00 4.00");
     EXPECT_EQ(tools::FormValue(stored, "text"), text);
+    EXPECT_EQ(tools::FormValue(stored, "ver"), ver);
+    SaveLocally(*ctx_, "memo101", text);
+    EXPECT_EQ(UploadMemo(*ctx_, "memo101"), 1);
+    EXPECT_TRUE(ctx_->questions.empty());
 
     ctx_->defaults.width = 240;
     UploadUserDefaults(*ctx_);
@@ -252,6 +327,59 @@ TEST_F(SyncEndToEnd, ExistingUserThroughTheAgent) {
     index.clear();
     ASSERT_EQ(FetchIndexText(*ctx_, index), 1);
     EXPECT_EQ(index.find("[memo101]"), string::npos);
+}
+
+// What makes the control fall back to the login script: no session from
+// the agent, whichever way it fails.
+TEST_F(SyncEndToEnd, AgentWithoutASessionGivesNoCookie) {
+    const std::pair<const char*, string> cases[] = {
+        {"normal", "wrong"}, {"single-line", kPassword}, {"refuse", kPassword}, {"close", kPassword}};
+    for (const auto& [mode, password] : cases) {
+        SCOPED_TRACE(mode);
+        StandIn agent(TESRA_AGENT_BIN, {"--db", dir_.File("memo.db"), "--port", "0", "--mode", mode});
+        ASSERT_GT(agent.port(), 0);
+        setenv("TESRA_AGENT_PORT", std::to_string(agent.port()).c_str(), 1);
+        EXPECT_EQ(LoginByAgent(*ctx_, "kim", password), "");
+        unsetenv("TESRA_AGENT_PORT");
+        EXPECT_EQ(agent.Stop(), 0);
+    }
+}
+
+// Each fault reaches the HTTP client as the outcome the flows tell apart;
+// "skip" and "times" pick the requests a rule fails.
+TEST_F(SyncEndToEnd, EachFaultArrivesAsItsOwnTransportOutcome) {
+    SharedMemo("memo1", string(1000, 'x'));
+    using T = HttpTransport;
+    struct Case {
+        const char* rule;
+        int rounds;
+        std::vector<T> outcomes;
+        std::size_t firstBody;
+    };
+    const Case cases[] = {
+        {"kind=getdata&mode=drop", 50, {T::kFailed, T::kCompleted}, 0},
+        {"kind=getdata&mode=reset", 50, {T::kFailed}, 0},
+        {"kind=getdata&mode=empty", 50, {T::kCompleted}, 0},
+        {"kind=getdata&mode=midbody&apply=1", 50, {T::kFailed}, 500},
+        {"kind=getdata&mode=error", 50, {T::kCompleted}, 12},
+        {"kind=getdata&mode=delay&ms=200", 50, {T::kCompleted}, 1000},
+        {"kind=getdata&mode=delay&ms=1500", 5, {T::kTimedOut}, 0},
+        {"kind=getdata&mode=reset&skip=1&times=2", 50, {T::kCompleted, T::kFailed, T::kFailed, T::kCompleted}, 1000},
+        {"kind=all&mode=drop&times=0", 50, {T::kFailed, T::kFailed, T::kFailed}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        Fault(c.rule);
+        ctx_->http.m_nPostRounds = c.rounds;
+        for (std::size_t i = 0; i < c.outcomes.size(); ++i) {
+            ctx_->http.Post(ServerUrl(ctx_->memoHost, kGetMemoPath), GetDataBody("1"));
+            EXPECT_EQ(ctx_->http.m_transport, c.outcomes[i]) << i;
+            if (i == 0) {
+                EXPECT_EQ(ctx_->http.m_strBody.size(), c.firstBody);
+            }
+        }
+        ClearFaults();
+    }
 }
 
 TEST_F(SyncEndToEnd, ConflictWithTheWebMemoService) {
