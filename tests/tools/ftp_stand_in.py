@@ -2,8 +2,8 @@
 """A pyftpdlib FTP server on 127.0.0.1 for the end-to-end tests.
 
 Usage: ftp_stand_in.py ROOT USER PASSWORD [SECONDS]
-Prints "listening 127.0.0.1:PORT" first, serves ROOT read-only to the one
-user, and stops on SIGTERM or after SECONDS (60 by default)."""
+Prints "listening 127.0.0.1:PORT" first, serves ROOT to the one user, and
+stops on SIGTERM or after SECONDS (60 by default)."""
 
 import logging
 import signal
@@ -20,7 +20,7 @@ def main():
     seconds = float(sys.argv[4]) if len(sys.argv) > 4 else 60.0
     logging.basicConfig(level=logging.ERROR)
     authorizer = DummyAuthorizer()
-    authorizer.add_user(user, password, root, perm="elr")
+    authorizer.add_user(user, password, root, perm="elrw")
     handler = FTPHandler
     handler.authorizer = authorizer
     server = FTPServer(("127.0.0.1", 0), handler)
