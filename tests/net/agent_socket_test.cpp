@@ -47,14 +47,7 @@ TEST(Base64, EncodesWithoutFill) {
     EXPECT_EQ(b.Decode("Y"), "");
 }
 
-TEST(AgentSocket, DefaultsAndPort) {
-    CAgentSocket a(1);
-    EXPECT_EQ(a.m_bUsable, 1);
-    EXPECT_EQ(a.m_bThreaded, 1);
-    EXPECT_EQ(a.m_nConnectRounds, 300);
-    EXPECT_EQ(a.m_nExchangeRounds, 600);
-    EXPECT_EQ(a.m_nIoSecs, 60);
-    EXPECT_EQ(a.m_hEvent, nullptr);
+TEST(AgentSocket, PortFromTheEnvironment) {
 #if defined(_WIN32)
     _putenv("TESRA_AGENT_PORT=");
     EXPECT_EQ(AgentPortFromEnvironment(), 9002);
@@ -72,13 +65,13 @@ TEST(AgentSocket, DefaultsAndPort) {
 #endif
 }
 
-// The whole login conversation in both forms.
+// The whole login conversation in both forms, by address and by name.
 TEST(AgentSocket, AuthThenCreateSessionSendsExactBytes) {
     for (int threaded : {0, 1}) {
         FakeServer agent({{step::ReadUntil("\r\n\r\n"), step::Send("OK\r\n\r\n"), step::ReadUntil("\r\n\r\n"),
                            step::Send("SID abc123\r\nEMAIL e1\r\n\r\n")}});
         auto a = Agent(threaded);
-        ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
+        ASSERT_EQ(a->ConnectAgent(threaded ? "127.0.0.1" : "localhost", static_cast<std::uint16_t>(agent.port())), 1);
         CBase64 b64;
         EXPECT_EQ(a->Auth("kim|lee@x", b64.Encode("abc", 3)), 1);
         EXPECT_EQ(a->m_strReply, "OK\r\n\r\n");
@@ -88,13 +81,6 @@ TEST(AgentSocket, AuthThenCreateSessionSendsExactBytes) {
         EXPECT_TRUE(agent.Finish());
         EXPECT_EQ(agent.Received(0), "auth kim|lee@x|YWJj\r\n\r\ncreatesession\r\n\r\n") << threaded;
     }
-}
-
-TEST(AgentSocket, ConnectByHostName) {
-    FakeServer agent({{step::Delay(10)}});
-    auto a = Agent(0);
-    EXPECT_EQ(a->ConnectAgent("localhost", static_cast<std::uint16_t>(agent.port())), 1);
-    a->Close(1);
 }
 
 TEST(AgentSocket, Replies) {
@@ -204,9 +190,10 @@ TEST(AgentSocket, ReadLinePiecesAndLimits) {
 TEST(AgentSocket, ExchangeAfterAFailedConnectSendsNothing) {
     for (int threaded : {0, 1}) {
         auto a = Agent(threaded);
-        Stopwatch t;
+        // Refused at once: a wait to the time-out would outlast the test.
+        a->SetConnectMode(1, 3600 * 1000);
+        a->m_nConnectRounds = 36000;
         EXPECT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(ClosedPort())), 0);
-        EXPECT_LT(t.ms(), 1500);
         EXPECT_EQ(a->m_bUsable, 0);
         EXPECT_EQ(a->m_hSocket, net::kNoSocket);
         EXPECT_EQ(a->Auth("u", "p"), 0);
@@ -227,10 +214,8 @@ TEST(AgentSocket, SilentAgentGivesUpWithinTheConnectTimeout) {
     if (!silent.silent()) GTEST_SKIP() << "accept queue does not fill here";
     auto a = Agent(1);
     a->SetConnectMode(1, 300);
-    Stopwatch t;
+    a->m_nConnectRounds = 36000;  // only the connect's own time-out can end it
     EXPECT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(silent.port())), 0);
-    EXPECT_GE(t.ms(), 250);
-    EXPECT_LT(t.ms(), 2000);
     EXPECT_EQ(a->m_bUsable, 0);
 }
 
@@ -251,9 +236,7 @@ TEST(AgentSocket, AnAbandonedExchangeLeavesTheObjectFreeToGo) {
         auto a = Agent(1);
         a->m_nExchangeRounds = 2;
         ASSERT_EQ(a->ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(agent.port())), 1);
-        Stopwatch t;
         EXPECT_EQ(a->Auth("u", "p"), 0);
-        EXPECT_LT(t.ms(), 500);
         EXPECT_EQ(a->m_bUsable, 0);
         EXPECT_EQ(a->m_strReply, "");
         a->Close(1);

@@ -47,6 +47,7 @@ int PollOne(Sock s, bool write, int ms) {
     return r > 0 ? 1 : r;
 }
 bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+bool WasReset() { return WSAGetLastError() == WSAECONNRESET; }
 #else
 using Sock = int;
 const Sock kBad = -1;
@@ -63,6 +64,7 @@ int PollOne(Sock s, bool write, int ms) {
     return r > 0 ? 1 : r;
 }
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS; }
+bool WasReset() { return errno == ECONNRESET; }
 #endif
 
 long long NowMs() {
@@ -213,7 +215,7 @@ struct Waiter {
         }
         return true;
     }
-    // bytes appended, 0 at the peer's close, -1 on failure or time-out.
+    // bytes appended, 0 at the peer's close (or reset), -1 on failure or time-out.
     long ReadSome(Sock s, std::string* into, std::mutex& m) const {
         char buf[65536];
         for (;;) {
@@ -223,7 +225,7 @@ struct Waiter {
                 into->append(buf, static_cast<std::size_t>(n));
                 return static_cast<long>(n);
             }
-            if (n == 0) return 0;
+            if (n == 0 || (n < 0 && WasReset())) return 0;
             if (!WouldBlock() || !Ready(s, false)) return -1;
         }
     }
