@@ -124,9 +124,9 @@ TEST_F(Flow, ReceiveRefusesEveryNameThatIsNotOnePlainFileName) {
     FakeServer ftp({}), http({});
     ctx_.ftp = {"127.0.0.1", ftp.port(), "u", "p"};
     ctx_.memoHost = http.address();
-    const string names[] = {"", "a\\b.dat", "a/b.dat", "..", "..\\..\\x.dat", "x..dat", "c:x.dat", "x.dat:s",
-                            "a\rb", "a\nb", "a\0b"s, "a\x01" "b", "a\x7F", string(201, 'n'),
-                            string(cp949::kLeadBackslash) + ".dat", "\x81/x"};
+    // Which names are plain is the file-name check's own test; here: none of
+    // the others reaches a server or the folder.
+    const string names[] = {"", "..\\..\\x.dat", "a/b.dat", "x.dat:s", "a\0b"s, string(cp949::kLeadBackslash) + ".dat"};
     for (const string& name : names) EXPECT_EQ(ReceiveMemo(ctx_, name + "|1700000000"), 0) << name;
     EXPECT_EQ(ftp.accepted(), 0);
     EXPECT_EQ(http.accepted(), 0);

@@ -44,24 +44,15 @@ TEST(EncodeFormValue, EveryByteBecomesThreeLowerCaseHexCharacters) {
 
 TEST(RequestBodies, MemoUploadsAreByteExact) {
     const MemoFields f = SampleFields();
-    EXPECT_EQ(SetMemoBody("123", f, "hi\r\n"s + kGa),
-              "cmd=setmemo&mgrp=2&muid=123&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32"
-              "&pos=%31%2e%35&alarm=-1&bg=3&min=1&gm_data=%68%69%0d%0a%b0%a1");
-    EXPECT_EQ(SetReceivedMemoBody(1700000001, f, "x"),
-              "cmd=setmemo&mgrp=2&muid=1700000001&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32"
-              "&pos=%31%2e%35&alarm=-1&bg=3&min=1&gm_data=%78");
-    EXPECT_EQ(SetIniBody("123", f),
-              "cmd=setini&mgrp=2&muid=123&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32"
-              "&pos=%31%2e%35&alarm=-1&bg=3&min=1");
-}
-
-TEST(RequestBodies, EmptyFieldsAndTextWithNulStayInPlace) {
-    MemoFields f;
-    f.ver = "0:0";
-    EXPECT_EQ(SetMemoBody("7", f, ""), "cmd=setmemo&mgrp=2&muid=7&ver=0:0&title=&font=&pos=&alarm=0&bg=0&min=0&gm_data=");
-    // A text holding a NUL byte is sent whole, not cut there.
-    const string body = SetMemoBody("7", f, "a\0b"s);
-    EXPECT_EQ(body.substr(body.find("gm_data=")), "gm_data=%61%00%62");
+    const string fields = "&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32&pos=%31%2e%35&alarm=-1&bg=3&min=1";
+    EXPECT_EQ(SetMemoBody("123", f, "hi\r\n"s + kGa), "cmd=setmemo&mgrp=2&muid=123" + fields + "&gm_data=%68%69%0d%0a%b0%a1");
+    EXPECT_EQ(SetReceivedMemoBody(1700000001, f, "x"), "cmd=setmemo&mgrp=2&muid=1700000001" + fields + "&gm_data=%78");
+    EXPECT_EQ(SetIniBody("123", f), "cmd=setini&mgrp=2&muid=123" + fields);
+    // Empty fields stay in place; a text holding a NUL byte is sent whole.
+    MemoFields empty;
+    empty.ver = "0:0";
+    EXPECT_EQ(SetMemoBody("7", empty, "a\0b"s),
+              "cmd=setmemo&mgrp=2&muid=7&ver=0:0&title=&font=&pos=&alarm=0&bg=0&min=0&gm_data=%61%00%62");
 }
 
 TEST(RequestBodies, ShortRequestsAreByteExact) {
@@ -77,14 +68,6 @@ TEST(RequestBodies, ShortRequestsAreByteExact) {
 
 TEST(RequestBodies, MemoGroupNameGoesAsRawCp949) {
     EXPECT_EQ(SetMemoGroupBody(), "cmd=set&mgrp=2&name=\xC7\xD2\xBA\xB8&comment=\xC7\xD2\xBA\xB8");
-}
-
-TEST(RequestBodies, MuidIsTheSectionWithoutMemo) {
-    EXPECT_EQ(MuidFromSection("memo123"), "123");
-    EXPECT_EQ(MuidFromSection("memomemo123"), "123");
-    EXPECT_EQ(MuidFromSection("tesra55"), "tesra55");
-    // "m" as the trail byte of a Hangul character does not start "memo".
-    EXPECT_EQ(MuidFromSection(kTrailM + "emo1"s), kTrailM + "emo1"s);
 }
 
 TEST(Addresses, UrlsAndSessionCookie) {
