@@ -11,12 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -105,44 +102,6 @@ string AllBytes(const string& tag) {
         if (b != '\r' && b != '\n') s.push_back(static_cast<char>(b));
     return s + "\r\n" + cp949::kHangul + cp949::kTrailM + "\r\n";
 }
-
-// Stands in for the control's window: a command the worker sends runs on
-// the waiting thread, as SendMessage does while that thread pumps.
-class CommandWindow {
-public:
-    void Send(int code) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        queue_.push_back(code);
-        const int ticket = ++sent_;
-        cv_.notify_all();
-        cv_.wait(lock, [&] { return done_ >= ticket; });
-    }
-    template <class Handle>
-    bool PumpUntil(WaitEvent& event, Handle handle) {
-        for (int round = 0; round < 500; ++round) {
-            for (;;) {
-                std::unique_lock<std::mutex> lock(mutex_);
-                if (queue_.empty()) break;
-                const int code = queue_.front();
-                queue_.pop_front();
-                lock.unlock();
-                handle(code);
-                lock.lock();
-                ++done_;
-                cv_.notify_all();
-            }
-            if (event.Wait(10)) return true;
-        }
-        return false;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<int> queue_;
-    int sent_ = 0;
-    int done_ = 0;
-};
 
 class SyncEndToEnd : public ::testing::Test {
 protected:
@@ -255,15 +214,20 @@ TEST_F(SyncEndToEnd, NewUserGetsDefaultsGroupAndIndex) {
     std::snprintf(ctx_->defaults.font.font.lfFaceName, kFaceNameSize, "%s", cp949::kGulimChe);
     GroupWorkerParams params;
     params.event = std::make_shared<WaitEvent>();
-    CommandWindow window;
+    // Natively there is no window: each command runs where the worker sends
+    // it, synchronously, as SendMessage does.
     std::vector<int> ran;
-    std::thread worker([&] { GroupSetupWorker(params, [&](WindowHandle, int code) { window.Send(code); }); });
-    const bool signalled = window.PumpUntil(*params.event, [&](int code) {
-        ran.push_back(code);
-        if (code == kCmdUploadDefaults) UploadUserDefaults(*ctx_);
-        if (code == kCmdCreateGroup) CreateMemoGroup(*ctx_);
-        if (code == kCmdFetchIndexToFile) FetchIndexToFile(*ctx_);
+    std::thread worker([&] {
+        GroupSetupWorker(params, [&](WindowHandle, int code) {
+            ran.push_back(code);
+            if (code == kCmdUploadDefaults) UploadUserDefaults(*ctx_);
+            if (code == kCmdCreateGroup) CreateMemoGroup(*ctx_);
+            if (code == kCmdFetchIndexToFile) FetchIndexToFile(*ctx_);
+        });
     });
+    PumpLimits limits;
+    limits.rounds = 500;
+    const bool signalled = WaitAndPump(*params.event, limits) == PumpResult::kSignalled;
     worker.join();
     ASSERT_TRUE(signalled);
     EXPECT_EQ(ran, (std::vector<int>{301, 304, 303}));
