@@ -59,7 +59,8 @@ void Time(const char* phase, Work work) {
     for (int run = 0; run < 7; ++run) {
         const auto start = std::chrono::steady_clock::now();
         g_sink += work(run);
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::printf("  %-38s %9.3f\n", phase, best);
 }
@@ -67,7 +68,8 @@ void Time(const char* phase, Work work) {
 }  // namespace
 
 int main() {
-    const auto folder = std::filesystem::temp_directory_path() / ("tesra-bench-" + std::to_string(std::random_device{}()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("tesra-bench-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "tesra.ini").string();
     WriteIndex(path);
@@ -99,7 +101,8 @@ int main() {
         std::uint64_t sum = 0;
         char buf[4096];
         for (int i = 0; i < kMemos; ++i)
-            for (const char* key : kKeys) sum += ::GetPrivateProfileStringA(Section(i).c_str(), key, "", buf, sizeof buf, path.c_str());
+            for (const char* key : kKeys)
+                sum += ::GetPrivateProfileStringA(Section(i).c_str(), key, "", buf, sizeof buf, path.c_str());
         return sum;
     });
 #endif

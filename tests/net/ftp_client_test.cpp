@@ -203,7 +203,8 @@ TEST(FtpClient, TheServersLastWordDecides) {
         string last, file;
     };
     const int nowhere = ClosedPort();
-    const auto noData = Answer("227 (127,0,0,1," + std::to_string(nowhere / 256) + "," + std::to_string(nowhere % 256) + ")\r\n");
+    const auto noData =
+        Answer("227 (127,0,0,1," + std::to_string(nowhere / 256) + "," + std::to_string(nowhere % 256) + ")\r\n");
     const auto retr = [](std::vector<Step> after) { return Steps({kPasv, {step::ReadUntil("\r\n")}, after}); };
     const Case cases[] = {
         {"no address", Steps({Answer("227 Entering Passive Mode\r\n"), {step::Delay(100)}}), 0,
@@ -217,12 +218,15 @@ TEST(FtpClient, TheServersLastWordDecides) {
          retr({step::Send("150 go\r\n"), step::AcceptData(), step::DataSend("partial"), step::DataClose(),
                step::Send("451 Aborted\r\n")}),
          0, "451 Aborted", "old"},
-        {"150 then close", retr({step::Send("150 go\r\n"), step::AcceptData(), step::DataSend("partial"), step::Close()}),
-         0, "006 Network error", "old"},
-        {"empty file", retr({step::Send("150 go\r\n"), step::AcceptData(), step::DataClose(), step::Send("226 done\r\n")}),
-         1, "226 done", ""},
+        {"150 then close",
+         retr({step::Send("150 go\r\n"), step::AcceptData(), step::DataSend("partial"), step::Close()}), 0,
+         "006 Network error", "old"},
+        {"empty file",
+         retr({step::Send("150 go\r\n"), step::AcceptData(), step::DataClose(), step::Send("226 done\r\n")}), 1,
+         "226 done", ""},
         // 150, but no data connection: an immediate end of data, and the reply after it decides.
-        {"no data, 425", Steps({noData, Answer("150 go\r\n"), {step::Send("425 No data\r\n")}}), 0, "425 No data", "old"},
+        {"no data, 425", Steps({noData, Answer("150 go\r\n"), {step::Send("425 No data\r\n")}}), 0, "425 No data",
+         "old"},
         {"no data, 226", Steps({noData, Answer("150 go\r\n"), {step::Send("226 Nothing sent\r\n")}}), 1,
          "226 Nothing sent", ""},
     };
@@ -276,7 +280,8 @@ TEST(FtpClient, Uploads) {
     const string content = string(5000, 'u') + "\xB8\xDE" + string(5000, 'v');
     WriteBytes(dir.File("up.dat"), content);
     for (int passive : {1, 0}) {
-        const std::vector<Step> open = passive ? std::vector<Step>{step::AcceptData()} : std::vector<Step>{step::ConnectData()};
+        const std::vector<Step> open =
+            passive ? std::vector<Step>{step::AcceptData()} : std::vector<Step>{step::ConnectData()};
         Script s = Steps({kGreeting, kLogon, kTypeI, passive ? kPasv : Answer("200 PORT ok\r\n"),
                           {step::ReadUntil("\r\n"), step::Send("150 go\r\n")}, open,
                           {step::DataReadToClose(), step::Send("226 stored\r\n")}});

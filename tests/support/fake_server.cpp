@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -47,6 +48,7 @@ int PollOne(Sock s, bool write, int ms) {
     return r > 0 ? 1 : r;
 }
 bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+constexpr int kShutSend = SD_SEND;
 bool WasReset() { return WSAGetLastError() == WSAECONNRESET; }
 #else
 using Sock = int;
@@ -64,6 +66,7 @@ int PollOne(Sock s, bool write, int ms) {
     return r > 0 ? 1 : r;
 }
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS; }
+constexpr int kShutSend = SHUT_WR;
 bool WasReset() { return errno == ECONNRESET; }
 #endif
 
@@ -195,23 +198,19 @@ struct Waiter {
         return false;
     }
     bool Sleep(int ms) const {
-        const long long until = NowMs() + ms;
-        while (NowMs() < until) {
+        for (const long long until = NowMs() + ms; NowMs() < until;) {
             if (stop || NowMs() > deadline) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min<long long>(10, until - NowMs() + 1)));
         }
         return true;
     }
-    bool SendAll(Sock s, const char* data, std::size_t len) const {
-        while (len > 0) {
-            const int chunk = static_cast<int>(std::min<std::size_t>(len, 1 << 20));
-            const auto n = ::send(s, data, chunk, kSendFlags);
-            if (n > 0) {
-                data += n;
-                len -= static_cast<std::size_t>(n);
-            } else if (!(n < 0 && WouldBlock()) || !Ready(s, true)) {
+    bool SendAll(Sock s, const std::string& text) const {
+        for (std::size_t at = 0; at < text.size();) {
+            const auto n = ::send(s, text.data() + at, static_cast<int>(std::min<std::size_t>(text.size() - at, 1 << 20)), kSendFlags);
+            if (n > 0)
+                at += static_cast<std::size_t>(n);
+            else if (!(n < 0 && WouldBlock()) || !Ready(s, true))
                 return false;
-            }
         }
         return true;
     }
@@ -229,22 +228,38 @@ struct Waiter {
             if (!WouldBlock() || !Ready(s, false)) return -1;
         }
     }
+    // Reads until the peer closes; false when it did not.
+    bool ReadToClose(Sock s, std::string* into, std::mutex& m) const {
+        for (long n; (n = ReadSome(s, into, m)) != 0;)
+            if (n < 0) return false;
+        return true;
+    }
 };
 
 void GracefulClose(Sock& s, const Waiter& w, std::string* record, std::mutex& m) {
     if (s == kBad) return;
-#if defined(_WIN32)
-    ::shutdown(s, SD_SEND);
-#else
-    ::shutdown(s, SHUT_WR);
-#endif
+    ::shutdown(s, kShutSend);
     // Closing with unread bytes would reset the connection and could destroy
     // our reply before the client reads it: drain first, briefly.
-    Waiter brief{w.stop, std::min(w.deadline, NowMs() + 500)};
-    while (brief.ReadSome(s, record, m) > 0) {
-    }
+    Waiter{w.stop, std::min(w.deadline, NowMs() + 500)}.ReadToClose(s, record, m);
     CloseSock(s);
     s = kBad;
+}
+
+// The address of the last loopback "PORT" command in text, for an active
+// data connection; only ever loopback, so a test reaches nowhere else.
+bool PortAddress(const std::string& text, sockaddr_in* a) {
+    const std::size_t at = text.rfind("PORT ");
+    unsigned h[4] = {}, p[2] = {};
+    if (at == std::string::npos ||
+        std::sscanf(text.c_str() + at, "PORT %u,%u,%u,%u,%u,%u", &h[0], &h[1], &h[2], &h[3], &p[0], &p[1]) != 6 ||
+        h[0] != 127)
+        return false;
+    *a = sockaddr_in{};
+    a->sin_family = AF_INET;
+    a->sin_addr.s_addr = htonl((h[0] << 24) | (h[1] << 16) | (h[2] << 8) | h[3]);
+    a->sin_port = htons(static_cast<unsigned short>(p[0] * 256 + p[1]));
+    return true;
 }
 
 }  // namespace
@@ -252,171 +267,109 @@ void GracefulClose(Sock& s, const Waiter& w, std::string* record, std::mutex& m)
 void FakeServer::Run(std::size_t index) {
     Connection& c = *connections_[index];
     const Waiter w{stop_, deadline_};
-    std::string scratch;
-    const auto fail = [&](std::size_t stepIndex, const std::string& why) {
+    // What the client sent so far, read under the lock.
+    const auto received = [&](auto read) {
         std::lock_guard<std::mutex> lock(mutex_);
-        errors_.push_back("connection " + std::to_string(index) + " step " + std::to_string(stepIndex) + ": " + why);
+        return read(c.received);
     };
-    const auto size = [&] {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return c.received.size();
-    };
-    bool ok = true;
-    const Script& script = scripts_[index];
-    for (std::size_t i = 0; ok && i < script.size(); ++i) {
-        const Step& s = script[i];
+    const auto size = [&] { return received([](const std::string& r) { return r.size(); }); };
+    // Carries out one step; what went wrong, or "" when it went as scripted.
+    const auto run = [&](const Step& s) -> std::string {
         switch (s.kind) {
         case Step::Kind::kReadUntil:
             for (;;) {
-                std::size_t at;
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    at = c.received.find(s.text, c.cursor);
-                }
-                if (at != std::string::npos) {
+                if (const auto at = received([&](const std::string& r) { return r.find(s.text, c.cursor); });
+                    at != std::string::npos) {
                     c.cursor = at + s.text.size();
-                    break;
+                    return {};
                 }
-                if (w.ReadSome(c.control, &c.received, mutex_) <= 0) {
-                    fail(i, "no \"" + s.text + "\" from the client");
-                    ok = false;
-                    break;
-                }
+                if (w.ReadSome(c.control, &c.received, mutex_) <= 0) return "no \"" + s.text + "\" from the client";
             }
-            break;
         case Step::Kind::kReadBytes:
             while (size() < c.cursor + s.count)
-                if (w.ReadSome(c.control, &c.received, mutex_) <= 0) {
-                    fail(i, "fewer bytes than expected");
-                    ok = false;
-                    break;
-                }
+                if (w.ReadSome(c.control, &c.received, mutex_) <= 0) return "fewer bytes than expected";
             c.cursor += s.count;
-            break;
+            return {};
         case Step::Kind::kReadToClose:
-            for (long n; (n = w.ReadSome(c.control, &c.received, mutex_)) != 0;)
-                if (n < 0) {
-                    fail(i, "client did not close");
-                    ok = false;
-                    break;
-                }
+            if (!w.ReadToClose(c.control, &c.received, mutex_)) return "client did not close";
             c.cursor = size();
-            break;
+            return {};
         case Step::Kind::kSend:
-            if (const std::string text = Expand(s.text, c.dataPort); !w.SendAll(c.control, text.data(), text.size())) {
-                fail(i, "send failed");
-                ok = false;
-            }
-            break;
+            return w.SendAll(c.control, Expand(s.text, c.dataPort)) ? "" : "send failed";
         case Step::Kind::kDrip: {
             int on = 1;
             ::setsockopt(c.control, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-            const std::string text = Expand(s.text, c.dataPort);
-            for (char ch : text)
-                if (!w.SendAll(c.control, &ch, 1) || !w.Sleep(s.ms)) {
-                    fail(i, "drip failed");
-                    ok = false;
-                    break;
-                }
-            break;
+            for (char ch : Expand(s.text, c.dataPort))
+                if (!w.SendAll(c.control, std::string(1, ch)) || !w.Sleep(s.ms)) return "drip failed";
+            return {};
         }
         case Step::Kind::kSendRepeated:
-            for (std::size_t k = 0; ok && k < s.count; ++k)
-                if (!w.SendAll(c.control, s.text.data(), s.text.size())) {
-                    fail(i, "send failed");
-                    ok = false;
-                }
-            break;
+            for (std::size_t k = 0; k < s.count; ++k)
+                if (!w.SendAll(c.control, s.text)) return "send failed";
+            return {};
         case Step::Kind::kDelay:
-            if (!w.Sleep(s.ms)) ok = false;
-            break;
+            return w.Sleep(s.ms) ? "" : "stopped";
         case Step::Kind::kClose:
             GracefulClose(c.control, w, &c.received, mutex_);
-            break;
+            return {};
         case Step::Kind::kReset: {
-            linger l{};
-            l.l_onoff = 1;
-            l.l_linger = 0;
+            linger l{1, 0};
             ::setsockopt(c.control, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
             CloseSock(c.control);
             c.control = kBad;
-            break;
+            return {};
         }
         case Step::Kind::kListenData:
             c.dataListener = Listen(0, 1, 0, &c.dataPort);
-            if (c.dataListener == kBad) {
-                fail(i, "cannot listen for data");
-                ok = false;
-            }
-            break;
+            return c.dataListener == kBad ? "cannot listen for data" : "";
         case Step::Kind::kAcceptData:
             if (c.dataListener == kBad || !w.Ready(c.dataListener, false) ||
-                (c.data = ::accept(c.dataListener, nullptr, nullptr)) == kBad) {
-                fail(i, "no data connection came");
-                ok = false;
-            } else {
-                NonBlocking(c.data);
-            }
-            break;
+                (c.data = ::accept(c.dataListener, nullptr, nullptr)) == kBad)
+                return "no data connection came";
+            NonBlocking(c.data);
+            return {};
         case Step::Kind::kConnectData: {
-            std::string control;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                control = c.received;
-            }
-            const std::size_t at = control.rfind("PORT ");
-            unsigned h[4] = {}, p[2] = {};
-            if (at == std::string::npos ||
-                std::sscanf(control.c_str() + at, "PORT %u,%u,%u,%u,%u,%u", &h[0], &h[1], &h[2], &h[3], &p[0], &p[1]) != 6 ||
-                h[0] != 127) {
-                // Only ever loopback: a test must not reach out anywhere else.
-                fail(i, "no loopback PORT command to connect to");
-                ok = false;
-                break;
-            }
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl((h[0] << 24) | (h[1] << 16) | (h[2] << 8) | h[3]);
-            a.sin_port = htons(static_cast<unsigned short>(p[0] * 256 + p[1]));
+            sockaddr_in a;
+            if (!PortAddress(received([](const std::string& r) { return r; }), &a)) return "no loopback PORT command to connect to";
             c.data = ::socket(AF_INET, SOCK_STREAM, 0);
             NonBlocking(c.data);
             ::connect(c.data, reinterpret_cast<sockaddr*>(&a), sizeof a);
             int err = 0;
             socklen_t len = sizeof err;
             if (!w.Ready(c.data, true) ||
-                ::getsockopt(c.data, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0) {
-                fail(i, "cannot connect to the client's PORT address");
-                ok = false;
-            }
-            break;
+                ::getsockopt(c.data, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
+                return "cannot connect to the client's PORT address";
+            return {};
         }
         case Step::Kind::kDataSend:
-            if (c.data == kBad || !w.SendAll(c.data, s.text.data(), s.text.size())) {
-                fail(i, "data send failed");
-                ok = false;
-            }
-            break;
+            return c.data != kBad && w.SendAll(c.data, s.text) ? "" : "data send failed";
         case Step::Kind::kDataReadToClose:
-            for (long n; c.data != kBad && (n = w.ReadSome(c.data, &c.dataReceived, mutex_)) != 0;)
-                if (n < 0) {
-                    fail(i, "client did not close the data connection");
-                    ok = false;
-                    break;
-                }
-            break;
-        case Step::Kind::kDataClose:
-            GracefulClose(c.data, w, &scratch, mutex_);
-            break;
+            return c.data == kBad || w.ReadToClose(c.data, &c.dataReceived, mutex_) ? ""
+                                                                                      : "client did not close the data connection";
+        case Step::Kind::kDataClose: {
+            std::string drained;
+            GracefulClose(c.data, w, &drained, mutex_);
+            return {};
+        }
+        }
+        return "unknown step";
+    };
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < scripts_[index].size(); ++i) {
+        if (const std::string why = run(scripts_[index][i]); !why.empty()) {
+            ok = false;
+            // A delay cut short by the end of the test is no failure of the client.
+            if (scripts_[index][i].kind == Step::Kind::kDelay) break;
+            std::lock_guard<std::mutex> lock(mutex_);
+            errors_.push_back("connection " + std::to_string(index) + " step " + std::to_string(i) + ": " + why);
         }
     }
-    if (c.data != kBad) CloseSock(c.data);
-    if (c.dataListener != kBad) CloseSock(c.dataListener);
-    c.data = c.dataListener = kBad;
+    for (Sock* s : {&c.data, &c.dataListener})
+        if (*s != kBad) CloseSock(std::exchange(*s, kBad));
     if (ok)
         GracefulClose(c.control, w, &c.received, mutex_);
     else if (c.control != kBad)
-        CloseSock(c.control);
-    c.control = kBad;
+        CloseSock(std::exchange(c.control, kBad));
     ++finished_;
 }
 
