@@ -153,33 +153,6 @@ TEST(AgentSocket, TwoRepliesInOnePacketKeepTheFirstApart) {
     a->Close(1);
 }
 
-TEST(AgentSocket, ReadLinePiecesAndLimits) {
-    CAgentSocket a(0);
-    std::vector<string> packets = {"ab", "c\r\nde", "f\r\n"};
-    std::size_t next = 0;
-    const ReceiveFn feed = [&](char* b, int cap) {
-        if (next == packets.size()) return 0;
-        const string p = packets[next++];
-        EXPECT_LE(static_cast<int>(p.size()), cap);
-        std::memcpy(b, p.data(), p.size());
-        return static_cast<int>(p.size());
-    };
-    char line[8];
-    EXPECT_EQ(a.ReadLine(line, sizeof line, feed), 5);
-    EXPECT_STREQ(line, "abc\r\n");
-    EXPECT_EQ(a.m_nLineBuf, 2);
-    EXPECT_EQ(a.ReadLine(line, sizeof line, feed), 5);
-    EXPECT_STREQ(line, "def\r\n");
-    EXPECT_EQ(a.ReadLine(line, sizeof line, feed), 0);
-    // A line longer than the room comes in pieces, nothing lost.
-    packets = {"0123456", "789\r\n"};
-    next = 0;
-    EXPECT_EQ(a.ReadLine(line, 8, feed), 7);
-    EXPECT_EQ(string(line), "0123456");
-    EXPECT_EQ(a.ReadLine(line, 8, feed), 5);
-    EXPECT_EQ(string(line), "789\r\n");
-}
-
 // A failed connect leaves nothing behind and nothing is sent after it:
 // refused (with limits longer than the run, so only the refusal can end it),
 // silent (only the connect's own time-out can end it), or threaded without

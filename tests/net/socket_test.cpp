@@ -46,23 +46,17 @@ TEST(BlockingSocket, AddressesFromDottedTextOnly) {
 
 TEST(BlockingSocket, ErrorMessagesCarryTheLabelAndCode) {
     char buf[64];
-    CBlockingSocketException plain("Send");
-    plain.m_nError = 0;
-    EXPECT_EQ(plain.GetErrorMessage(buf, sizeof buf), 1);
-    EXPECT_STREQ(buf, "Send error");
-    plain.GetErrorMessage(buf, 5);
-    EXPECT_STREQ(buf, "Send");
-    CBlockingSocketException coded("Connect");
-    coded.m_nError = 10061;
-    coded.GetErrorMessage(buf, sizeof buf);
-    EXPECT_STREQ(buf, "Connect error #10061");
     // A catch for the base takes it as well, and Delete releases it.
     try {
-        ThrowSocketException("Receive timeout");
+        ThrowSocketException("Connect");
     } catch (CException* e) {
         ExceptionOwner release(e);
-        e->GetErrorMessage(buf, sizeof buf);
-        EXPECT_EQ(string(buf).rfind("Receive timeout error", 0), 0u);
+        static_cast<CBlockingSocketException*>(e)->m_nError = 10061;
+        EXPECT_EQ(e->GetErrorMessage(buf, sizeof buf), 1);
+        EXPECT_STREQ(buf, "Connect error #10061");
+        static_cast<CBlockingSocketException*>(e)->m_nError = 0;
+        e->GetErrorMessage(buf, 5);
+        EXPECT_STREQ(buf, "Conn");
     }
 }
 
@@ -133,23 +127,6 @@ TEST(BlockingSocket, SendTimesOutWhenThePeerStopsReading) {
     Connected c(server.port());
     const string lots(16 << 20, 'x');
     EXPECT_EQ(ThrownLabel([&] { c.sock.Write(lots.data(), static_cast<int>(lots.size()), 1); }), "Send timeout");
-}
-
-TEST(HttpBlockingSocket, HeaderLinesComeWithTheirLineEndsAndTheBodyStaysHeld) {
-    const string reply = "HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody";
-    for (bool drip : {false, true}) {
-        FakeServer server({{drip ? step::Drip(reply) : step::Send(reply), step::Close()}});
-        Connected c(server.port());
-        char line[100];
-        EXPECT_EQ(c.sock.ReadHeaderLine(line, sizeof line, 5), 17);
-        EXPECT_STREQ(line, "HTTP/1.0 200 OK\r\n");
-        EXPECT_EQ(c.sock.ReadHeaderLine(line, sizeof line, 5), 6);
-        EXPECT_EQ(c.sock.ReadHeaderLine(line, sizeof line, 5), 2);
-        EXPECT_STREQ(line, "\r\n");
-        char body[100001] = {};
-        EXPECT_EQ(c.sock.ReadHttpResponse(body, 100000, 5), 4);
-        EXPECT_EQ(string(body, 4), "body");
-    }
 }
 
 TEST(HttpBlockingSocket, ALineCutShortByACloseOrWithoutLfInAHundredThousandBytesFails) {
