@@ -17,8 +17,6 @@ inline constexpr char kGulimChe[] = "\xB1\xBC\xB8\xB2\xC3\xBC";  // 굴림체
 inline constexpr char kTrailA[] = "\x81\x41";  // 갂: trail "A"
 inline constexpr char kTrailZ[] = "\x81\x5A";  // 갴: trail "Z"
 inline constexpr char kTrailM[] = "\x81\x6D";  // 걅: trail "m"
-inline constexpr char kTrailE[] = "\x81\x65";  // 갻: trail "e"
-inline constexpr char kTrailO[] = "\x81\x6F";  // 걇: trail "o"
 
 // A lead byte followed by "\" and by "|".
 inline constexpr char kLeadBackslash[] = "\x81\x5C";

@@ -1,7 +1,6 @@
 #include "support/temp_dir.h"
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,20 +11,10 @@ namespace tesra::test {
 
 TempDir::TempDir() {
     static std::atomic<unsigned> serial{0};
-    std::random_device rd;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, "tesra-test-%08x-%u", rd(), serial++);
-        const auto candidate = base / name;
-        std::error_code ec;
-        if (std::filesystem::create_directory(candidate, ec)) {
-            path_ = candidate.string();
-            return;
-        }
-    }
-    std::fprintf(stderr, "cannot create a temporary folder under %s\n", base.string().c_str());
-    std::abort();
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tesra-test-" + std::to_string(std::random_device{}()) + "-" + std::to_string(serial++));
+    std::filesystem::create_directory(folder);  // throws when it cannot
+    path_ = folder.string();
 }
 
 TempDir::~TempDir() {

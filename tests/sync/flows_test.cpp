@@ -360,33 +360,6 @@ TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
     EXPECT_EQ(ReadBytes(path), old);
 }
 
-TEST_F(Flow, GroupQueryCreationAndDefaults) {
-    const std::pair<Script, int> cases[] = {
-        {Answer("[group:2]\n"), 1},
-        {Answer("[ERROR:404]\n"), 0},
-        {Answer("<html>Please log in.</html>"), -1},
-        {Drop(), -1},
-    };
-    for (const auto& [script, result] : cases) {
-        Serve({script});
-        EXPECT_EQ(QueryMemoGroup(ctx_), result);
-    }
-    EXPECT_EQ(Body(0), GetMemoGroupBody());
-
-    ctx_.defaults.background = 4;
-    ctx_.defaults.width = 200;
-    ctx_.defaults.height = 208;
-    ctx_.defaults.font.textColor = 255;
-    Serve({Answer("[OK]\n"), Answer("[OK]\n")});
-    CreateMemoGroup(ctx_);
-    UploadUserDefaults(ctx_);
-    EXPECT_TRUE(server_->Finish());
-    EXPECT_EQ(RequestLine(0), "POST /AUTH/setmemogrp.cgi HTTP/1.0");
-    EXPECT_EQ(Body(0), "cmd=set&mgrp=2&name=\xC7\xD2\xBA\xB8&comment=\xC7\xD2\xBA\xB8");
-    EXPECT_EQ(RequestLine(1), "POST /AUTH/setmemouser.cgi HTTP/1.0");
-    EXPECT_EQ(Body(1), SetUserDefaultsBody(4, 200, 208, FormatFontString(ctx_.defaults.font)));
-}
-
 TEST_F(Flow, LoginByScriptKeepsOnlyTheSession) {
     FakeServer login({{step::ReadUntil("\n\n"),
                        step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: QUILLMAR_SID=s1; path=/\r\n"
