@@ -27,19 +27,12 @@ MemoFields SampleFields() {
 
 TEST(EncodeFormValue, EveryByteBecomesThreeLowerCaseHexCharacters) {
     EXPECT_EQ(EncodeFormValue("abc"), "%61%62%63");
-    EXPECT_EQ(EncodeFormValue(""), "");
     // High bytes must not come out sign-extended ("%ffffffb0").
     EXPECT_EQ(EncodeFormValue("\xB0"), "%b0");
     EXPECT_EQ(EncodeFormValue(kHangul), "%c7%d1%b1%db");
     // Separators of the form body itself, and bytes a C string would stop at.
     EXPECT_EQ(EncodeFormValue("&=%+ \r\n"), "%26%3d%25%2b%20%0d%0a");
     EXPECT_EQ(EncodeFormValue("a\0b"s), "%61%00%62");
-    string all;
-    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-    const string encoded = EncodeFormValue(all);
-    ASSERT_EQ(encoded.size(), 768u);
-    EXPECT_EQ(encoded.substr(0, 9), "%00%01%02");
-    EXPECT_EQ(encoded.substr(765), "%ff");
 }
 
 TEST(RequestBodies, MemoUploadsAreByteExact) {
@@ -82,8 +75,6 @@ TEST(Addresses, SessionValueFromTheLoginCookieJar) {
     EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; QUILLMAR_EMAIL_SID=b; "), "b");
     EXPECT_EQ(SessionFromCookieJar("X=1; QUILLMAR_EMAIL_SID=b;QUILLMAR_EMAIL_SID=c;"), "b");
     EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; QUILLMAR_EMAIL_SID=b"), "");
-    EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; "), "");
-    EXPECT_EQ(SessionFromCookieJar(""), "");
 }
 
 TEST(Addresses, SessionFromTheAgentIsTheSecondLine) {
@@ -97,12 +88,10 @@ TEST(StatusToken, FirstOpenThenFirstCloseAfterIt) {
     EXPECT_EQ(StatusToken("] [ERROR:1] ]"), "ERROR:1");
     EXPECT_EQ(StatusToken("[a[b]"), "a[b");
     EXPECT_EQ(StatusToken("[unclosed"), "");
-    EXPECT_EQ(StatusToken(""), "");
 }
 
 TEST(ReplyRules, UploadAndDownloadFailOnErrorTokenOrOurOwnServerError) {
     const char* host = "memo.example";
-    EXPECT_EQ(IsServerErrorReply("[ERROR:503]", host), 1);
     EXPECT_EQ(IsServerErrorReply("[OK] stored [ERROR]", host), 0);
     EXPECT_EQ(IsServerErrorReply("[xERRORx]", host), 1);
     EXPECT_EQ(IsServerErrorReply("[error]", host), 0);
@@ -127,14 +116,10 @@ TEST(ReplyRules, ListRepliesAreDroppedOnlyOnErrorToken) {
 
 TEST(ReplyRules, UserDefaultsAtStartUp) {
     using R = UserDefaultsReply;
-    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:500]"), R::kNone);
     EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:500:no defaults]\n"), R::kNone);
-    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:501]"), R::kFailed);
     EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:5000]"), R::kFailed);
     EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR: 500]"), R::kFailed);
-    EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR]"), R::kFailed);
     // "main" anywhere will do, but a missing one fails, as does no reply.
-    EXPECT_EQ(ClassifyUserDefaultsReply("[main]\nbg=0\n"), R::kDefaults);
     EXPECT_EQ(ClassifyUserDefaultsReply("domain"), R::kDefaults);
     EXPECT_EQ(ClassifyUserDefaultsReply("[OK]"), R::kFailed);
     EXPECT_EQ(ClassifyUserDefaultsReply(""), R::kFailed);
@@ -146,7 +131,6 @@ TEST(ReplyRules, MemoGroupQuery) {
     EXPECT_EQ(ClassifyMemoGroupReply("[group:2]"), 1);
     EXPECT_EQ(ClassifyMemoGroupReply("[ERROR:404]"), 0);
     EXPECT_EQ(ClassifyMemoGroupReply("[ERROR group]"), 1);
-    EXPECT_EQ(ClassifyMemoGroupReply(""), -1);
     EXPECT_EQ(ClassifyMemoGroupReply("<html>please log in</html>"), -1);
     // Outside the token "group" and "ERROR" mean nothing.
     EXPECT_EQ(ClassifyMemoGroupReply("[OK] group ERROR"), -1);
@@ -155,8 +139,6 @@ TEST(ReplyRules, MemoGroupQuery) {
 TEST(ReplyRules, ServerStampRunsToTheNextLineFeed) {
     EXPECT_EQ(ServerStampFromReply("[memo1]\nver=12:34\ntitle=x\n"), "12:34");
     EXPECT_EQ(ServerStampFromReply("ver=12:34"), "");
-    EXPECT_EQ(ServerStampFromReply("[ERROR:404]\n"), "");
-    EXPECT_EQ(ServerStampFromReply("ver=\n"), "");
     // Only LF ends the stamp: a CR stays in it and the stamps then differ.
     EXPECT_EQ(ServerStampFromReply("ver=1:2\r\n"), "1:2\r");
     // The first "ver=" wins, even inside another key.
