@@ -84,7 +84,9 @@ TEST(BlockingSocket, ConnectsAndRefusals) {
         s.Create(1);
         int error = 0;
         EXPECT_EQ(ThrownLabel([&] { s.Connect(Loopback(k.port)); }, &error), k.label) << k.timed << " " << k.port;
-        EXPECT_EQ(error != 0, *k.label != 0);
+        if (!k.timed) {
+            EXPECT_NE(error, 0);  // the plain connect's own error
+        }
         s.Close(1);
         EXPECT_EQ(s.m_hSocket, net::kNoSocket);
     }
