@@ -113,24 +113,6 @@ std::string Expand(std::string text, int dataPort) {
 
 }  // namespace
 
-namespace step {
-Step ReadUntil(std::string text) { return {Step::Kind::kReadUntil, std::move(text)}; }
-Step ReadBytes(std::size_t count) { return {Step::Kind::kReadBytes, {}, count}; }
-Step ReadToClose() { return {Step::Kind::kReadToClose, {}}; }
-Step Send(std::string text) { return {Step::Kind::kSend, std::move(text)}; }
-Step Drip(std::string text, int gapMs) { return {Step::Kind::kDrip, std::move(text), 0, gapMs}; }
-Step SendRepeated(std::string text, std::size_t count) { return {Step::Kind::kSendRepeated, std::move(text), count}; }
-Step Delay(int ms) { return {Step::Kind::kDelay, {}, 0, ms}; }
-Step Close() { return {Step::Kind::kClose, {}}; }
-Step Reset() { return {Step::Kind::kReset, {}}; }
-Step ListenData() { return {Step::Kind::kListenData, {}}; }
-Step AcceptData() { return {Step::Kind::kAcceptData, {}}; }
-Step ConnectData() { return {Step::Kind::kConnectData, {}}; }
-Step DataSend(std::string text) { return {Step::Kind::kDataSend, std::move(text)}; }
-Step DataReadToClose() { return {Step::Kind::kDataReadToClose, {}}; }
-Step DataClose() { return {Step::Kind::kDataClose, {}}; }
-}  // namespace step
-
 Script Steps(std::initializer_list<std::vector<Step>> parts) {
     Script out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());

@@ -44,21 +44,22 @@ struct Step {
 };
 
 namespace step {
-Step ReadUntil(std::string text);
-Step ReadBytes(std::size_t count);
-Step ReadToClose();
-Step Send(std::string text);
-Step Drip(std::string text, int gapMs = 1);
-Step SendRepeated(std::string text, std::size_t count);
-Step Delay(int ms);
-Step Close();
-Step Reset();
-Step ListenData();
-Step AcceptData();
-Step ConnectData();
-Step DataSend(std::string text);
-Step DataReadToClose();
-Step DataClose();
+using K = Step::Kind;
+inline Step ReadUntil(std::string text) { return {K::kReadUntil, std::move(text)}; }
+inline Step ReadBytes(std::size_t count) { return {K::kReadBytes, {}, count}; }
+inline Step ReadToClose() { return {K::kReadToClose, {}}; }
+inline Step Send(std::string text) { return {K::kSend, std::move(text)}; }
+inline Step Drip(std::string text, int gapMs = 1) { return {K::kDrip, std::move(text), 0, gapMs}; }
+inline Step SendRepeated(std::string text, std::size_t count) { return {K::kSendRepeated, std::move(text), count}; }
+inline Step Delay(int ms) { return {K::kDelay, {}, 0, ms}; }
+inline Step Close() { return {K::kClose, {}}; }
+inline Step Reset() { return {K::kReset, {}}; }
+inline Step ListenData() { return {K::kListenData, {}}; }
+inline Step AcceptData() { return {K::kAcceptData, {}}; }
+inline Step ConnectData() { return {K::kConnectData, {}}; }
+inline Step DataSend(std::string text) { return {K::kDataSend, std::move(text)}; }
+inline Step DataReadToClose() { return {K::kDataReadToClose, {}}; }
+inline Step DataClose() { return {K::kDataClose, {}}; }
 // Reads one command line ("...\r\n") and answers it.
 inline std::vector<Step> Answer(std::string reply) { return {ReadUntil("\r\n"), Send(std::move(reply))}; }
 }  // namespace step
