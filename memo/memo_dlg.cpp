@@ -578,10 +578,15 @@ void CMemoDlg::PlaceDefault() {
     const tesra::DesktopSize d = Desktop();
     const int w = m.defaultWidth, h = m.defaultHeight;
     const std::vector<HWND> others = m.host.RegisteredMemoWindows();
+    // A memo in a slot stands there as placed or as the grid moved it.
+    const int s = std::max(1, MemoDefaults().sizeStep);
+    auto at = [](const RECT& r, int x, int y, int cx, int cy) {
+        return r.left == x && r.top == y && r.right - r.left == cx && r.bottom - r.top == cy;
+    };
     auto taken = [&](int x, int y) {
         return std::any_of(others.begin(), others.end(), [&](HWND other) {
             const RECT r = WindowRect(other);
-            return other != hwnd() && r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
+            return other != hwnd() && (at(r, x, y, w, h) || at(r, Snap(x, s), Snap(y, s), Snap(w, s), Snap(h, s)));
         });
     };
     int x = 0, y = 0;
