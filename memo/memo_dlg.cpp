@@ -6,6 +6,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <array>
+#include <set>
 #include <ctime>
 
 #include "base/fs.h"
@@ -577,22 +579,22 @@ void CMemoDlg::PlaceDefault() {
     m.minimised = 0;
     const tesra::DesktopSize d = Desktop();
     const int w = m.defaultWidth, h = m.defaultHeight;
-    const std::vector<HWND> others = m.host.RegisteredMemoWindows();
-    // A memo in a slot stands there as placed or as the grid moved it.
+    // Every registered memo's rectangle once; a slot is taken by a memo
+    // that stands there as placed or as the grid moved it.
+    std::set<std::array<int, 4>> standing;
+    for (HWND other : m.host.RegisteredMemoWindows()) {
+        if (other == hwnd()) continue;
+        const RECT r = WindowRect(other);
+        standing.insert({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    }
     const int s = std::max(1, MemoDefaults().sizeStep);
-    auto at = [](const RECT& r, int x, int y, int cx, int cy) {
-        return r.left == x && r.top == y && r.right - r.left == cx && r.bottom - r.top == cy;
-    };
     auto taken = [&](int x, int y) {
-        return std::any_of(others.begin(), others.end(), [&](HWND other) {
-            const RECT r = WindowRect(other);
-            return other != hwnd() && (at(r, x, y, w, h) || at(r, Snap(x, s), Snap(y, s), Snap(w, s), Snap(h, s)));
-        });
+        return standing.count({x, y, w, h}) || standing.count({Snap(x, s), Snap(y, s), Snap(w, s), Snap(h, s)});
     };
     int x = 0, y = 0;
     bool found = false;
     while (w > 0 && h > 0) {
-        if (others.empty() || !taken(x, y)) {
+        if (standing.empty() || !taken(x, y)) {
             found = true;
             break;
         }

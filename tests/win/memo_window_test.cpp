@@ -15,7 +15,7 @@
 #include "memo/notice_dlg.h"
 #include "res/resource.h"
 #include "storage/memo_format.h"
-#include "support/fake_sync_context.h"
+#include "support/fake_memo_host.h"
 #include "support/temp_dir.h"
 #include "win/window.h"
 
@@ -23,25 +23,7 @@ namespace {
 
 constexpr UINT kMemoChanged = WM_USER + 100;
 
-struct FakeHost : IMemoHost {
-    explicit FakeHost(const std::string& folder) : sync(folder) {}
-    void NewMemo(int background) override { newMemos.push_back(background); }
-    UINT_PTR ScheduleRemove(CMemoDlg* memo) override {
-        removed.push_back(memo);
-        return 1;
-    }
-    void FireSendMemoData(const std::string&) override {}
-    bool IsLoaded() const override { return false; }
-    tesra::CIniFile& LiveIndex() override { return sync.index; }
-    std::string GetUserFolder() override { return sync.folder; }
-    tesra::ISyncContext& Sync() override { return sync; }
-    std::vector<HWND> RegisteredMemoWindows() override { return registered; }
-
-    tesra::test::FakeSyncContext sync;
-    std::vector<int> newMemos;
-    std::vector<CMemoDlg*> removed;
-    std::vector<HWND> registered;
-};
+using tesra::test::FakeHost;
 
 void Pump() {
     MSG m;
