@@ -2,6 +2,7 @@
 // a live index, a user folder, and a record of what the windows asked for.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct FakeHost : IMemoHost {
     void NewMemo(int background) override { newMemos.push_back(background); }
     UINT_PTR ScheduleRemove(CMemoDlg* memo) override {
         removed.push_back(memo);
+        if (onRemove) onRemove(memo);
         return 1;
     }
     void FireSendMemoData(const std::string&) override {}
@@ -28,6 +30,7 @@ struct FakeHost : IMemoHost {
     std::vector<int> newMemos;
     std::vector<CMemoDlg*> removed;
     std::vector<HWND> registered;
+    std::function<void(CMemoDlg*)> onRemove;
 };
 
 }  // namespace tesra::test

@@ -17,6 +17,7 @@
 #include "storage/memo_format.h"
 #include "support/fake_memo_host.h"
 #include "support/temp_dir.h"
+#include "ui/data_tip.h"
 #include "win/window.h"
 
 namespace {
@@ -31,6 +32,25 @@ void Pump() {
         ::TranslateMessage(&m);
         ::DispatchMessageA(&m);
     }
+}
+
+// Windows of this thread by class name, children included.
+int CountWindows(const char* cls) {
+    struct Search {
+        const char* cls;
+        int n;
+    } search{cls, 0};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            char name[64] = {};
+            ::GetClassNameA(h, name, sizeof name);
+            if (lstrcmpiA(name, s->cls) == 0) ++s->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.n;
 }
 
 RECT Rect(HWND h) {
@@ -288,6 +308,69 @@ TEST_F(MemoWindowTest, ButtonsAskTheManager) {
                    reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_DELETE)));
     EXPECT_EQ(host.removed, std::vector<CMemoDlg*>{&memo});
     EXPECT_FALSE(::IsWindowVisible(memo.hwnd()));
+}
+
+TEST_F(MemoWindowTest, TipsAreMadeOnTheFirstHoverOnly) {
+    CMemoDlg& a = Make("memo1");
+    Make("memo2");
+    EXPECT_EQ(CountWindows("tooltips_class32"), 0);
+    EXPECT_EQ(CountWindows("CDataTip"), 0);
+    HWND del = ::GetDlgItem(a.hwnd(), IDC_MEMO_DELETE);
+    ::SendMessageA(del, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    ::SendMessageA(del, WM_MOUSEMOVE, 0, MAKELPARAM(4, 3));
+    ::SendMessageA(::GetDlgItem(a.hwnd(), IDC_MEMO_NEW), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(CountWindows("tooltips_class32"), 1);
+    // The pin shows the title, or else the first line of the text.
+    ::SendMessageA(a.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(CountWindows("CDataTip"), 0);  // nothing to show yet
+    a.m_title = "t";
+    ::SendMessageA(a.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    ::SendMessageA(a.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(6, 5));
+    EXPECT_EQ(CountWindows("CDataTip"), 1);
+    EXPECT_EQ(CDataTip::SplitLines("a\r\nb\n"), (std::vector<std::string>{"a", "b", ""}));
+}
+
+TEST_F(MemoWindowTest, TheEditKeepsTabsAndSavesReceivedText) {
+    CMemoDlg& memo = Make("memo1");
+    HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
+    ::SendMessageW(edit, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(memo.Text(), "\t");
+    // Received text is written at once and announced; an empty one is not.
+    memo.SetMemoText("");
+    EXPECT_EQ(ChangeNotices(), 0);
+    memo.SetMemoText("\xC7\xD1\r\nx");
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "\xC7\xD1\r\nx");
+    EXPECT_EQ(ChangeNotices(), 1);
+    EXPECT_NE(Index("memo1", "ver"), "");
+    // The font goes to the index and comes back from it unchanged.
+    const std::string font = "255 -16 0 0 0 700 1 0 129 3 2 1 49 \xB1\xBC\xB8\xB2\xC3\xBC";
+    host.sync.index.SetString("memo1", "font", font);
+    memo.ApplyFont();
+    host.sync.index.SetString("memo1", "font", "");
+    memo.SaveFont();
+    EXPECT_EQ(Index("memo1", "font"), font);
+    // The colour is written only when it changed.
+    memo.SetColor(4, true);
+    EXPECT_EQ(Index("memo1", "bg"), "4");
+    EXPECT_EQ(memo.ColourIndex(), 4);
+}
+
+TEST_F(MemoWindowTest, AMemoDeletedFromItsOwnButtonIsFreedAfterTheClick) {
+    CMemoDlg& memo = Make("memo1");
+    ::SendMessageW(::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT), WM_CHAR, L'k', 0);
+    HWND h = memo.hwnd();
+    host.onRemove = [&](CMemoDlg* m) {
+        std::unique_ptr<CMemoDlg> owned = std::move(memos.back());
+        ASSERT_EQ(owned.get(), m);
+        memos.pop_back();
+        CMemoDlg::Destroy(std::move(owned));  // inside the button's handler
+    };
+    ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_MEMO_DELETE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(h, IDC_MEMO_DELETE)));
+    EXPECT_FALSE(::IsWindow(h));
+    EXPECT_TRUE(memos.empty());
+    // Not loaded yet: only the window goes; the typed text was written back.
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "k");
 }
 
 TEST(NoticeWindowTest, HeightFollowsTheLines) {
