@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "win/cp949.h"
 #include "win/gdi.h"
 #include "win/handles.h"
 
@@ -107,7 +108,8 @@ void CDataTip::Show() {
         tesra::win::Selection sel(dc.get(), s.font.get());
         for (const std::string& line : SplitLines(m_text)) {
             SIZE size{};
-            ::GetTextExtentPoint32A(dc.get(), line.c_str(), static_cast<int>(line.size()), &size);
+            const std::wstring wide = tesra::win::WideFrom949(line);
+            ::GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
             width = std::max(width, static_cast<int>(size.cx));
             height += size.cy;
         }
@@ -140,9 +142,11 @@ void CDataTip::Paint() {
     ::SetTextAlign(dc.get(), TA_LEFT | TA_TOP);
     const std::vector<std::string> lines = SplitLines(m_text);
     SIZE first{};
-    ::GetTextExtentPoint32A(dc.get(), lines[0].c_str(), static_cast<int>(lines[0].size()), &first);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        ::TextOutA(dc.get(), 2, 1 + static_cast<int>(i) * first.cy, lines[i].c_str(), static_cast<int>(lines[i].size()));
+    ::GetTextExtentPoint32W(dc.get(), L" ", 1, &first);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::wstring wide = tesra::win::WideFrom949(lines[i]);
+        ::TextOutW(dc.get(), 2, 1 + static_cast<int>(i) * first.cy, wide.c_str(), static_cast<int>(wide.size()));
+    }
 }
 
 LRESULT CDataTip::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
