@@ -869,7 +869,8 @@ void CMemoDlg::DeleteMemo() {
 }
 
 void CMemoDlg::Show(bool show) {
-    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOW : SW_HIDE);
+    // Shown without taking the activation: a start-up shows many at once.
+    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
 }
 
 void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {

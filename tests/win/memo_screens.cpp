@@ -98,7 +98,12 @@ int main(int argc, char** argv) {
     memos[3]->SetMinimized(1);
     memos[4]->m_alarmTime = 1109637000;  // 2005/03/01 09:30 in Seoul
     memos[4]->StartBlink(1, 1);
-    PumpFor(1200);
+    // One memo active, the mouse resting on another's delete button.
+    ::SetActiveWindow(memos[0]->hwnd());
+    RECT del{};
+    ::GetWindowRect(::GetDlgItem(memos[1]->hwnd(), 305), &del);
+    ::SetCursorPos(del.left + 5, del.top + 5);
+    PumpFor(1500);
     const bool ok = SaveScreen(argv[1]);
     memos.clear();
     ::DestroyWindow(owner);
