@@ -37,15 +37,7 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM wp, LPARAM lp) {
 CDataTip::CDataTip() {
     Shared& s = TipShared();
     if (s.instances++ == 0) {
-        LOGFONTA lf{};
-        lf.lfHeight = -12;
-        lf.lfWeight = FW_NORMAL;
-        lf.lfCharSet = HANGEUL_CHARSET;
-        lf.lfOutPrecision = OUT_STROKE_PRECIS;
-        lf.lfClipPrecision = CLIP_STROKE_PRECIS;
-        lf.lfQuality = DRAFT_QUALITY;
-        lf.lfPitchAndFamily = FF_MODERN | FIXED_PITCH;
-        lstrcpyA(lf.lfFaceName, "\xB1\xBC\xB8\xB2\xC3\xBC");  // 굴림체
+        const LOGFONTA lf = tesra::win::KoreanLogFont(-12, FF_MODERN | FIXED_PITCH, "\xB1\xBC\xB8\xB2\xC3\xBC");  // 굴림체
         s.font.Reset(::CreateFontIndirectA(&lf));
         s.brush.Reset(::CreateSolidBrush(::GetSysColor(COLOR_INFOBK)));
         s.keyboard.Reset(::SetWindowsHookExA(WH_KEYBOARD, &KeyboardHook, nullptr, ::GetCurrentThreadId()));
