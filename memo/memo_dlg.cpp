@@ -217,19 +217,27 @@ void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     const SIZE d = deleteButton.GetBitmapSize();
     const SIZE n = newButton.GetBitmapSize();
     const int top = minimised ? 3 : 1;
-    ::MoveWindow(deleteButton.hwnd(), cx - d.cx - 4, top, d.cx, d.cy, TRUE);
-    ::MoveWindow(newButton.hwnd(), cx - 8 - 2 * n.cx, top, n.cx, n.cy, TRUE);
+    // One move for all children; a hidden memo needs no painting yet.
+    const bool visible = ::IsWindowVisible(hwnd()) != FALSE;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (visible ? 0 : SWP_NOREDRAW);
+    HDWP moves = ::BeginDeferWindowPos(5);
+    auto move = [&](HWND child, int x, int y, int w, int h) {
+        if (child && moves) moves = ::DeferWindowPos(moves, child, nullptr, x, y, std::max(0, w), std::max(0, h), flags);
+    };
+    move(deleteButton.hwnd(), cx - d.cx - 4, top, d.cx, d.cy);
+    move(newButton.hwnd(), cx - 8 - 2 * n.cx, top, n.cx, n.cy);
     if (minimised) {
         const int w = normalWidth >= 1 ? normalWidth : cx;
-        ::MoveWindow(edit.hwnd(), 4, 26, std::max(0, w - 8), std::max(0, cy - 27), TRUE);
-        ::MoveWindow(homeButton.hwnd(), 0, 100, 0, 0, TRUE);
+        move(edit.hwnd(), 4, 26, w - 8, cy - 27);
+        move(homeButton.hwnd(), 0, 100, 0, 0);
     } else {
-        ::MoveWindow(edit.hwnd(), 4, 14, std::max(0, cx - 8), std::max(0, cy - 27), TRUE);
-        if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) ::MoveWindow(progress, 22, 4, 54, 10, FALSE);
-        ::MoveWindow(homeButton.hwnd(), cx / 2 - 42, cy - 10, 84, 7, TRUE);
+        move(edit.hwnd(), 4, 14, cx - 8, cy - 27);
+        move(::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS), 22, 4, 54, 10);
+        move(homeButton.hwnd(), cx / 2 - 42, cy - 10, 84, 7);
     }
+    if (moves) ::EndDeferWindowPos(moves);
     self.SavePlacement();
-    Redraw();
+    if (visible) Redraw();
 }
 
 void CMemoDlg::Impl::Paint() {
