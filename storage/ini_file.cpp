@@ -77,11 +77,6 @@ void CIniFile::Clear() {
 
 int CIniFile::FindSection(std::string_view name) const {
     const std::string header = Header(name);
-#if defined(TESRA_INI_LINEAR_SECTIONS)  // the benchmark's baseline
-    for (std::size_t i = 0; i < m_lines.size(); ++i)
-        if (m_lines[i] == header) return static_cast<int>(i);
-    return -1;
-#else
     if (!m_headersValid) {
         m_headers.clear();
         for (std::size_t i = 0; i < m_lines.size(); ++i)
@@ -90,7 +85,6 @@ int CIniFile::FindSection(std::string_view name) const {
     }
     const auto it = m_headers.find(header);
     return it == m_headers.end() ? -1 : it->second;
-#endif
 }
 
 int CIniFile::AddSection(std::string_view name) {
