@@ -160,10 +160,21 @@ TEST(Control, LivesInPlaceInAContainerAndLetsGoOfIt) {
                   S_OK);
         ::ReleaseDC(host.get(), dc);
 
+        // Deactivation leaves the window (timers, commands, memo windows)
+        // alive, hidden and out of the container; reactivation takes it back.
         ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->InPlaceDeactivate(), S_OK);
-        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_TRUE(::IsWindow(window));
+        EXPECT_FALSE(::IsWindowVisible(window));
+        EXPECT_EQ(::GetParent(window), nullptr);
         EXPECT_EQ(site->deactivations, 1);
+        EXPECT_EQ(c.object->minuteTimer(), 2u);
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, host.get(), &pos), S_OK);
+        HWND again = nullptr;
+        ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&again), S_OK);
+        EXPECT_EQ(again, window);
+        EXPECT_EQ(::GetParent(window), host.get());
         ole->Close(OLECLOSE_NOSAVE);
+        EXPECT_FALSE(::IsWindow(window));
         ole->SetClientSite(nullptr);
     }
     EXPECT_EQ(site->refs(), 1u);
