@@ -53,6 +53,9 @@ public:
     void StartBlink(int on, int alarm);
     void StopBlink();
     bool IsBlinking() const;
+    // An alarm fired and its time shows in the caption band.
+    bool IsAlarmShown() const;
+    std::int32_t FiredAlarmTime() const;
     void SetMinimized(int flag);
     bool IsMinimized() const;
     void SetColor(int index, bool repaint);
@@ -62,6 +65,13 @@ public:
     void DeleteMemo();
 
     void Show(bool show);
+
+    // Text files chosen by the user ("\n"-separated lines are LF or CR LF).
+    void LoadTextFile(const std::string& path);
+    void AppendText(const std::string& text);
+    // The index section is this memo's key; nothing happens without one.
+    static constexpr UINT kBlinkTimer = 10;
+    static constexpr UINT kBlinkPeriodMs = 500;
 
     // Destroys the window now (saving what it must) and frees the object
     // once no message of it is being handled any more.

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace tesra {
 class CIniFile;
@@ -31,4 +32,7 @@ public:
     virtual std::string GetUserFolder() = 0;
     // For the flows a memo command starts (server deletion).
     virtual tesra::ISyncContext& Sync() = 0;
+    // The windows of the memos in the registry, for the cascade of a new
+    // memo (the one being placed is not in it yet).
+    virtual std::vector<HWND> RegisteredMemoWindows() { return {}; }
 };

@@ -9,3 +9,39 @@
 
 #define IDB_TESRA 1               // toolbox bitmap
 #define IDD_PROPPAGE_TESRA 200    // property page template
+
+// Memo window (template 300) and its children.
+#define IDD_MEMO 300
+#define IDC_MEMO_PROGRESS 201
+#define IDC_MEMO_EDIT 304
+#define IDC_MEMO_DELETE 305
+#define IDC_MEMO_NEW 306
+#define IDC_MEMO_HOME 307
+#define IDS_MEMO_EDIT_CLASS 304   // "CMemoEdit"
+#define IDS_MEMO_DELETE_TIP 305
+#define IDS_MEMO_NEW_TIP 306
+
+#define IDI_PIN 132
+#define IDI_PIN_BLINK 133
+#define IDI_ALARM 209
+#define IDI_ALARM_BLINK 210
+#define IDB_DELETE 134
+#define IDB_DELETE_HOT 135
+#define IDB_NEW_HOT 137
+#define IDB_NEW 139
+#define IDB_HOME 210
+#define IDB_HOME_HOT 211
+#define IDCUR_HAND 140
+
+// The memo edit's context menu.
+#define IDM_MEMO_EDIT 193
+#define IDM_EDIT_UNDO 32800
+#define IDM_EDIT_CUT 32801
+#define IDM_EDIT_COPY 32802
+#define IDM_EDIT_PASTE 32803
+#define IDM_EDIT_DELETE 32804
+#define IDM_EDIT_SELECT_ALL 32805
+
+// Progress notice (template 285).
+#define IDD_NOTICE 285
+#define IDC_NOTICE_TEXT 1300

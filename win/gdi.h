@@ -33,5 +33,8 @@ private:
 };
 
 using Font = GdiObject<HFONT>;
+using Brush = GdiObject<HBRUSH>;
+using Pen = GdiObject<HPEN>;
+using Bitmap = GdiObject<HBITMAP>;
 
 }  // namespace tesra::win

@@ -1,0 +1,65 @@
+#include "memo/memo_art.h"
+
+#include "res/resource.h"
+#include "win/com.h"
+
+const std::array<COLORREF, kMemoColourCount> kMemoColours = {
+    RGB(251, 251, 171), RGB(182, 190, 193), RGB(176, 212, 150), RGB(255, 215, 114), RGB(153, 204, 195),
+    RGB(162, 181, 222), RGB(245, 176, 153), RGB(231, 221, 255), RGB(255, 255, 255),
+};
+
+int ValidColourIndex(int index) { return index >= 0 && index < kMemoColourCount ? index : 0; }
+
+namespace {
+
+HBITMAP LoadBitmapResource(int id) {
+    return static_cast<HBITMAP>(
+        ::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+HICON LoadIconResource(int id) {
+    return static_cast<HICON>(::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+}
+
+HFONT MakeFont(int height, BYTE pitchAndFamily, const char* face) {
+    LOGFONTA lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = HANGEUL_CHARSET;
+    lf.lfOutPrecision = OUT_STROKE_PRECIS;
+    lf.lfClipPrecision = CLIP_STROKE_PRECIS;
+    lf.lfQuality = DRAFT_QUALITY;
+    lf.lfPitchAndFamily = pitchAndFamily;
+    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
+    return ::CreateFontIndirectA(&lf);
+}
+
+}  // namespace
+
+bool MemoArt::Complete() const { return deleteButton && deleteHot && newButton && newHot && home && homeHot; }
+
+std::shared_ptr<const MemoArt> MemoArt::Get() {
+    static std::weak_ptr<const MemoArt> shared;  // user-interface thread only
+    if (auto art = shared.lock()) return art;
+    auto art = std::make_shared<MemoArt>();
+    art->deleteButton.Reset(LoadBitmapResource(IDB_DELETE));
+    art->deleteHot.Reset(LoadBitmapResource(IDB_DELETE_HOT));
+    art->newButton.Reset(LoadBitmapResource(IDB_NEW));
+    art->newHot.Reset(LoadBitmapResource(IDB_NEW_HOT));
+    art->home.Reset(LoadBitmapResource(IDB_HOME));
+    art->homeHot.Reset(LoadBitmapResource(IDB_HOME_HOT));
+    art->pin.Reset(LoadIconResource(IDI_PIN));
+    art->pinBlink.Reset(LoadIconResource(IDI_PIN_BLINK));
+    art->alarm.Reset(LoadIconResource(IDI_ALARM));
+    art->alarmBlink.Reset(LoadIconResource(IDI_ALARM_BLINK));
+    art->hand.Reset(static_cast<HCURSOR>(
+        ::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(IDCUR_HAND), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
+    art->caption.Reset(MakeFont(-11, FF_SWISS | VARIABLE_PITCH, "\xB1\xBC\xB8\xB2"));      // 굴림
+    art->alarmFont.Reset(MakeFont(-12, FIXED_PITCH, "\xB1\xBC\xB8\xB2\xC3\xBC"));          // 굴림체
+    art->grey128.Reset(::CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
+    art->grey192.Reset(::CreatePen(PS_SOLID, 1, RGB(192, 192, 192)));
+    for (int i = 0; i < kMemoColourCount; ++i) art->colours[i].Reset(::CreateSolidBrush(kMemoColours[i]));
+    art->outline.Reset(::CreateSolidBrush(RGB(128, 128, 128)));
+    shared = art;
+    return art;
+}

@@ -1,0 +1,33 @@
+// Pictures, fonts, pens and brushes every memo window paints with: made
+// with the first memo window and freed with the last, never per window.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+#include "win/gdi.h"
+#include "win/handles.h"
+
+inline constexpr int kMemoColourCount = 9;
+// The memo colours, by the colour index stored as "bg".
+extern const std::array<COLORREF, kMemoColourCount> kMemoColours;
+// An index outside the table is the first colour.
+int ValidColourIndex(int index);
+
+struct MemoArt {
+    tesra::win::Bitmap deleteButton, deleteHot, newButton, newHot, home, homeHot;
+    tesra::win::Icon pin, pinBlink, alarm, alarmBlink;
+    tesra::win::Cursor hand;
+    tesra::win::Font caption;  // title of a folded memo
+    tesra::win::Font alarmFont;  // "[알람] ..." in the caption band
+    tesra::win::Pen grey128, grey192;
+    std::array<tesra::win::Brush, kMemoColourCount> colours;
+    tesra::win::Brush outline;  // the grey of the border
+
+    // Every bitmap of the buttons is there (a missing one fails a window).
+    bool Complete() const;
+    // The shared set, made when no memo holds one.
+    static std::shared_ptr<const MemoArt> Get();
+};

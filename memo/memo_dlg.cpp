@@ -1,0 +1,874 @@
+#include "memo/memo_dlg.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <richedit.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "control/memo_defaults.h"
+#include "memo/memo_art.h"
+#include "res/resource.h"
+#include "storage/ini_file.h"
+#include "storage/memo_format.h"
+#include "storage/storage_util.h"
+#include "sync/upload.h"
+#include "ui/data_tip.h"
+#include "ui/memo_button.h"
+#include "ui/memo_edit.h"
+#include "win/com.h"
+#include "win/controls.h"
+#include "win/cp949.h"
+#include "win/handles.h"
+#include "win/window.h"
+
+namespace {
+
+// The control window's private messages (the control declares the same).
+constexpr UINT kMemoChangedMessage = WM_USER + 100;
+constexpr UINT kTransferProgressMessage = WM_USER + 901;
+
+constexpr int kCaptionHeight = 16;
+constexpr int kFoldedWidth = 100;
+constexpr int kFoldedHeight = 17;
+constexpr int kMinTrackWidth = 140;
+constexpr int kMinTrackHeight = 80;
+constexpr char kPortalHome[] = "http://www.quillmar.co.kr/";
+constexpr char kAlarmFormat[] = "[\xBE\xCB\xB6\xF7] %s";  // [알람] %s
+
+tesra::DesktopSize Desktop() {
+    RECT d{};
+    ::GetWindowRect(::GetDesktopWindow(), &d);
+    return {d.right - d.left, d.bottom - d.top};
+}
+
+std::string ModuleFolder() {
+    char path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameA(tesra::win::ModuleInstance(), path, MAX_PATH);
+    return tesra::fs::FolderOf(std::string_view(path, n));
+}
+
+void DrawText949(HDC dc, const std::string& text, RECT r, UINT format) {
+    const std::wstring wide = tesra::win::WideFrom949(text);
+    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, format);
+}
+
+RECT WindowRect(HWND hwnd) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    return r;
+}
+
+// v on the grid of step s: to the nearer multiple, a remainder of exactly
+// half a step going down.
+int Snap(int v, int s) {
+    const int r = v - (v / s) * s;
+    if (r == 0) return v;
+    return (v / s) * s + (r > s / 2 ? s : 0);
+}
+
+}  // namespace
+
+struct CMemoDlg::Impl : tesra::win::CDialog {
+    Impl(CMemoDlg& owner, IMemoHost& memoHost, int colour, int minimisedFlag)
+        : self(owner),
+          host(memoHost),
+          art(MemoArt::Get()),
+          colourIndex(ValidColourIndex(colour)),
+          background(kMemoColours[static_cast<std::size_t>(colourIndex)]),
+          minimised(minimisedFlag),
+          defaultWidth(MemoDefaults().width),
+          defaultHeight(MemoDefaults().height),
+          edit([this] { self.StopBlink(); }) {}
+
+    ~Impl() override {
+        tip.reset();
+        DestroyWindow();
+    }
+
+    INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+    bool CreateChildren();
+    void InitDialog();
+    void LayoutChildren(int cx, int cy);
+    void Paint();
+    void PaintBorder();
+    void Redraw() {
+        if (hwnd()) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    }
+    void OnLeftDown(int x, int y, WPARAM wp, LPARAM lp);
+    void OnDoubleClick(int y);
+    void OnMouseMove(int x, int y);
+    void OnBlinkTimer();
+    void OnActivate(bool active);
+    void OnDestroy();
+    bool OnCommand(int id, int code);
+    LRESULT OnLink(const ENLINK& link);
+    void OnWindowPosChanged();
+    void OnButtonHover(CMemoButton& button, const MSG& m);
+    void SaveAll();
+    void ApplyPlacement(const RECT& r);
+    void UseDefaultFont() {
+        memoFont = MemoDefaults().font;
+        textColour = MemoDefaults().textColour;
+    }
+    std::string Section() const { return key; }
+
+    CMemoDlg& self;
+    IMemoHost& host;
+    std::shared_ptr<const MemoArt> art;
+    HWND notify = nullptr;
+    std::string key;
+    std::string dataPath;
+    int initialised = 0;
+    int colourIndex;
+    COLORREF background;
+    int blinkPhase = 0;
+    int blinking = 0;
+    int alarmShown = 0;
+    std::int32_t firedAlarm = 0;
+    int minimised;
+    int caretPlaced = 0;
+    int normalWidth = 0;
+    int normalHeight = 0;
+    int defaultWidth;
+    int defaultHeight;
+    std::string textFileName = "\xC1\xA6\xB8\xF1\xBE\xF8\xC0\xBD.txt";  // 제목없음.txt
+    LOGFONTA memoFont{};
+    COLORREF textColour = 0;
+    HICON pinIcon = nullptr;
+    CMemoEdit edit;
+    CMemoButton newButton, deleteButton, homeButton;
+    tesra::win::Window toolTip;  // made on the first hover over a button
+    std::unique_ptr<CDataTip> tip;  // made on the first rest over the pin
+    int transferTotal = 0;
+    int transferCount = 0;
+};
+
+// ---- creation ---------------------------------------------------------------
+
+bool CMemoDlg::Impl::CreateChildren() {
+    pinIcon = art->pin.get();
+    if (!edit.Create(hwnd(), IDC_MEMO_EDIT)) return false;
+    edit.DetectLinks();
+    if (!newButton.Create(hwnd(), IDC_MEMO_NEW, art->newButton.get(), art->newHot.get()) ||
+        !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get()) ||
+        !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get()))
+        return false;
+    auto hover = [this](CMemoButton& b, const MSG& m) { OnButtonHover(b, m); };
+    newButton.OnHover(hover);
+    deleteButton.OnHover(hover);
+    homeButton.SetCursor(art->hand.get());
+    return true;
+}
+
+void CMemoDlg::Impl::InitDialog() {
+    UseDefaultFont();
+    edit.ApplyFont(memoFont, textColour);
+    edit.SetModified(false);
+    edit.SetBackground(background);
+    edit.WrapAtWindow();
+    if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) {
+        ::ShowWindow(progress, SW_HIDE);
+        ::SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(1, 100));
+    }
+    initialised = 1;
+    RECT c{};
+    ::GetClientRect(hwnd(), &c);
+    LayoutChildren(c.right, c.bottom);
+    for (CMemoButton* b : {&newButton, &deleteButton, &homeButton}) b->SetBackground(background);
+}
+
+void CMemoDlg::Impl::OnButtonHover(CMemoButton& button, const MSG& m) {
+    if (&button == &homeButton) return;
+    if (!toolTip) {
+        toolTip.Reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                                        tesra::win::ModuleInstance(), nullptr));
+        if (!toolTip) return;
+        for (CMemoButton* b : {&newButton, &deleteButton}) {
+            TTTOOLINFOW info{};
+            info.cbSize = sizeof info;
+            info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            info.hwnd = hwnd();
+            info.uId = reinterpret_cast<UINT_PTR>(b->hwnd());
+            info.hinst = tesra::win::ModuleInstance();
+            info.lpszText = MAKEINTRESOURCEW(::GetDlgCtrlID(b->hwnd()));
+            ::SendMessageW(toolTip.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+        }
+        ::SendMessageW(toolTip.get(), TTM_ACTIVATE, TRUE, 0);
+    }
+    // The tool tip came after this move began: it sees it through the relay.
+    MSG relay = m;
+    ::ScreenToClient(button.hwnd(), &relay.pt);
+    ::SendMessageW(toolTip.get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+}
+
+// ---- layout and painting -----------------------------------------------------
+
+void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
+    if (!initialised) return;
+    const SIZE d = deleteButton.GetBitmapSize();
+    const SIZE n = newButton.GetBitmapSize();
+    const int top = minimised ? 3 : 1;
+    ::MoveWindow(deleteButton.hwnd(), cx - d.cx - 4, top, d.cx, d.cy, TRUE);
+    ::MoveWindow(newButton.hwnd(), cx - 8 - 2 * n.cx, top, n.cx, n.cy, TRUE);
+    if (minimised) {
+        const int w = normalWidth >= 1 ? normalWidth : cx;
+        ::MoveWindow(edit.hwnd(), 4, 26, std::max(0, w - 8), std::max(0, cy - 27), TRUE);
+        ::MoveWindow(homeButton.hwnd(), 0, 100, 0, 0, TRUE);
+    } else {
+        ::MoveWindow(edit.hwnd(), 4, 14, std::max(0, cx - 8), std::max(0, cy - 27), TRUE);
+        if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) ::MoveWindow(progress, 22, 4, 54, 10, FALSE);
+        ::MoveWindow(homeButton.hwnd(), cx / 2 - 42, cy - 10, 84, 7, TRUE);
+    }
+    self.SavePlacement();
+    Redraw();
+}
+
+void CMemoDlg::Impl::Paint() {
+    tesra::win::PaintDC dc(hwnd());
+    RECT r{};
+    ::GetClientRect(hwnd(), &r);
+    HBRUSH back = art->colours[static_cast<std::size_t>(colourIndex)].get();
+    RECT band{r.left, r.top, r.right, r.top + kCaptionHeight};
+    RECT body{r.left, r.top + kCaptionHeight, r.right, r.bottom};
+    ::FillRect(dc.get(), &band, back);
+    ::FillRect(dc.get(), &body, back);
+    if (!minimised) {
+        ::MoveToEx(dc.get(), r.right - 4, r.bottom, nullptr);
+        ::LineTo(dc.get(), r.right, r.bottom - 4);
+        ::MoveToEx(dc.get(), r.right - 8, r.bottom, nullptr);
+        ::LineTo(dc.get(), r.right, r.bottom - 8);
+    }
+    {
+        tesra::win::Selection pen(dc.get(), art->grey128.get());
+        if (minimised) {
+            const POINT outline[] = {{r.left, r.top},
+                                     {r.left, r.bottom - 1},
+                                     {r.right - 1, r.bottom - 1},
+                                     {r.right - 1, r.top},
+                                     {r.left, r.top}};
+            ::Polyline(dc.get(), outline, 5);
+            tesra::win::TextColours keep(dc.get());
+            tesra::win::Selection font(dc.get(), art->caption.get());
+            ::SetBkMode(dc.get(), TRANSPARENT);
+            ::SetBkColor(dc.get(), RGB(255, 255, 255));
+            DrawText949(dc.get(), self.m_title, {18, 0, r.right - 30, r.bottom},
+                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        }
+    }
+    if (!minimised) {
+        tesra::win::Selection pen(dc.get(), art->grey192.get());
+        ::MoveToEx(dc.get(), r.right - 3, r.bottom, nullptr);
+        ::LineTo(dc.get(), r.right, r.bottom - 3);
+        ::MoveToEx(dc.get(), r.right - 7, r.bottom, nullptr);
+        ::LineTo(dc.get(), r.right, r.bottom - 7);
+    }
+    if (alarmShown) {
+        char when[64] = {};
+        const std::time_t t = firedAlarm;
+        if (const std::tm* local = std::localtime(&t)) std::strftime(when, sizeof when, "%Y/%m/%d %H:%M", local);
+        const std::string text = tesra::Format(kAlarmFormat, when);
+        tesra::win::TextColours keep(dc.get());
+        tesra::win::Selection font(dc.get(), art->alarmFont.get());
+        ::SetBkMode(dc.get(), TRANSPARENT);
+        const std::wstring wide = tesra::win::WideFrom949(text);
+        ::TextOutW(dc.get(), 18, 1, wide.c_str(), static_cast<int>(wide.size()));
+    }
+    if (pinIcon) {
+        const int at = minimised ? 3 : 0;
+        ::DrawIconEx(dc.get(), at, at, pinIcon, 16, 16, 0, nullptr, DI_NORMAL);
+    }
+}
+
+void CMemoDlg::Impl::PaintBorder() {
+    tesra::win::WindowDC dc(hwnd(), tesra::win::WindowDC::kWholeWindow);
+    if (!dc.get()) return;
+    RECT w = WindowRect(hwnd());
+    RECT c{};
+    ::GetClientRect(hwnd(), &c);
+    POINT origin{0, 0};
+    ::ClientToScreen(hwnd(), &origin);
+    const int cl = origin.x - w.left, ct = origin.y - w.top;
+    ::ExcludeClipRect(dc.get(), cl, ct, cl + c.right, ct + c.bottom);
+    RECT all{0, 0, w.right - w.left, w.bottom - w.top};
+    ::FillRect(dc.get(), &all, art->outline.get());
+    ::InflateRect(&all, -1, -1);
+    ::FillRect(dc.get(), &all, art->colours[static_cast<std::size_t>(colourIndex)].get());
+}
+
+// ---- mouse, timer, activation --------------------------------------------------
+
+void CMemoDlg::Impl::OnLeftDown(int x, int y, WPARAM, LPARAM lp) {
+    if (blinking) self.StartBlink(0, 0);
+    if (y > kCaptionHeight) return;
+    if (x >= 0 && x < 16 && y >= 0 && y < 16) {
+        // The memo menu comes with the commands; the pin has nothing to open yet.
+        return;
+    }
+    ::ReleaseCapture();
+    ::SendMessageA(hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, lp);
+}
+
+void CMemoDlg::Impl::OnDoubleClick(int y) {
+    if (blinking) self.StartBlink(0, 0);
+    if (y < kFoldedHeight) {
+        self.SetMinimized(minimised ? 0 : 1);
+        if (!caretPlaced && !minimised) edit.Select(0, 0);
+        caretPlaced = 1;
+    }
+}
+
+void CMemoDlg::Impl::OnMouseMove(int x, int y) {
+    if (!(x >= 0 && x < 16 && y >= 0 && y < 16)) return;
+    std::string text = self.m_title;
+    if (text.empty() && edit.LineCount() >= 1) {
+        text = std::string(tesra::Trim(edit.Line(0, 8192)));
+        if (text.size() > 72) text = tesra::Format("%s...", tesra::CopyTextBounded(text, 70).c_str());
+    }
+    if (text.empty()) return;
+    if (!tip) {
+        tip = std::make_unique<CDataTip>();
+        if (!tip->Create(hwnd())) {
+            tip.reset();
+            return;
+        }
+        tip->m_enabled = true;
+        tip->m_offset = {0, 20};
+        CDataTip::SetDelay(100);
+    }
+    tip->SetTip(x, y, std::move(text));
+}
+
+void CMemoDlg::Impl::OnBlinkTimer() {
+    blinkPhase = !blinkPhase;
+    if (blinkPhase) {
+        if (alarmShown) self.PlayMemoSound(3);
+        pinIcon = alarmShown ? art->alarm.get() : art->pin.get();
+    } else {
+        pinIcon = alarmShown ? art->alarmBlink.get() : art->pinBlink.get();
+    }
+    RECT c{};
+    ::GetClientRect(hwnd(), &c);
+    RECT band{1, 1, c.right - 2, kCaptionHeight};
+    ::InvalidateRect(hwnd(), &band, FALSE);
+}
+
+void CMemoDlg::Impl::SaveAll() {
+    self.SaveText(dataPath);
+    self.SaveProperties();
+    self.SaveFont();
+    self.SavePlacement();
+}
+
+void CMemoDlg::Impl::OnActivate(bool active) {
+    if (active) {
+        tesra::win::DetachDialogKeys();
+        tesra::win::AttachDialogKeys(hwnd());
+        if (edit.hwnd() && !minimised) ::SetFocus(edit.hwnd());
+        return;
+    }
+    if (tesra::win::DialogKeysTarget() == hwnd()) tesra::win::DetachDialogKeys();
+    if (edit.IsModified() && !dataPath.empty()) {
+        SaveAll();
+        if (notify) ::PostMessageA(notify, kMemoChangedMessage, 0, 0);
+    }
+}
+
+void CMemoDlg::Impl::OnDestroy() {
+    if (edit.IsModified()) {
+        if (!dataPath.empty()) {
+            SaveAll();
+            self.m_syncState = 2;
+        }
+    } else if (self.m_placementChanged || self.m_propertiesChanged) {
+        self.SavePlacement();
+        self.m_syncState = 1;
+    }
+    if (blinking) ::KillTimer(hwnd(), kBlinkTimer);
+    tip.reset();
+    edit.Destroy();
+    toolTip.Reset();
+    newButton.Destroy();
+    deleteButton.Destroy();
+    homeButton.Destroy();
+    if (tesra::win::DialogKeysTarget() == hwnd()) tesra::win::DetachDialogKeys();
+}
+
+void CMemoDlg::Impl::OnWindowPosChanged() {
+    const int s = std::max(1, MemoDefaults().sizeStep);
+    const RECT w = WindowRect(hwnd());
+    const int x = Snap(w.left, s), y = Snap(w.top, s);
+    int cx = w.right - w.left, cy = w.bottom - w.top;
+    // A folded memo keeps its bar's size; only its place is on the grid.
+    if (!minimised) {
+        cx = Snap(cx, s);
+        cy = Snap(cy, s);
+    }
+    if (x != w.left || y != w.top || cx != w.right - w.left || cy != w.bottom - w.top) {
+        ::SetWindowPos(hwnd(), nullptr, x, y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        self.m_placementChanged = 1;
+    }
+}
+
+bool CMemoDlg::Impl::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return id == IDCANCEL || id == IDOK;
+    switch (id) {
+    case IDC_MEMO_NEW:
+        host.NewMemo(MemoDefaults().background);
+        newButton.Unhover();
+        return true;
+    case IDC_MEMO_DELETE:
+        deleteButton.Unhover();
+        self.DeleteMemo();
+        return true;
+    case IDC_MEMO_HOME:
+        ::ShellExecuteA(hwnd(), "open", kPortalHome, nullptr, nullptr, SW_SHOWNORMAL);
+        homeButton.Unhover();
+        return true;
+    case IDCANCEL:
+    case IDOK:
+        return true;  // Escape and Enter leave a memo where it is
+    default:
+        return false;
+    }
+}
+
+LRESULT CMemoDlg::Impl::OnLink(const ENLINK& link) {
+    if (link.msg == WM_LBUTTONDOWN) {
+        tesra::win::WaitCursor wait;
+        edit.Select(link.chrg.cpMin, link.chrg.cpMax);
+        const std::string target = edit.Range(link.chrg.cpMin, link.chrg.cpMax);
+        edit.Select(link.chrg.cpMin, link.chrg.cpMin);
+        const std::wstring wide = tesra::win::WideFrom949(target);
+        ::ShellExecuteW(hwnd(), L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return 1;
+    }
+    return link.msg == WM_LBUTTONUP ? 1 : 0;
+}
+
+INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        if (!CreateChildren()) {
+            ::DestroyWindow(hwnd());
+            return FALSE;
+        }
+        InitDialog();
+        return FALSE;  // the focus stays where the manager puts it
+    case WM_PAINT:
+        Paint();
+        return TRUE;
+    case WM_NCPAINT:
+        if (::GetWindowLongA(hwnd(), GWL_STYLE) & WS_THICKFRAME) PaintBorder();
+        return SetResult(0);
+    case WM_ERASEBKGND: {
+        RECT r{};
+        ::GetClientRect(hwnd(), &r);
+        ::FillRect(reinterpret_cast<HDC>(wp), &r, art->colours[static_cast<std::size_t>(colourIndex)].get());
+        return SetResult(1);
+    }
+    case WM_SIZE:
+        LayoutChildren(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+        return TRUE;
+    case WM_GETMINMAXINFO:
+        if (!minimised) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+            info->ptMinTrackSize = {kMinTrackWidth, kMinTrackHeight};
+        }
+        return SetResult(0);
+    case WM_WINDOWPOSCHANGED: {
+        const LRESULT r = ::DefWindowProcA(hwnd(), msg, wp, lp);
+        OnWindowPosChanged();
+        return SetResult(r);
+    }
+    case WM_LBUTTONDOWN:
+        OnLeftDown(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)), wp, lp);
+        return TRUE;
+    case WM_LBUTTONDBLCLK:
+        OnDoubleClick(static_cast<short>(HIWORD(lp)));
+        return FALSE;
+    case WM_MOUSEMOVE:
+        OnMouseMove(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+        return FALSE;
+    case WM_TIMER:
+        if (wp == kBlinkTimer) OnBlinkTimer();
+        return FALSE;
+    case WM_NCACTIVATE: {
+        OnActivate(wp != 0);
+        // The default frame drawing, then our own border over it.
+        const LRESULT r = ::DefWindowProcA(hwnd(), msg, wp, lp);
+        if (::GetWindowLongA(hwnd(), GWL_STYLE) & WS_THICKFRAME) PaintBorder();
+        return SetResult(r);
+    }
+    case WM_DESTROY:
+        OnDestroy();
+        return FALSE;
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wp), HIWORD(wp)) ? TRUE : FALSE;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        for (CMemoButton* b : {&newButton, &deleteButton, &homeButton})
+            if (item->hwndItem == b->hwnd()) b->Draw(*item);
+        return TRUE;
+    }
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lp);
+        if (header->idFrom == IDC_MEMO_EDIT && header->code == EN_LINK)
+            return SetResult(OnLink(*reinterpret_cast<const ENLINK*>(lp)));
+        return FALSE;
+    }
+    case kTransferProgressMessage:
+        if (wp == 1) {
+            transferCount += static_cast<int>(lp);
+            if (transferTotal > 0) {
+                const int pos = static_cast<int>(static_cast<double>(transferCount) / transferTotal * 100.0);
+                ::SendDlgItemMessageA(hwnd(), IDC_MEMO_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+            }
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// ---- CMemoDlg ------------------------------------------------------------------
+
+CMemoDlg::CMemoDlg(IMemoHost& host, int colourIndex, int minimised)
+    : m_impl(std::make_unique<Impl>(*this, host, colourIndex, minimised)) {}
+
+CMemoDlg::~CMemoDlg() {
+    if (m_impl->hwnd()) ::DestroyWindow(m_impl->hwnd());
+}
+
+void CMemoDlg::SetNotifyWindow(HWND window) { m_impl->notify = window; }
+
+bool CMemoDlg::Create(HWND parent) {
+    if (!m_impl->art->Complete() || !tesra::win::EnsureCommonControls() || !tesra::win::RichEditClass()) return false;
+    return m_impl->CreateModeless(IDD_MEMO, parent);
+}
+
+HWND CMemoDlg::hwnd() const { return m_impl->hwnd(); }
+void CMemoDlg::SetKey(std::string key) { m_impl->key = std::move(key); }
+void CMemoDlg::SetDataPath(std::string path) { m_impl->dataPath = std::move(path); }
+const std::string& CMemoDlg::key() const { return m_impl->key; }
+const std::string& CMemoDlg::dataPath() const { return m_impl->dataPath; }
+
+// ---- placement -------------------------------------------------------------------
+
+void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    wp.flags = 0;
+    wp.showCmd = SW_HIDE;
+    wp.ptMinPosition = {0, 0};
+    wp.ptMaxPosition = {-::GetSystemMetrics(SM_CXBORDER), -::GetSystemMetrics(SM_CYBORDER)};
+    wp.rcNormalPosition = r;
+    ::SetWindowPlacement(hwnd(), &wp);
+}
+
+void CMemoDlg::PlaceDefault() {
+    Impl& m = *m_impl;
+    m.minimised = 0;
+    const tesra::DesktopSize d = Desktop();
+    const int w = m.defaultWidth, h = m.defaultHeight;
+    const std::vector<HWND> others = m.host.RegisteredMemoWindows();
+    auto taken = [&](int x, int y) {
+        return std::any_of(others.begin(), others.end(), [&](HWND other) {
+            const RECT r = WindowRect(other);
+            return other != hwnd() && r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
+        });
+    };
+    int x = 0, y = 0;
+    bool found = false;
+    while (w > 0 && h > 0) {
+        if (others.empty() || !taken(x, y)) {
+            found = true;
+            break;
+        }
+        y += h;
+        if (y + h / 2 > d.height) {
+            y = 0;
+            x += w;
+        }
+        if (!(x + w / 2 <= d.width)) break;
+    }
+    if (!found) x = y = 0;
+    m.ApplyPlacement({x, y, x + w, y + h});
+}
+
+void CMemoDlg::RestorePlacement() {
+    Impl& m = *m_impl;
+    tesra::CIniFile& index = m.host.LiveIndex();
+    const tesra::DesktopSize d = Desktop();
+    std::string text;
+    tesra::PixelRect r;
+    if (index.GetString(m.key, "pos", text)) {
+        if (text.empty()) return PlaceDefault();
+        tesra::ParseLegacyPosition(text, r);
+    } else {
+        index.GetString(m.key, "%pos", text);
+        if (text.empty()) return PlaceDefault();
+        r = tesra::ParsePositionString(text, d);
+    }
+    if (!(r.left + 10 >= 0 && r.left + 30 < d.width && r.top + 10 >= 0 && r.top + 30 < d.height))
+        return PlaceDefault();
+    m.normalWidth = r.right - r.left;
+    m.normalHeight = r.bottom - r.top;
+    m.ApplyPlacement({r.left, r.top, r.right, r.bottom});
+    if (m.minimised == 1) SetMinimized(1);
+    m_placementChanged = 0;
+}
+
+void CMemoDlg::SavePlacement() {
+    Impl& m = *m_impl;
+    if (m.key.empty() || !hwnd()) return;
+    tesra::CIniFile& index = m.host.LiveIndex();
+    int bg = -1;
+    if (!index.GetInt(m.key, "bg", bg) || bg != m.colourIndex) index.SetInt(m.key, "bg", m.colourIndex);
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    ::GetWindowPlacement(hwnd(), &wp);
+    RECT r = wp.rcNormalPosition;
+    if (m.minimised) r = {r.left, r.top, r.left + m.normalWidth, r.top + m.normalHeight};
+    index.SetString(m.key, "%pos", tesra::FormatPositionString({r.left, r.top, r.right, r.bottom}, Desktop()));
+    index.SetInt(m.key, "min", m.minimised);
+    m_placementChanged = 0;
+}
+
+void CMemoDlg::SaveProperties() {
+    Impl& m = *m_impl;
+    tesra::CIniFile& index = m.host.LiveIndex();
+    tesra::fs::FileStatus status;
+    if (!m.dataPath.empty() && tesra::fs::Stat(m.dataPath, &status)) {
+        std::string old;
+        index.GetString(m.key, "ver", old);
+        index.SetString(m.key, "oldver", old);
+        index.SetString(m.key, "ver", tesra::FormatVersionStamp(status));
+    }
+    index.SetLong(m.key, "alarm", m_alarmTime);
+    index.SetString(m.key, "title", m_title);
+}
+
+void CMemoDlg::SaveFont() {
+    Impl& m = *m_impl;
+    tesra::MemoFont font;
+    font.textColor = m.textColour;
+    font.font = m.memoFont;
+    m.host.LiveIndex().SetString(m.key, "font", tesra::FormatFontString(font));
+}
+
+void CMemoDlg::ApplyFont() {
+    Impl& m = *m_impl;
+    if (!m.initialised) return;
+    std::string text;
+    if (m.host.LiveIndex().GetString(m.key, "font", text)) {
+        tesra::MemoFont font;
+        tesra::ParseFontString(text, font);
+        m.memoFont = font.font;
+        m.textColour = font.textColor;
+    } else {
+        m.UseDefaultFont();
+    }
+    m.edit.ApplyFont(m.memoFont, m.textColour);
+}
+
+// ---- text ----------------------------------------------------------------------
+
+namespace {
+
+// A text file's lines as the edit takes them: every CR dropped, every LF a
+// CR LF, so a file that ends with a break ends with an empty line.
+std::string EditTextOfFile(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 16);
+    for (char c : bytes) {
+        if (c == '\r') continue;
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+void CMemoDlg::AppendText(const std::string& text) { m_impl->edit.AppendText(text); }
+
+void CMemoDlg::LoadTextFile(const std::string& path) {
+    Impl& m = *m_impl;
+    m.edit.SetText("");
+    std::string bytes;
+    if (!tesra::fs::ReadFile(path, &bytes)) return;
+    m.edit.SetText(EditTextOfFile(bytes));
+    m.edit.Select(0, 0);
+}
+
+void CMemoDlg::LoadMemoText() {
+    Impl& m = *m_impl;
+    if (m.dataPath.empty() || !tesra::FileExists(m.dataPath)) return;
+    tesra::win::WaitCursor wait;
+    LoadTextFile(m.dataPath);
+    m.edit.SetModified(false);
+}
+
+void CMemoDlg::SetMemoText(const std::string& text) {
+    Impl& m = *m_impl;
+    if (text.empty()) {
+        m.edit.Select(0, 0);
+        m.edit.SetModified(false);
+        return;
+    }
+    m.edit.SetText(text);
+    // Received text is new to this computer: it is saved whatever the edit
+    // says of its modified flag after a programmatic replace.
+    m.edit.SetModified(true);
+    if (!m.dataPath.empty()) {
+        m.SaveAll();
+        if (m.notify) ::PostMessageA(m.notify, kMemoChangedMessage, 0, 0);
+    }
+    m.edit.Select(0, 0);
+}
+
+long CMemoDlg::SaveText(const std::string& path) {
+    if (path.empty()) return -1;
+    tesra::fs::CopyOver(path, tesra::MakeBackupName(path));  // no file yet: nothing to keep
+    if (!tesra::fs::WriteFileAtomic(path, m_impl->edit.Text())) return -1;
+    tesra::fs::FileStatus status;
+    return tesra::fs::Stat(path, &status) ? static_cast<long>(status.size) : -1;
+}
+
+bool CMemoDlg::IsTextModified() const { return m_impl->edit.IsModified(); }
+void CMemoDlg::ClearTextModified() { m_impl->edit.SetModified(false); }
+std::string CMemoDlg::Text() const { return m_impl->edit.Text(); }
+
+// ---- blinking, folding, colour ---------------------------------------------------
+
+void CMemoDlg::StartBlink(int on, int alarm) {
+    Impl& m = *m_impl;
+    if (!hwnd()) return;
+    m.blinking = on;
+    if (!on) {
+        if (m.alarmShown) {
+            ::SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+            m.alarmShown = 0;
+        }
+        ::KillTimer(hwnd(), kBlinkTimer);
+        m.pinIcon = m.art->pin.get();
+        m.Redraw();
+        return;
+    }
+    if (alarm) {
+        if (m.minimised) SetMinimized(0);
+        if (!m.caretPlaced) {
+            m.edit.Select(0, 0);
+            m.caretPlaced = 1;
+        }
+        ::SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        m.alarmShown = 1;
+        m.firedAlarm = m_alarmTime;
+        m_alarmTime = 0;
+    }
+    m.Redraw();
+    ::SetTimer(hwnd(), kBlinkTimer, kBlinkPeriodMs, nullptr);
+}
+
+void CMemoDlg::StopBlink() {
+    if (m_impl->blinking) StartBlink(0, 0);
+}
+
+bool CMemoDlg::IsBlinking() const { return m_impl->blinking != 0; }
+bool CMemoDlg::IsAlarmShown() const { return m_impl->alarmShown != 0; }
+std::int32_t CMemoDlg::FiredAlarmTime() const { return m_impl->firedAlarm; }
+
+void CMemoDlg::SetMinimized(int flag) {
+    Impl& m = *m_impl;
+    m.minimised = flag;
+    if (!hwnd()) return;
+    const RECT w = WindowRect(hwnd());
+    LONG style = ::GetWindowLongA(hwnd(), GWL_STYLE);
+    if (flag) {
+        m.normalWidth = w.right - w.left;
+        m.normalHeight = w.bottom - w.top;
+        ::SetWindowLongA(hwnd(), GWL_STYLE, style & ~WS_THICKFRAME);
+        ::SetWindowPos(hwnd(), nullptr, w.left, w.top, kFoldedWidth, kFoldedHeight,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    } else {
+        ::SetWindowLongA(hwnd(), GWL_STYLE, style | WS_THICKFRAME);
+        ::SetWindowPos(hwnd(), nullptr, w.left, w.top, m.normalWidth, m.normalHeight,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
+    m_placementChanged = 1;
+}
+
+bool CMemoDlg::IsMinimized() const { return m_impl->minimised != 0; }
+
+void CMemoDlg::SetColor(int index, bool repaint) {
+    Impl& m = *m_impl;
+    index = ValidColourIndex(index);
+    if (index == m.colourIndex) return;
+    m.colourIndex = index;
+    m.background = kMemoColours[static_cast<std::size_t>(index)];
+    for (CMemoButton* b : {&m.newButton, &m.deleteButton, &m.homeButton}) b->SetBackground(m.background);
+    m.edit.SetBackground(m.background);
+    SavePlacement();
+    if (repaint) {
+        m.Redraw();
+        if (hwnd() && (::GetWindowLongA(hwnd(), GWL_STYLE) & WS_THICKFRAME)) m.PaintBorder();
+    }
+}
+
+int CMemoDlg::ColourIndex() const { return m_impl->colourIndex; }
+
+// ---- sounds, delete, show, destroy -------------------------------------------------
+
+void CMemoDlg::PlayMemoSound(int code) {
+    const char* name = nullptr;
+    switch (code) {
+    case 2:
+        name = "\\recycle.wav";
+        break;
+    case 3:
+        name = "\\ring.wav";
+        break;
+    case 4:
+        name = "\\new.wav";
+        break;
+    default:
+        return;
+    }
+    const std::string path = ModuleFolder() + name;
+    ::PlaySoundA(path.c_str(), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT | SND_NOWAIT | SND_NOSTOP);
+}
+
+void CMemoDlg::DeleteMemo() {
+    Impl& m = *m_impl;
+    if (m.host.IsLoaded()) {
+        // The confirmation for a memo with text comes with the dialogs.
+        m.edit.SetModified(false);
+        tesra::DeleteMemoOnServer(m.host.Sync(), m.key);
+        if (!m.dataPath.empty()) {
+            tesra::fs::CopyOver(m.dataPath, tesra::MakeBackupName(m.dataPath));
+            tesra::fs::RemoveFile(m.dataPath);
+        }
+    }
+    PlayMemoSound(2);
+    if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
+    m.host.ScheduleRemove(this);
+}
+
+void CMemoDlg::Show(bool show) {
+    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOW : SW_HIDE);
+}
+
+void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {
+    if (!memo) return;
+    Impl& impl = *memo->m_impl;
+    if (impl.hwnd()) ::DestroyWindow(impl.hwnd());
+    CMemoDlg* raw = memo.release();
+    impl.ReleaseWhenIdle([raw] { delete raw; });
+}

@@ -1,0 +1,32 @@
+// CP949 bytes to and from UTF-16 at the platform's edge, whatever the
+// machine's ANSI code page.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace tesra::win {
+
+inline constexpr UINT kCp949 = 949;
+
+inline std::wstring WideFrom949(std::string_view text) {
+    if (text.empty()) return {};
+    const int n = ::MultiByteToWideChar(kCp949, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) ::MultiByteToWideChar(kCp949, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+inline std::string Cp949FromWide(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int n =
+        ::WideCharToMultiByte(kCp949, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(kCp949, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace tesra::win

@@ -1,0 +1,196 @@
+#include "win/window.h"
+
+#include <exception>
+#include <new>
+#include <utility>
+
+#include "win/com.h"
+#include "win/handles.h"
+
+namespace tesra::win {
+
+namespace {
+
+// An exception must not cross into the system's dispatcher: the message gets
+// this answer instead.
+LRESULT FailedMessageResult(UINT msg) {
+    switch (msg) {
+    case WM_NCCREATE:
+        return FALSE;
+    case WM_CREATE:
+        return -1;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+void CMessageTarget::ReleaseWhenIdle(std::function<void()> release) {
+    if (depth_ > 0) {
+        release_ = std::move(release);
+        return;
+    }
+    release();
+}
+
+CMessageTarget::Nesting::~Nesting() {
+    if (--target_->depth_ == 0 && target_->release_) {
+        // The release may free the target: nothing of it is touched after.
+        const std::function<void()> release = std::move(target_->release_);
+        target_->release_ = nullptr;
+        release();
+    }
+}
+
+// ---- CWindow -------------------------------------------------------------
+
+bool CWindow::RegisterClassOnce(const char* name, UINT style, HCURSOR cursor, HBRUSH background) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (::GetClassInfoExA(ModuleInstance(), name, &existing)) return true;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = style;
+    wc.lpfnWndProc = &CWindow::StaticProc;
+    wc.hInstance = ModuleInstance();
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return ::RegisterClassExA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+bool CWindow::Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
+                     int cy, HWND parent, HMENU idOrMenu) {
+    if (hwnd_) return false;
+    return ::CreateWindowExA(exStyle, className, title, style, x, y, cx, cy, parent, idOrMenu, ModuleInstance(),
+                             this) != nullptr;
+}
+
+void CWindow::DestroyWindow() {
+    if (hwnd_) ::DestroyWindow(hwnd_);  // WM_NCDESTROY clears hwnd_
+}
+
+CWindow::~CWindow() { DestroyWindow(); }
+
+LRESULT CWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
+
+LRESULT CALLBACK CWindow::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<CWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+        self = static_cast<CWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        if (self) self->hwnd_ = hwnd;
+    }
+    if (!self) return ::DefWindowProcA(hwnd, msg, wp, lp);
+    Nesting nesting(self);
+    LRESULT result;
+    try {
+        result = self->WindowProc(msg, wp, lp);
+    } catch (...) {
+        result = FailedMessageResult(msg);
+    }
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+// ---- CDialog -------------------------------------------------------------
+
+bool CDialog::CreateModeless(int templateId, HWND parent) {
+    if (hwnd_) return false;
+    return ::CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId), parent, &CDialog::StaticProc,
+                                reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+void CDialog::DestroyWindow() {
+    if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+CDialog::~CDialog() { DestroyWindow(); }
+
+INT_PTR CALLBACK CDialog::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (msg == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lp);
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, lp);
+        if (self) self->hwnd_ = hwnd;
+    }
+    if (!self) return FALSE;
+    Nesting nesting(self);
+    INT_PTR result;
+    try {
+        result = self->DialogProc(msg, wp, lp);
+    } catch (...) {
+        // Handled, with the defined answer: the default must not run on a
+        // half-done state.
+        ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, FailedMessageResult(msg));
+        result = msg == WM_INITDIALOG ? FALSE : TRUE;
+    }
+    // The object lets go of the handle once it is being destroyed.
+    if (msg == WM_DESTROY) self->hwnd_ = nullptr;
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+// ---- Keyboard of the active modeless dialog --------------------------------
+
+namespace {
+
+// One per process: only the active memo holds it (user-interface thread).
+struct DialogKeys {
+    Hook hook;
+    HWND dialog = nullptr;
+};
+
+DialogKeys& Keys() {
+    static DialogKeys keys;
+    return keys;
+}
+
+void NullMessage(MSG* m) {
+    m->message = WM_NULL;
+    m->wParam = 0;
+    m->lParam = 0;
+}
+
+LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
+    DialogKeys& keys = Keys();
+    auto* m = reinterpret_cast<MSG*>(lp);
+    if (code >= 0 && m) {
+        if (m->message == WM_SYSKEYDOWN && m->wParam != VK_F4) {
+            NullMessage(m);
+            return 1;
+        }
+        if (m->message == WM_KEYDOWN && wp == PM_REMOVE && keys.dialog && ::IsWindow(keys.dialog) &&
+            ::IsDialogMessageA(keys.dialog, m)) {
+            NullMessage(m);
+            return 1;
+        }
+    }
+    return ::CallNextHookEx(keys.hook.get(), code, wp, lp);
+}
+
+}  // namespace
+
+void AttachDialogKeys(HWND dialog) {
+    DialogKeys& keys = Keys();
+    keys.hook.Reset();
+    keys.dialog = dialog;
+    keys.hook.Reset(::SetWindowsHookExA(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId()));
+}
+
+void DetachDialogKeys() {
+    DialogKeys& keys = Keys();
+    keys.hook.Reset();
+    keys.dialog = nullptr;
+}
+
+HWND DialogKeysTarget() { return Keys().hook ? Keys().dialog : nullptr; }
+
+}  // namespace tesra::win

@@ -1,0 +1,95 @@
+// Window and dialog bases: one window procedure for our windows and one for
+// our dialogs. The object pointer is attached at creation and detached at
+// WM_NCDESTROY; an object whose owner lets it go while one of its own
+// messages is being handled is freed when the outermost handler returns.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace tesra::win {
+
+// What windows and dialogs share: the handle and the nesting of handlers.
+class CMessageTarget {
+public:
+    CMessageTarget() = default;
+    CMessageTarget(const CMessageTarget&) = delete;
+    CMessageTarget& operator=(const CMessageTarget&) = delete;
+    virtual ~CMessageTarget() = default;
+
+    HWND hwnd() const { return hwnd_; }
+    // One of this object's messages is being handled right now.
+    bool InHandler() const { return depth_ > 0; }
+    // Runs release now, or when the outermost handler of this object has
+    // returned. release may delete this object.
+    void ReleaseWhenIdle(std::function<void()> release);
+
+protected:
+    // Counts one handler; runs a pending release when the last one ends.
+    class Nesting {
+    public:
+        explicit Nesting(CMessageTarget* target) : target_(target) { ++target_->depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+        ~Nesting();
+
+    private:
+        CMessageTarget* target_;
+    };
+
+    HWND hwnd_ = nullptr;
+
+private:
+    int depth_ = 0;
+    std::function<void()> release_;
+};
+
+// A window of a class we register. Subclasses answer WindowProc.
+class CWindow : public CMessageTarget {
+public:
+    // Registers the class once per process (our module as its instance).
+    static bool RegisterClassOnce(const char* name, UINT style, HCURSOR cursor, HBRUSH background);
+    bool Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx, int cy,
+                HWND parent, HMENU idOrMenu);
+    void DestroyWindow();
+
+protected:
+    ~CWindow() override;
+    virtual LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcA(hwnd_, msg, wp, lp); }
+
+private:
+    static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+};
+
+// A modeless dialog from one of the module's templates (ModuleInstance(),
+// the module this code is linked into).
+class CDialog : public CMessageTarget {
+public:
+    bool CreateModeless(int templateId, HWND parent);
+    void DestroyWindow();
+
+protected:
+    ~CDialog() override;
+    // TRUE when handled (SetResult gives the message's result), FALSE for
+    // the dialog manager's default handling.
+    virtual INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) = 0;
+    INT_PTR SetResult(LRESULT result) {
+        ::SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+
+private:
+    static INT_PTR CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+};
+
+// Keyboard handling for the one active modeless dialog of this thread while
+// a host that never calls IsDialogMessage runs the message loop: Tab, the
+// arrows and Enter reach the dialog manager, and Alt combinations other
+// than Alt+F4 do nothing.
+void AttachDialogKeys(HWND dialog);
+void DetachDialogKeys();
+HWND DialogKeysTarget();
+
+}  // namespace tesra::win
