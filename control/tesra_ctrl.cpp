@@ -265,6 +265,13 @@ bool CTesraCtrl::IsMemoIdInUse(std::int32_t id) {
     return m_previousIndex.FindSection(key) >= 0 || ISyncContext::IsMemoIdInUse(id);
 }
 
+std::vector<HWND> CTesraCtrl::RegisteredMemoWindows() {
+    std::vector<HWND> windows;
+    for (const auto& memo : m_memos)
+        if (HWND w = memo->hwnd()) windows.push_back(w);
+    return windows;
+}
+
 std::int32_t CTesraCtrl::MakeMemoId() {
     // One counter for both creators, and no id that a window, the index, a
     // data file or a received file already holds.
@@ -855,10 +862,12 @@ void CTesraCtrl::SyncAllMemosNow(bool atExit) {
                 action = kProperties;
             }
             if (memo->IsTextModified()) {
-                // A window still active has not saved what was typed since
-                // (it saves on losing activation); clearing its flag unsaved
-                // would lose the text at its destruction.
-                if (HWND w = memo->hwnd(); w && ::GetActiveWindow() == w) {
+                // A window saves on losing activation; one that has not lost
+                // it since the typing holds text its file lacks, and with the
+                // flag cleared its destruction would not save it either.
+                std::string saved;
+                const bool hasFile = tesra::fs::ReadFile(memo->dataPath(), &saved);
+                if (memo->hwnd() && !memo->dataPath().empty() && (!hasFile || saved != memo->Text())) {
                     memo->SaveText(memo->dataPath());
                     memo->SaveProperties();
                     memo->SaveFont();

@@ -84,6 +84,7 @@ public:
     bool IsLoaded() const override { return m_loaded != 0; }
     std::string GetUserFolder() override;
     tesra::ISyncContext& Sync() override { return *this; }
+    std::vector<HWND> RegisteredMemoWindows() override;
 
     // Automation members.
     bool GetShowMemoDlg() const { return m_showMemoDlg != 0; }

@@ -29,8 +29,11 @@ bool RunUnix(const std::string& program, const std::string& arguments) {
 
 UnixStandIn::UnixStandIn(const std::vector<std::string>& argv, int lifeSeconds) {
     static std::atomic<int> serial{0};
-    unixDir_ = Format("/tmp/tesra-standin-%lu-%d", ::GetCurrentProcessId(), ++serial);
+    // Wine's process ids repeat from run to run: the tick count keeps an
+    // earlier run's files out of this one's folder.
+    unixDir_ = Format("/tmp/tesra-standin-%llu-%d", static_cast<unsigned long long>(::GetTickCount64()), ++serial);
     ::CreateDirectoryA(windowsDir().c_str(), nullptr);
+    fs::RemoveFile(fs::JoinPath(windowsDir(), "out"));
     std::string program;
     for (const std::string& a : argv) program += " " + a;
     const std::string script = Format("echo $$ > %s/pid; exec timeout %d%s > %s/out 2>/dev/null", unixDir_.c_str(),
