@@ -1,5 +1,5 @@
-// The index files of a user folder: which file each index comes from, the
-// working copy's end, and the empty index that must never reach the disk.
+// The index files of a user folder: the server's text on its way in, and
+// the empty index that must never reach the disk.
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
@@ -8,27 +8,6 @@
 
 namespace tesra::test {
 namespace {
-
-TEST(MemoIndexFiles, LiveFromANonEmptyWorkingCopyPreviousFromTheIndex) {
-    struct Case {
-        const char* work;  // nullptr: no working copy
-        const char* liveTitle;
-    };
-    for (const Case& c : {Case{"[memo1]\r\ntitle=server\r\n", "server"}, Case{"", "local"}, Case{nullptr, "local"}}) {
-        TempDir dir;
-        WriteBytes(dir.File("tesra.ini"), "[memo1]\r\ntitle=local\r\n");
-        if (c.work) WriteBytes(dir.File("~tesra.ini"), c.work);
-        CIniFile live, previous;
-        LoadIndexFiles(dir.path(), live, previous);
-        std::string title;
-        live.GetString("memo1", "title", title);
-        EXPECT_EQ(title, c.liveTitle);
-        previous.GetString("memo1", "title", title);
-        EXPECT_EQ(title, "local");
-        EXPECT_FALSE(live.IsModified());
-        EXPECT_FALSE(fs::Stat(dir.File("~tesra.ini")));
-    }
-}
 
 TEST(MemoIndexFiles, ServerTextGoesThroughTheWorkingCopyWithCrLf) {
     TempDir dir;

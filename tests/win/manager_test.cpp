@@ -94,6 +94,19 @@ protected:
         Admin("/admin/user", "id=" + user_ + "@x&pw=pw");
         messages_.clear();
 
+        NewControl();
+    }
+
+    void TearDown() override {
+        CloseControl();
+        server_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(TheApp().dataRoot() + "\\" + user_, ignored);
+        ::DeleteFileA(("Z:\\tmp\\" + user_ + ".db").c_str());
+    }
+
+    // The control as the host makes it: in place in the host's window.
+    void NewControl() {
         site_ = new host::ContainerSite(window_.get(), RECT{0, 0, 1, 1});
         win::CClassFactory<CTesraCtrl> factory;
         ASSERT_EQ(factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(ole_.Out())), S_OK);
@@ -106,16 +119,15 @@ protected:
         RECT pos{0, 0, 1, 1};
         ole_->SetClientSite(site_);
         ASSERT_EQ(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos), S_OK);
-        std::filesystem::remove_all(ctrl_->GetUserFolder() + "\\..\\" + user_);
     }
-
-    void TearDown() override {
+    void CloseControl() {
         if (ole_) {
             ole_->Close(OLECLOSE_NOSAVE);
             ole_->SetClientSite(nullptr);
         }
         ole_.Reset();
         if (site_) site_->Release();
+        site_ = nullptr;
     }
 
     static string WindowsTool(const string& name) { return "Z:" + ReplaceAll(kTools + "/" + name, "/", "\\"); }
@@ -146,16 +158,10 @@ protected:
     }
     string ServerText(const string& muid) {
         const string field = GetPiece(GetPiece(Admin("/admin/memo?user=" + user_ + "@x&muid=" + muid), "text=", 1), "&", 0);
-        string text;
-        for (std::size_t i = 0; i < field.size(); ++i) {
-            if (field[i] == '%' && i + 2 < field.size() + 0 && i + 2 <= field.size() - 1) {
-                text.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 2).c_str(), nullptr, 16)));
-                i += 2;
-            } else {
-                text.push_back(field[i]);
-            }
-        }
-        return Trim(text).size() == text.size() ? text : string(TrimRight(text));
+        string text;  // every byte comes as %xx
+        for (std::size_t i = 0; i + 2 < field.size(); i += 3)
+            text.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 2).c_str(), nullptr, 16)));
+        return text;
     }
     void Connect(const string& password = "pw", long port = 21) {
         ctrl_->FtpConnection("127.0.0.1", port, user_ + "@x", password);
@@ -351,6 +357,27 @@ TEST_F(Manager, ChangeNoticeInsideAnUploadWaitsForIt) {
     EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);
 }
 
+TEST_F(Manager, AFailedUploadStaysPendingAndGoesAfterARestart) {
+    SeedTwo();
+    Connect();
+    Show();
+    Admin("/admin/fault", "kind=setmemo&mode=reset&times=0");
+    Type(*Memo("memo101"), "kept");
+    ::SendMessageA(Memo("memo101")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !messages_.empty(); }));
+    EXPECT_EQ(messages_, std::vector<string>{kUploadFailedMessage});
+    // The host goes and comes back; by then the server answers again.
+    CloseControl();
+    Admin("/admin/fault/clear", "x=1");
+    NewControl();
+    Connect();
+    Show();
+    ASSERT_TRUE(Memo("memo101"));
+    EXPECT_EQ(Memo("memo101")->Text(), "kept");
+    EXPECT_EQ(ServerText("101"), "kept");
+    EXPECT_EQ(messages_.size(), 1u);
+}
+
 TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
     const string root = "/tmp/" + user_ + "-ftp";
     ::CreateDirectoryA(("Z:" + ReplaceAll(root, "/", "\\")).c_str(), nullptr);
@@ -372,6 +399,7 @@ TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
     bool found = false;
     for (const auto& m : ctrl_->memos()) found = found || m->Text() == "from a friend";
     EXPECT_TRUE(found);
+    RunUnix("/bin/rm", "-rf " + root);
 }
 
 }  // namespace

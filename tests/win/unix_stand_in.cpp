@@ -56,6 +56,7 @@ UnixStandIn::~UnixStandIn() {
     std::string pid;
     if (fs::ReadFile(fs::JoinPath(windowsDir(), "pid"), &pid) && ParseLong(pid) > 0)
         RunUnix("/bin/kill", std::to_string(ParseLong(pid)));
+    RunUnix("/bin/rm", "-rf " + unixDir_);
 }
 
 std::string UnixStandIn::windowsDir() const { return WindowsPath(unixDir_); }
