@@ -10,6 +10,7 @@
 #include "net/worker.h"
 #include "win/class_factory.h"
 #include "win/com.h"
+#include "win/controls.h"
 #include "win/ole_control.h"
 
 namespace {
@@ -44,8 +45,12 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
 }
 
 // A worker whose waiter gave up may still be running the module's code.
+// With no object left there is no rich edit window either; the library
+// goes here rather than in DllMain, which runs under the loader lock.
 STDAPI DllCanUnloadNow() {
-    return tesra::win::ModuleInUse() || tesra::net::RunningWorkers() > 0 ? S_FALSE : S_OK;
+    if (tesra::win::ModuleInUse() || tesra::net::RunningWorkers() > 0) return S_FALSE;
+    tesra::win::ReleaseControlLibraries();
+    return S_OK;
 }
 
 STDAPI DllRegisterServer() { return RegisterModule(); }

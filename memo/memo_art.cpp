@@ -22,15 +22,7 @@ HICON LoadIconResource(int id) {
 }
 
 HFONT MakeFont(int height, BYTE pitchAndFamily, const char* face) {
-    LOGFONTA lf{};
-    lf.lfHeight = height;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = HANGEUL_CHARSET;
-    lf.lfOutPrecision = OUT_STROKE_PRECIS;
-    lf.lfClipPrecision = CLIP_STROKE_PRECIS;
-    lf.lfQuality = DRAFT_QUALITY;
-    lf.lfPitchAndFamily = pitchAndFamily;
-    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
+    const LOGFONTA lf = tesra::win::KoreanLogFont(height, pitchAndFamily, face);
     return ::CreateFontIndirectA(&lf);
 }
 

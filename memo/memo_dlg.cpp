@@ -6,6 +6,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <array>
+#include <set>
 #include <ctime>
 
 #include "base/fs.h"
@@ -215,19 +217,27 @@ void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     const SIZE d = deleteButton.GetBitmapSize();
     const SIZE n = newButton.GetBitmapSize();
     const int top = minimised ? 3 : 1;
-    ::MoveWindow(deleteButton.hwnd(), cx - d.cx - 4, top, d.cx, d.cy, TRUE);
-    ::MoveWindow(newButton.hwnd(), cx - 8 - 2 * n.cx, top, n.cx, n.cy, TRUE);
+    // One move for all children; a hidden memo needs no painting yet.
+    const bool visible = ::IsWindowVisible(hwnd()) != FALSE;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (visible ? 0 : SWP_NOREDRAW);
+    HDWP moves = ::BeginDeferWindowPos(5);
+    auto move = [&](HWND child, int x, int y, int w, int h) {
+        if (child && moves) moves = ::DeferWindowPos(moves, child, nullptr, x, y, std::max(0, w), std::max(0, h), flags);
+    };
+    move(deleteButton.hwnd(), cx - d.cx - 4, top, d.cx, d.cy);
+    move(newButton.hwnd(), cx - 8 - 2 * n.cx, top, n.cx, n.cy);
     if (minimised) {
         const int w = normalWidth >= 1 ? normalWidth : cx;
-        ::MoveWindow(edit.hwnd(), 4, 26, std::max(0, w - 8), std::max(0, cy - 27), TRUE);
-        ::MoveWindow(homeButton.hwnd(), 0, 100, 0, 0, TRUE);
+        move(edit.hwnd(), 4, 26, w - 8, cy - 27);
+        move(homeButton.hwnd(), 0, 100, 0, 0);
     } else {
-        ::MoveWindow(edit.hwnd(), 4, 14, std::max(0, cx - 8), std::max(0, cy - 27), TRUE);
-        if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) ::MoveWindow(progress, 22, 4, 54, 10, FALSE);
-        ::MoveWindow(homeButton.hwnd(), cx / 2 - 42, cy - 10, 84, 7, TRUE);
+        move(edit.hwnd(), 4, 14, cx - 8, cy - 27);
+        move(::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS), 22, 4, 54, 10);
+        move(homeButton.hwnd(), cx / 2 - 42, cy - 10, 84, 7);
     }
+    if (moves) ::EndDeferWindowPos(moves);
     self.SavePlacement();
-    Redraw();
+    if (visible) Redraw();
 }
 
 void CMemoDlg::Impl::Paint() {
@@ -577,17 +587,22 @@ void CMemoDlg::PlaceDefault() {
     m.minimised = 0;
     const tesra::DesktopSize d = Desktop();
     const int w = m.defaultWidth, h = m.defaultHeight;
-    const std::vector<HWND> others = m.host.RegisteredMemoWindows();
+    // Every registered memo's rectangle once; a slot is taken by a memo
+    // that stands there as placed or as the grid moved it.
+    std::set<std::array<int, 4>> standing;
+    for (HWND other : m.host.RegisteredMemoWindows()) {
+        if (other == hwnd()) continue;
+        const RECT r = WindowRect(other);
+        standing.insert({r.left, r.top, r.right - r.left, r.bottom - r.top});
+    }
+    const int s = std::max(1, MemoDefaults().sizeStep);
     auto taken = [&](int x, int y) {
-        return std::any_of(others.begin(), others.end(), [&](HWND other) {
-            const RECT r = WindowRect(other);
-            return other != hwnd() && r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
-        });
+        return standing.count({x, y, w, h}) || standing.count({Snap(x, s), Snap(y, s), Snap(w, s), Snap(h, s)});
     };
     int x = 0, y = 0;
     bool found = false;
     while (w > 0 && h > 0) {
-        if (others.empty() || !taken(x, y)) {
+        if (standing.empty() || !taken(x, y)) {
             found = true;
             break;
         }
@@ -862,7 +877,8 @@ void CMemoDlg::DeleteMemo() {
 }
 
 void CMemoDlg::Show(bool show) {
-    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOW : SW_HIDE);
+    // Shown without taking the activation: a start-up shows many at once.
+    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
 }
 
 void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {

@@ -88,7 +88,6 @@ PIN = """
      kRRRRk
     kRrrrrRk
     krrrrrrk
-    krrrrrrk
      krrrrk
       krrk
      kkkkkk
@@ -96,8 +95,6 @@ PIN = """
      kkkkkk
        ss
        ss
-       ss
-       s
        s
 
 """
@@ -173,7 +170,6 @@ def icon_image(art, size):
     mask_row = ((size + 31) // 32) * 4
     mask = bytearray()
     for row in reversed(pixels):
-        bits = 0
         m = bytearray(mask_row)
         for x, p in enumerate(row):
             if p:
@@ -182,7 +178,6 @@ def icon_image(art, size):
                 xor += b"\0\0\0\0"
                 m[x // 8] |= 0x80 >> (x % 8)
         mask += m
-        del bits
     info = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
     return info + xor + mask
 

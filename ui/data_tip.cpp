@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "win/cp949.h"
 #include "win/gdi.h"
 #include "win/handles.h"
 
@@ -36,15 +37,7 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM wp, LPARAM lp) {
 CDataTip::CDataTip() {
     Shared& s = TipShared();
     if (s.instances++ == 0) {
-        LOGFONTA lf{};
-        lf.lfHeight = -12;
-        lf.lfWeight = FW_NORMAL;
-        lf.lfCharSet = HANGEUL_CHARSET;
-        lf.lfOutPrecision = OUT_STROKE_PRECIS;
-        lf.lfClipPrecision = CLIP_STROKE_PRECIS;
-        lf.lfQuality = DRAFT_QUALITY;
-        lf.lfPitchAndFamily = FF_MODERN | FIXED_PITCH;
-        lstrcpyA(lf.lfFaceName, "\xB1\xBC\xB8\xB2\xC3\xBC");  // 굴림체
+        const LOGFONTA lf = tesra::win::KoreanLogFont(-12, FF_MODERN | FIXED_PITCH, "\xB1\xBC\xB8\xB2\xC3\xBC");  // 굴림체
         s.font.Reset(::CreateFontIndirectA(&lf));
         s.brush.Reset(::CreateSolidBrush(::GetSysColor(COLOR_INFOBK)));
         s.keyboard.Reset(::SetWindowsHookExA(WH_KEYBOARD, &KeyboardHook, nullptr, ::GetCurrentThreadId()));
@@ -107,7 +100,8 @@ void CDataTip::Show() {
         tesra::win::Selection sel(dc.get(), s.font.get());
         for (const std::string& line : SplitLines(m_text)) {
             SIZE size{};
-            ::GetTextExtentPoint32A(dc.get(), line.c_str(), static_cast<int>(line.size()), &size);
+            const std::wstring wide = tesra::win::WideFrom949(line);
+            ::GetTextExtentPoint32W(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &size);
             width = std::max(width, static_cast<int>(size.cx));
             height += size.cy;
         }
@@ -140,9 +134,11 @@ void CDataTip::Paint() {
     ::SetTextAlign(dc.get(), TA_LEFT | TA_TOP);
     const std::vector<std::string> lines = SplitLines(m_text);
     SIZE first{};
-    ::GetTextExtentPoint32A(dc.get(), lines[0].c_str(), static_cast<int>(lines[0].size()), &first);
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        ::TextOutA(dc.get(), 2, 1 + static_cast<int>(i) * first.cy, lines[i].c_str(), static_cast<int>(lines[i].size()));
+    ::GetTextExtentPoint32W(dc.get(), L" ", 1, &first);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::wstring wide = tesra::win::WideFrom949(lines[i]);
+        ::TextOutW(dc.get(), 2, 1 + static_cast<int>(i) * first.cy, wide.c_str(), static_cast<int>(wide.size()));
+    }
 }
 
 LRESULT CDataTip::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

@@ -37,4 +37,20 @@ using Brush = GdiObject<HBRUSH>;
 using Pen = GdiObject<HPEN>;
 using Bitmap = GdiObject<HBITMAP>;
 
+// The fonts the memos use: weight 400, Hangul character set, stroke output
+// and clip precision, draft quality (the values the memo index has always
+// stored for them).
+inline LOGFONTA KoreanLogFont(int height, BYTE pitchAndFamily, const char* face) {
+    LOGFONTA lf{};
+    lf.lfHeight = height;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = HANGEUL_CHARSET;
+    lf.lfOutPrecision = OUT_STROKE_PRECIS;
+    lf.lfClipPrecision = CLIP_STROKE_PRECIS;
+    lf.lfQuality = DRAFT_QUALITY;
+    lf.lfPitchAndFamily = pitchAndFamily;
+    ::lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
+    return lf;
+}
+
 }  // namespace tesra::win

@@ -1,0 +1,111 @@
+// Puts a few memo windows on the screen (Korean text, colours, a folded one,
+// an alarm) and saves the screen as a 24-bit BMP for a person to look at.
+// Usage: memo_screens OUTPUT.bmp
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/memo_defaults.h"
+#include "memo/memo_dlg.h"
+#include "support/fake_memo_host.h"
+#include "support/temp_dir.h"
+#include "win/gdi.h"
+#include "win/handles.h"
+
+namespace {
+
+void PumpFor(DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        MSG m;
+        while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&m);
+            ::DispatchMessageA(&m);
+        }
+        ::Sleep(20);
+    }
+}
+
+bool SaveScreen(const std::string& path) {
+    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+    tesra::win::WindowDC screen(nullptr);
+    tesra::win::MemoryDC mem(::CreateCompatibleDC(screen.get()));
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    tesra::win::Bitmap shot(::CreateDIBSection(screen.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!mem || !shot) return false;
+    {
+        tesra::win::Selection sel(mem.get(), shot.get());
+        ::BitBlt(mem.get(), 0, 0, w, h, screen.get(), 0, 0, SRCCOPY);
+    }
+    ::GdiFlush();
+    const DWORD rowBytes = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    const DWORD size = rowBytes * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) + size, 0, 0,
+                        static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fwrite(&fh, sizeof fh, 1, f);
+    std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f);
+    std::fwrite(bits, 1, size, f);
+    return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    ResetMemoDefaults();
+    tesra::test::TempDir dir;
+    tesra::test::FakeHost host(dir.path());
+    HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    // Desktop background as a plain grey, so the memos' edges show.
+    struct Spec {
+        int colour;
+        RECT place;
+        const char* title;
+        const char* text;
+    };
+    const Spec specs[] = {
+        {0, {20, 20, 240, 230}, "",
+         "\xBF\xC0\xB4\xC3 \xC7\xD2 \xC0\xCF\r\n- \xC8\xB8\xC0\xC7 \xC0\xDA\xB7\xE1 \xC1\xA4\xB8\xAE\r\n"
+         "- \xBF\xEC\xC3\xBC\xB1\xB9 \xB0\xA1\xB1\xE2\r\nhttp://www.example.com/\r\nTab\there"},
+        {5, {270, 20, 490, 200}, "", "\xC6\xC4\xB6\xF5 \xB8\xDE\xB8\xF0 (blue)\r\n\xC7\xD1\xB1\xDB \xB1\xDB\xB2\xC3 \xBD\xC3\xC7\xE8"},
+        {6, {520, 20, 740, 200}, "", "\xBF\xAC\xBE\xEE\xBB\xF6 salmon memo"},
+        {2, {20, 260, 240, 470}, "\xC1\xDF\xBF\xE4\xC7\xD1 \xC1\xA6\xB8\xF1", "folded"},
+        {3, {270, 260, 520, 470}, "", "\xBE\xCB\xB6\xF7 \xBD\xC3\xB0\xA3\xC0\xD4\xB4\xCF\xB4\xD9!"},
+        {8, {560, 260, 780, 470}, "", "white memo\r\n\xC8\xF2\xBB\xF6"},
+    };
+    std::vector<std::unique_ptr<CMemoDlg>> memos;
+    int n = 0;
+    for (const Spec& s : specs) {
+        auto memo = std::make_unique<CMemoDlg>(host, s.colour, 0);
+        memo->SetNotifyWindow(owner);
+        if (!memo->Create(owner)) return 1;
+        memo->SetKey("memo" + std::to_string(++n));
+        memo->SetDataPath(dir.File("memo" + std::to_string(n) + ".dat"));
+        memo->m_title = s.title;
+        ::SetWindowPos(memo->hwnd(), nullptr, s.place.left, s.place.top, s.place.right - s.place.left,
+                       s.place.bottom - s.place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        memo->SetMemoText(s.text);
+        memo->Show(true);
+        memos.push_back(std::move(memo));
+    }
+    memos[3]->SetMinimized(1);
+    memos[4]->m_alarmTime = 1109637000;  // 2005/03/01 09:30 in Seoul
+    memos[4]->StartBlink(1, 1);
+    // One memo active, the mouse resting on another's delete button.
+    ::SetActiveWindow(memos[0]->hwnd());
+    RECT del{};
+    ::GetWindowRect(::GetDlgItem(memos[1]->hwnd(), 305), &del);
+    ::SetCursorPos(del.left + 5, del.top + 5);
+    PumpFor(1500);
+    const bool ok = SaveScreen(argv[1]);
+    memos.clear();
+    ::DestroyWindow(owner);
+    return ok ? 0 : 1;
+}

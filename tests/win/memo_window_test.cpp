@@ -1,0 +1,436 @@
+// Memo windows in Xvfb with a stand-in manager: placement, folding, the
+// grid, saving on deactivation and destruction, the alarm blink, the active
+// memo's keyboard hook, the notice window, and releasing a window object
+// from inside its own handler.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/memo_defaults.h"
+#include "memo/memo_dlg.h"
+#include "memo/notice_dlg.h"
+#include "res/resource.h"
+#include "storage/memo_format.h"
+#include "support/fake_memo_host.h"
+#include "support/temp_dir.h"
+#include "ui/data_tip.h"
+#include "win/window.h"
+
+namespace {
+
+constexpr UINT kMemoChanged = WM_USER + 100;
+
+using tesra::test::FakeHost;
+
+void Pump() {
+    MSG m;
+    while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&m);
+        ::DispatchMessageA(&m);
+    }
+}
+
+// Windows of this thread by class name, children included.
+int CountWindows(const char* cls) {
+    struct Search {
+        const char* cls;
+        int n;
+    } search{cls, 0};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            char name[64] = {};
+            ::GetClassNameA(h, name, sizeof name);
+            if (lstrcmpiA(name, s->cls) == 0) ++s->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.n;
+}
+
+RECT Rect(HWND h) {
+    RECT r{};
+    ::GetWindowRect(h, &r);
+    return r;
+}
+
+std::vector<int> Box(HWND h) {
+    const RECT r = Rect(h);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+class MemoWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetMemoDefaults();
+        MemoDefaults().sizeStep = 1;  // no grid unless a test asks for one
+        owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(owner);
+    }
+    void TearDown() override {
+        memos.clear();
+        ::DestroyWindow(owner);
+        Pump();
+    }
+
+    CMemoDlg& Make(const std::string& key, int colour = 0, int minimised = 0) {
+        auto memo = std::make_unique<CMemoDlg>(host, colour, minimised);
+        memo->SetNotifyWindow(owner);
+        EXPECT_TRUE(memo->Create(owner));
+        memo->SetKey(key);
+        memo->SetDataPath(dir.File(key + ".dat"));
+        memos.push_back(std::move(memo));
+        return *memos.back();
+    }
+
+    int ChangeNotices() {
+        int n = 0;
+        MSG m;
+        while (::PeekMessageA(&m, owner, kMemoChanged, kMemoChanged, PM_REMOVE)) ++n;
+        return n;
+    }
+
+    std::string Index(const std::string& key, const char* name) {
+        std::string v;
+        host.sync.index.GetString(key, name, v);
+        return v;
+    }
+
+    tesra::test::TempDir dir;
+    FakeHost host{dir.path()};
+    HWND owner = nullptr;
+    std::vector<std::unique_ptr<CMemoDlg>> memos;
+};
+
+TEST_F(MemoWindowTest, RestoredPlacesFallBackToTheCascade) {
+    RECT d{};
+    ::GetWindowRect(::GetDesktopWindow(), &d);
+    ASSERT_EQ(d.right, 1024);
+    ASSERT_EQ(d.bottom, 768);
+    struct Case {
+        const char* pos;     // legacy pixels, or null
+        const char* pctPos;  // percentages, or null
+        std::vector<int> box;
+    };
+    const Case cases[] = {
+        {nullptr, "90.00 10.00 99.00 30.00", {921, 76, 140, 154}},  // 921 + 30 < 1024; 140 wide at least
+        {nullptr, "98.00 10.00 99.00 30.00", {0, 0, 200, 210}},    // 1003 + 30 >= 1024
+        {"-10 100 190 300", nullptr, {-10, 100, 200, 200}},
+        {"-11 100 190 300", nullptr, {0, 0, 200, 210}},
+        {"0200 0100 0400 0300", "0.00 0.00 50.00 50.00", {200, 100, 200, 200}},  // "pos" wins
+        {"", "10.00 10.00 30.00 30.00", {0, 0, 200, 210}},
+        {nullptr, "", {0, 0, 200, 210}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pos ? c.pos : c.pctPos);
+        host.sync.index.Clear();
+        if (c.pos) host.sync.index.SetString("memo1", "pos", c.pos);
+        if (c.pctPos) host.sync.index.SetString("memo1", "%pos", c.pctPos);
+        CMemoDlg& memo = Make("memo1");
+        memo.RestorePlacement();
+        EXPECT_EQ(Box(memo.hwnd()), c.box);
+        EXPECT_EQ(memo.m_placementChanged, 0);
+        memos.clear();
+    }
+}
+
+TEST_F(MemoWindowTest, PlacementRoundTripsThroughPercentagesAndTheCascadeSkipsTakenSlots) {
+    CMemoDlg& a = Make("memo1");
+    ::SetWindowPos(a.hwnd(), nullptr, 256, 192, 256, 192, SWP_NOZORDER | SWP_NOACTIVATE);
+    a.SavePlacement();
+    EXPECT_EQ(Index("memo1", "%pos"), "25.00 25.00 50.00 50.00");
+    CMemoDlg& b = Make("memo1");
+    b.RestorePlacement();
+    EXPECT_EQ(Box(b.hwnd()), Box(a.hwnd()));
+
+    // Three memos down the left edge: the fourth below them, though it
+    // reaches past the bottom; the fifth starts the next column.
+    memos.clear();
+    const std::vector<std::vector<int>> expected = {
+        {0, 0, 200, 210}, {0, 210, 200, 210}, {0, 420, 200, 210}, {0, 630, 200, 210}, {200, 0, 200, 210}};
+    for (const auto& box : expected) {
+        CMemoDlg& m = Make("memo" + std::to_string(memos.size()));
+        m.PlaceDefault();
+        EXPECT_EQ(Box(m.hwnd()), box);
+        host.registered.push_back(m.hwnd());
+    }
+    // A memo resized by hand no longer holds its slot.
+    ::SetWindowPos(memos[0]->hwnd(), nullptr, 0, 0, 300, 210, SWP_NOZORDER | SWP_NOACTIVATE);
+    CMemoDlg& last = Make("memo9");
+    last.PlaceDefault();
+    EXPECT_EQ(Box(last.hwnd()), (std::vector<int>{0, 0, 200, 210}));
+}
+
+TEST_F(MemoWindowTest, FoldingKeepsTheSizeToReturnTo) {
+    CMemoDlg& memo = Make("memo1");
+    ::SetWindowPos(memo.hwnd(), nullptr, 40, 48, 230, 190, SWP_NOZORDER | SWP_NOACTIVATE);
+    memo.SetMinimized(1);
+    EXPECT_EQ(Box(memo.hwnd()), (std::vector<int>{40, 48, 100, 17}));
+    EXPECT_FALSE(::GetWindowLongA(memo.hwnd(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_EQ(memo.m_placementChanged, 1);
+    memo.SavePlacement();  // the unfolded size is what is stored
+    EXPECT_EQ(Index("memo1", "%pos"), tesra::FormatPositionString({40, 48, 270, 238}, {1024, 768}));
+    EXPECT_EQ(Index("memo1", "min"), "1");
+    // A double-click on the band unfolds it; below the band it does not fold.
+    ::SendMessageA(memo.hwnd(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(50, 16));
+    EXPECT_EQ(Box(memo.hwnd()), (std::vector<int>{40, 48, 230, 190}));
+    EXPECT_TRUE(::GetWindowLongA(memo.hwnd(), GWL_STYLE) & WS_THICKFRAME);
+    ::SendMessageA(memo.hwnd(), WM_LBUTTONDBLCLK, 0, MAKELPARAM(50, 17));
+    EXPECT_FALSE(memo.IsMinimized());
+    // Restoring a folded memo folds it after placing it at its full size.
+    CMemoDlg& again = Make("memo1", 0, 1);
+    again.RestorePlacement();
+    EXPECT_EQ(Box(again.hwnd()), (std::vector<int>{40, 48, 100, 17}));
+    again.SetMinimized(0);
+    EXPECT_EQ(Box(again.hwnd()), (std::vector<int>{40, 48, 230, 190}));
+}
+
+TEST_F(MemoWindowTest, MovesAndSizesSnapToTheGrid) {
+    MemoDefaults().sizeStep = 3;
+    CMemoDlg& memo = Make("memo1");
+    const struct {
+        int x, w;
+        std::vector<int> box;
+    } cases[] = {
+        {99, 201, {99, 30, 201, 210}},
+        {100, 200, {99, 30, 201, 210}},  // remainder 1 goes down, 2 goes up
+        {101, 202, {102, 30, 201, 210}},
+    };
+    for (const auto& c : cases) {
+        memo.m_placementChanged = 0;
+        ::SetWindowPos(memo.hwnd(), nullptr, c.x, 30, c.w, 210, SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_EQ(Box(memo.hwnd()), c.box) << c.x;
+        EXPECT_EQ(memo.m_placementChanged, c.box[0] != c.x || c.box[2] != c.w ? 1 : 0) << c.x;
+    }
+}
+
+TEST_F(MemoWindowTest, DeactivationSavesTypedTextWithCrLfAndRestampsTheIndex) {
+    const std::string path = dir.File("memo1.dat");
+    ASSERT_TRUE(tesra::test::WriteBytes(path, "a\r\nb\r\n"));
+    CMemoDlg& memo = Make("memo1");
+    memo.LoadMemoText();
+    EXPECT_EQ(memo.Text(), "a\r\nb\r\n");  // the final break is an empty last line
+    EXPECT_FALSE(memo.IsTextModified());
+
+    ::SendMessageA(memo.hwnd(), WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(ChangeNotices(), 0);  // nothing typed, nothing written
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.bak")), "<missing>");
+
+    HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
+    ::SendMessageW(edit, WM_CHAR, L'\xAC00', 0);  // 가, typed at the start
+    ASSERT_TRUE(memo.IsTextModified());
+    ::SendMessageA(memo.hwnd(), WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(tesra::test::ReadBytes(path), "\xB0\xA1" "a\r\nb\r\n");
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.bak")), "a\r\nb\r\n");
+    EXPECT_EQ(ChangeNotices(), 1);
+    const std::string first = Index("memo1", "ver");
+    EXPECT_EQ(first.substr(0, first.find(':')), "8");
+    EXPECT_EQ(Index("memo1", "oldver"), "");
+
+    ::SendMessageW(edit, WM_CHAR, L'x', 0);
+    ::SendMessageA(memo.hwnd(), WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(Index("memo1", "oldver"), first);
+    EXPECT_EQ(ChangeNotices(), 1);
+}
+
+TEST_F(MemoWindowTest, DestructionRecordsWhatItSaved) {
+    CMemoDlg& typed = Make("memo1");
+    ::SendMessageW(::GetDlgItem(typed.hwnd(), IDC_MEMO_EDIT), WM_CHAR, L'z', 0);
+    CMemoDlg& moved = Make("memo2");
+    moved.SetMinimized(1);
+    CMemoDlg& idle = Make("memo3");
+    for (auto& m : memos) ::DestroyWindow(m->hwnd());
+    EXPECT_EQ(typed.m_syncState, 2);
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "z");
+    EXPECT_EQ(moved.m_syncState, 1);
+    EXPECT_EQ(Index("memo2", "min"), "1");
+    EXPECT_EQ(idle.m_syncState, -1);
+    EXPECT_EQ(ChangeNotices(), 0);
+}
+
+TEST_F(MemoWindowTest, AnAlarmUnfoldsRaisesAndShowsItsTimeUntilAClick) {
+    CMemoDlg& memo = Make("memo1");
+    memo.PlaceDefault();
+    memo.SetMinimized(1);
+    memo.Show(true);
+    memo.m_alarmTime = 1109637000;
+    memo.StartBlink(1, 1);
+    EXPECT_TRUE(memo.IsBlinking());
+    EXPECT_FALSE(memo.IsMinimized());
+    EXPECT_TRUE(::GetWindowLongA(memo.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(memo.IsAlarmShown());
+    EXPECT_EQ(memo.FiredAlarmTime(), 1109637000);
+    EXPECT_EQ(memo.m_alarmTime, 0);
+    ::SendMessageA(memo.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 60));
+    EXPECT_FALSE(memo.IsBlinking());
+    EXPECT_FALSE(memo.IsAlarmShown());
+    // (Wine keeps a window that SetWindowPos put in the topmost band there
+    // whatever HWND_NOTOPMOST says, so leaving the band is not checked.)
+    // An attention blink is stopped by a key in the text.
+    memo.StartBlink(1, 0);
+    EXPECT_FALSE(memo.IsAlarmShown());
+    ::SendMessageW(::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT), WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_FALSE(memo.IsBlinking());
+}
+
+TEST_F(MemoWindowTest, TheActiveMemoTakesKeysFromTheHostsLoop) {
+    CMemoDlg& memo = Make("memo1");
+    HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
+    ::SendMessageA(memo.hwnd(), WM_NCACTIVATE, TRUE, 0);
+    EXPECT_EQ(tesra::win::DialogKeysTarget(), memo.hwnd());
+    ::PostMessageA(edit, WM_SYSKEYDOWN, 'X', 0);
+    ::PostMessageA(edit, WM_SYSKEYDOWN, VK_F4, 0);
+    MSG m{};
+    ASSERT_TRUE(::PeekMessageA(&m, edit, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_NULL));  // Alt+X does nothing
+    ASSERT_TRUE(::PeekMessageA(&m, edit, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));  // Alt+F4 goes on
+    ::SendMessageA(memo.hwnd(), WM_NCACTIVATE, FALSE, 0);
+    EXPECT_EQ(tesra::win::DialogKeysTarget(), nullptr);
+    ::PostMessageA(edit, WM_SYSKEYDOWN, 'X', 0);
+    ASSERT_TRUE(::PeekMessageA(&m, edit, 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
+}
+
+TEST_F(MemoWindowTest, ButtonsAskTheManager) {
+    MemoDefaults().background = 5;
+    CMemoDlg& memo = Make("memo1", 2);
+    ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_NEW, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_NEW)));
+    EXPECT_EQ(host.newMemos, std::vector<int>{5});  // the user's colour, not this memo's
+    memo.Show(true);
+    ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_DELETE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_DELETE)));
+    EXPECT_EQ(host.removed, std::vector<CMemoDlg*>{&memo});
+    EXPECT_FALSE(::IsWindowVisible(memo.hwnd()));
+}
+
+TEST_F(MemoWindowTest, TipsAreMadeOnTheFirstHoverOnly) {
+    CMemoDlg& a = Make("memo1");
+    Make("memo2");
+    EXPECT_EQ(CountWindows("tooltips_class32"), 0);
+    EXPECT_EQ(CountWindows("CDataTip"), 0);
+    HWND del = ::GetDlgItem(a.hwnd(), IDC_MEMO_DELETE);
+    ::SendMessageA(del, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    ::SendMessageA(del, WM_MOUSEMOVE, 0, MAKELPARAM(4, 3));
+    ::SendMessageA(::GetDlgItem(a.hwnd(), IDC_MEMO_NEW), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(CountWindows("tooltips_class32"), 1);
+    // The pin shows the title, or else the first line of the text.
+    ::SendMessageA(a.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(CountWindows("CDataTip"), 0);  // nothing to show yet
+    a.m_title = "t";
+    ::SendMessageA(a.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    ::SendMessageA(a.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(6, 5));
+    EXPECT_EQ(CountWindows("CDataTip"), 1);
+    EXPECT_EQ(CDataTip::SplitLines("a\r\nb\n"), (std::vector<std::string>{"a", "b", ""}));
+}
+
+TEST_F(MemoWindowTest, TheEditKeepsTabsAndSavesReceivedText) {
+    CMemoDlg& memo = Make("memo1");
+    HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
+    ::SendMessageW(edit, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(memo.Text(), "\t");
+    // Received text is written at once and announced; an empty one is not.
+    memo.SetMemoText("");
+    EXPECT_EQ(ChangeNotices(), 0);
+    memo.SetMemoText("\xC7\xD1\r\nx");
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "\xC7\xD1\r\nx");
+    EXPECT_EQ(ChangeNotices(), 1);
+    EXPECT_NE(Index("memo1", "ver"), "");
+    // The font goes to the index and comes back from it unchanged.
+    const std::string font = "255 -16 0 0 0 700 1 0 129 3 2 1 49 \xB1\xBC\xB8\xB2\xC3\xBC";
+    host.sync.index.SetString("memo1", "font", font);
+    memo.ApplyFont();
+    host.sync.index.SetString("memo1", "font", "");
+    memo.SaveFont();
+    EXPECT_EQ(Index("memo1", "font"), font);
+    // The colour is written only when it changed.
+    memo.SetColor(4, true);
+    EXPECT_EQ(Index("memo1", "bg"), "4");
+    EXPECT_EQ(memo.ColourIndex(), 4);
+}
+
+TEST_F(MemoWindowTest, AMemoDeletedFromItsOwnButtonIsFreedAfterTheClick) {
+    CMemoDlg& memo = Make("memo1");
+    ::SendMessageW(::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT), WM_CHAR, L'k', 0);
+    HWND h = memo.hwnd();
+    host.onRemove = [&](CMemoDlg* m) {
+        std::unique_ptr<CMemoDlg> owned = std::move(memos.back());
+        ASSERT_EQ(owned.get(), m);
+        memos.pop_back();
+        CMemoDlg::Destroy(std::move(owned));  // inside the button's handler
+    };
+    ::SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDC_MEMO_DELETE, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(h, IDC_MEMO_DELETE)));
+    EXPECT_FALSE(::IsWindow(h));
+    EXPECT_TRUE(memos.empty());
+    // Not loaded yet: only the window goes; the typed text was written back.
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "k");
+}
+
+TEST(NoticeWindowTest, HeightFollowsTheLines) {
+    const struct {
+        const char* text;
+        int height;
+    } cases[] = {{"", 60}, {"one line", 45}, {"a\nb", 60}, {"a\nb\nc", 75}};
+    for (const auto& c : cases) {
+        CNoticeDlg notice;
+        notice.SetCustomText(c.text);
+        ASSERT_TRUE(notice.Create(nullptr));
+        RECT r{};
+        ::GetWindowRect(notice.hwnd(), &r);
+        EXPECT_EQ(r.bottom - r.top, c.height) << c.text;
+        char shown[256] = {};
+        ::GetDlgItemTextA(notice.hwnd(), IDC_NOTICE_TEXT, shown, sizeof shown);
+        if (*c.text) {
+            EXPECT_STREQ(shown, c.text);
+        }
+        notice.Close();
+        EXPECT_EQ(notice.hwnd(), nullptr);
+    }
+}
+
+// A window object let go of inside its own handler lives until the
+// outermost handler has returned.
+class Probe : public tesra::win::CWindow {
+public:
+    explicit Probe(std::vector<std::string>& log) : log_(log) {}
+    ~Probe() override { log_.push_back("freed"); }
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_USER) {
+            ::SendMessageA(hwnd(), WM_USER + 1, 0, 0);
+            log_.push_back("outer done");
+            return 7;
+        }
+        if (msg == WM_USER + 1) {
+            DestroyWindow();
+            ReleaseWhenIdle([this] { delete this; });
+            log_.push_back("inner done");
+            return 0;
+        }
+        return Default(msg, wp, lp);
+    }
+
+private:
+    std::vector<std::string>& log_;
+};
+
+TEST(WindowLifetimeTest, ReleaseWaitsForTheOutermostHandler) {
+    ASSERT_TRUE(tesra::win::CWindow::RegisterClassOnce("TesraProbe", 0, nullptr, nullptr));
+    std::vector<std::string> log;
+    auto* probe = new Probe(log);
+    ASSERT_TRUE(probe->Create(0, "TesraProbe", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr));
+    HWND h = probe->hwnd();
+    EXPECT_EQ(::SendMessageA(h, WM_USER, 0, 0), 7);
+    EXPECT_EQ(log, (std::vector<std::string>{"inner done", "outer done", "freed"}));
+    EXPECT_FALSE(::IsWindow(h));
+}
+
+}  // namespace
