@@ -324,6 +324,13 @@ TEST(Automation, IsMemoFileExistsLooksOnlyInsideTheUserFolder) {
     Variant result;
     ASSERT_EQ(Call(c.dispatch.get(), 5, DISPATCH_METHOD, {VStr(name.get())}, result.get()), S_OK);
     EXPECT_EQ(V_BOOL(result.get()), VARIANT_TRUE);
+
+    // A user id that cannot name a folder of ours is refused whole.
+    for (const char* hostile : {"..@x", "a\\b@x", "CON@x", "c:d@x"}) {
+        c.object->ChageFtpConnection("s", 0, hostile, "pw");
+        EXPECT_EQ(c.object->userId(), "") << hostile;
+        EXPECT_EQ(c.object->GetUserFolder(), ProgramFolder() + "\\tesra") << hostile;
+    }
     std::filesystem::remove_all(ProgramFolder() + "\\tesra");
 }
 

@@ -280,10 +280,18 @@ TEST_F(Manager, OneWindowPerMemoWithItsLooksAndTheAlarmOnTime) {
     EXPECT_NEAR(r.right, cx * 3 / 10, 8);
     EXPECT_NEAR(r.bottom, cy * 4 / 10, 8);
 
+    // A second show within 10 s only shows.
+    ClearRequests();
+    now_ += 9;
+    ctrl_->SetShowMemoDlg(true);
+    EXPECT_EQ(Requests(), Kinds{});
+    EXPECT_EQ(ctrl_->memos().size(), 2u);
+
     // The minute tick with the clock before, then after, the alarm.
     HWND control = ctrl_->hwnd();
     now_ = kT0 + 29;
     ::SendMessageA(control, WM_TIMER, kMinuteTimer, 0);
+    EXPECT_TRUE(b->m_alarmTime > 0);
     EXPECT_FALSE(b->IsBlinking());
     now_ = kT0 + 31;
     ::SendMessageA(control, WM_TIMER, kMinuteTimer, 0);
