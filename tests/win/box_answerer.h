@@ -1,11 +1,10 @@
 // Answers the message boxes that a control raises where no user is: each
-// box's text is recorded and the box is dismissed (OK, or Yes).
+// box's text is recorded and the box is dismissed with its OK (or Yes).
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,16 +17,14 @@ public:
     explicit BoxAnswerer(DWORD processId = ::GetCurrentProcessId());
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
-    ~BoxAnswerer();
+    ~BoxAnswerer() { Stop(); }
 
-    std::vector<std::string> texts() const;
+    // Stops answering; the texts of the boxes answered, in order.
+    std::vector<std::string> Stop();
 
 private:
-    void Scan();
-
     DWORD processId_;
     std::atomic<bool> stop_{false};
-    mutable std::mutex mutex_;
     std::vector<HWND> answered_;
     std::vector<std::string> texts_;
     std::thread thread_;

@@ -10,13 +10,9 @@
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const char* stop = argc > 2 ? argv[2] : nullptr;
-    {
-        tesra::test::BoxAnswerer answerer(0);
-        for (int i = 0; i < seconds * 10; ++i) {
-            if (stop && ::GetFileAttributesA(stop) != INVALID_FILE_ATTRIBUTES) break;
-            ::Sleep(100);
-        }
-        for (const std::string& text : answerer.texts()) std::printf("box: %s\n", text.c_str());
-    }
+    tesra::test::BoxAnswerer answerer(0);
+    for (int i = 0; i < seconds * 10 && !(stop && ::GetFileAttributesA(stop) != INVALID_FILE_ATTRIBUTES); ++i)
+        ::Sleep(100);
+    for (const std::string& text : answerer.Stop()) std::printf("box: %s\n", text.c_str());
     return 0;
 }

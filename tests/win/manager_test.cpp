@@ -57,24 +57,9 @@ bool PumpUntil(const std::function<bool()>& done, int rounds = 300) {
     return done();
 }
 
-HWND EditOf(HWND memo) {
-    HWND found = nullptr;
-    ::EnumChildWindows(
-        memo,
-        [](HWND child, LPARAM out) -> BOOL {
-            char cls[64] = {};
-            ::GetClassNameA(child, cls, sizeof cls);
-            if (_strnicmp(cls, "RichEdit", 8) != 0) return TRUE;
-            *reinterpret_cast<HWND*>(out) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Types text into a memo (as the user would leave it: modified).
 void Type(CMemoDlg& memo, const string& text) {
-    HWND edit = EditOf(memo.hwnd());
+    HWND edit = ::GetDlgItem(memo.hwnd(), 304);
     ASSERT_TRUE(edit);
     ::SetWindowTextA(edit, text.c_str());
     ::SendMessageA(edit, EM_SETMODIFY, TRUE, 0);

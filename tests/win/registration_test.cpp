@@ -80,7 +80,7 @@ TEST(Module, FactoryCountsObjectsAndLocks) {
         // Without connection values the start-up ends in message 100.
         tesra::test::BoxAnswerer boxes;
         ASSERT_EQ(Call(control.get(), 1, DISPATCH_PROPERTYPUT, {VBool(true)}, nullptr), S_OK);
-        EXPECT_EQ(boxes.texts().size(), 1u);
+        EXPECT_EQ(boxes.Stop().size(), 1u);
     }
     control.Reset();
     EXPECT_EQ(canUnload(), S_FALSE);  // still locked
