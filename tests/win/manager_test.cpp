@@ -136,10 +136,9 @@ protected:
     // A memo, and the user's defaults as the memo group's creation leaves them.
     void Seed(const string& muid, const MemoFields& f, const string& text) {
         const string cookie = SessionCookie(Trim(GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
-        ASSERT_EQ(Admin(kSetMemoUserPath, SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x"), cookie)
-                      .substr(0, 4),
-                  "[OK]");
-        ASSERT_EQ(Admin(kSetMemoPath, SetMemoBody(muid, f, text), cookie).substr(0, 4), "[OK]");
+        const string defaults = SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x");
+        ASSERT_EQ(Admin(kSetMemoUserPath, defaults, cookie) + Admin(kSetMemoPath, SetMemoBody(muid, f, text), cookie),
+                  "[OK]\n[OK]\n");
     }
     string ServerText(const string& muid) {
         const string field = GetPiece(GetPiece(Admin("/admin/memo?user=" + user_ + "@x&muid=" + muid), "text=", 1), "&", 0);
@@ -163,19 +162,11 @@ protected:
     }
     void SeedTwo() {
         Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
-        MemoFields a;
-        a.ver = "12:1700000000";
-        a.title = cp949::kMemo;
-        a.bg = 3;
-        a.pos = "10.00 10.00 30.00 40.00";
-        Seed("101", a, string(cp949::kHangul) + "\r\nfirst");
-        MemoFields b;
-        b.ver = "6:1700000001";
-        b.bg = 5;
-        b.min = 1;
-        b.pos = "50.00 10.00 70.00 40.00";
-        b.alarm = static_cast<int>(kT0 + 30);
-        Seed("102", b, "second");
+        Seed("101", {.ver = "12:1700000000", .title = cp949::kMemo, .font = "", .pos = "10.00 10.00 30.00 40.00", .bg = 3},
+             string(cp949::kHangul) + "\r\nfirst");
+        Seed("102", {.ver = "6:1700000001", .title = "", .font = "", .pos = "50.00 10.00 70.00 40.00",
+                     .alarm = static_cast<int>(kT0 + 30), .bg = 5, .min = 1},
+             "second");
     }
 
     host::HostWindow window_;
@@ -191,12 +182,9 @@ protected:
 
 TEST_F(Manager, StartUpPaths) {
     struct Case {
-        const char* name;
-        bool group;
-        bool expire;
-        bool agent;
-        const char* password;
-        const char* fault;
+        const char *name;
+        bool group, expire, agent;
+        const char *password, *fault;
         Kinds requests;
         const char* message;
     };
