@@ -253,6 +253,15 @@ TEST_F(Manager, OneWindowPerMemoWithItsLooksAndTheAlarmOnTime) {
     EXPECT_NEAR(r.right, cx * 3 / 10, 8);
     EXPECT_NEAR(r.bottom, cy * 4 / 10, 8);
 
+    // The container deactivating and reactivating the control leaves the
+    // memos, their window and its timers alone.
+    auto inPlace = ole_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    ASSERT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+    RECT pos{0, 0, 1, 1};
+    ASSERT_EQ(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos), S_OK);
+    EXPECT_TRUE(::IsWindow(a->hwnd()) && ::IsWindow(b->hwnd()));
+    EXPECT_EQ(ctrl_->minuteTimer(), kMinuteTimer);
+
     // A second show within 10 s only shows.
     ClearRequests();
     now_ += 9;
