@@ -4,14 +4,23 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "memo/memo_host.h"
 #include "net/http_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
 #include "sync/context.h"
+#include "sync/download.h"
 #include "win/gdi.h"
 #include "win/ole_control.h"
+
+class CMemoDlg;
+class CNoticeDlg;
 
 // Private messages that memo windows post to the control's window.
 inline constexpr UINT WM_MEMO_CHANGED = WM_USER + 100;
@@ -21,8 +30,25 @@ inline constexpr UINT WM_SETTINGS_CHANGED = WM_USER + 101;
 inline constexpr UINT_PTR kRemoveTimer = 1;
 inline constexpr UINT_PTR kMinuteTimer = 2;
 inline constexpr UINT_PTR kSessionTimer = 3;
+inline constexpr UINT kRemovePeriodMs = 100;
 inline constexpr UINT kMinutePeriodMs = 60000;
 inline constexpr UINT kSessionPeriodMs = 21600000;  // six hours
+
+// "메모 데이타를 불러오는 중입니다.\n잠시만 기다려 주십시오."
+inline constexpr char kLoadingNotice[] =
+    "\xB8\xDE\xB8\xF0 \xB5\xA5\xC0\xCC\xC5\xB8\xB8\xA6 \xBA\xD2\xB7\xAF\xBF\xC0\xB4\xC2 "
+    "\xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n\xC0\xE1\xBD\xC3\xB8\xB8 \xB1\xE2\xB4\xD9\xB7\xC1 "
+    "\xC1\xD6\xBD\xCA\xBD\xC3\xBF\xC0.";
+// "할보 메모 그룹 생성 중입니다.\n잠시만 기다려 주십시오."
+inline constexpr char kGroupNotice[] =
+    "\xC7\xD2\xBA\xB8 \xB8\xDE\xB8\xF0 \xB1\xD7\xB7\xEC \xBB\xFD\xBC\xBA \xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n"
+    "\xC0\xE1\xBD\xC3\xB8\xB8 \xB1\xE2\xB4\xD9\xB7\xC1 \xC1\xD6\xBD\xCA\xBD\xC3\xBF\xC0.";
+// "메모 서버에 연결을 실패하였습니다.(#100)", (#200), (#300)
+#define TESRA_CONNECT_FAILED "\xB8\xDE\xB8\xF0 \xBC\xAD\xB9\xF6\xBF\xA1 \xBF\xAC\xB0\xE1\xC0\xBB \xBD\xC7\xC6\xD0\xC7\xCF\xBF\xB4\xBD\xC0\xB4\xCF\xB4\xD9."
+inline constexpr char kStartUpFailed100[] = TESRA_CONNECT_FAILED "(#100)";
+inline constexpr char kStartUpFailed200[] = TESRA_CONNECT_FAILED "(#200)";
+inline constexpr char kStartUpFailed300[] = TESRA_CONNECT_FAILED "(#300)";
+#undef TESRA_CONNECT_FAILED
 
 // The caption font the memo windows paint with; made with the control's
 // window, deleted with it.
@@ -31,11 +57,11 @@ tesra::win::Font& CaptionFont();
 // Where the server addresses are kept: values "MemoServer" and "LoginServer".
 inline constexpr char kPreferenceKey[] = "Software\\Quillmar\\Tesra\\Preference";
 
-class CTesraCtrl : public tesra::win::COleControl, public tesra::ISyncContext {
+class CTesraCtrl : public tesra::win::COleControl, public tesra::ISyncContext, public IMemoHost {
 public:
     CTesraCtrl();
 
-    // What the synchronisation flows use of the memo manager.
+    // What the synchronisation flows and the memo windows use of the manager.
     tesra::CIniFile& LiveIndex() override { return m_index; }
     std::string UserFolder() override { return GetUserFolder(); }
     tesra::NewMemoDefaults Defaults() override;
@@ -44,10 +70,21 @@ public:
     std::string LoginServerHost() override;
     tesra::FtpConnectionValues FtpConnection() override;
     tesra::CMemoIdMaker& ReceivedMemoIds() override { return m_receivedIds; }
+    bool IsMemoIdInUse(std::int32_t id) override;
     bool AskYesNo(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     int RunStartUp() override;
     tesra::WindowHandle MainWindow() override;
+    tesra::SyncLimits Limits() override { return m_limits; }
+
+    // IMemoHost
+    void NewMemo(int background) override;
+    UINT_PTR ScheduleRemove(CMemoDlg* memo) override;
+    void FireSendMemoData(const std::string& text) override;
+    bool IsLoaded() const override { return m_loaded != 0; }
+    std::string GetUserFolder() override;
+    tesra::ISyncContext& Sync() override { return *this; }
+    std::vector<HWND> RegisteredMemoWindows() override;
 
     // Automation members.
     bool GetShowMemoDlg() const { return m_showMemoDlg != 0; }
@@ -57,11 +94,37 @@ public:
                             const std::string& password);
     bool ReceiveMemoData(BSTR* data);
     bool IsMemoFileExists(const std::string& name);
-    // Raises SendMemoData with the text's bytes packed into a BSTR.
-    void FireSendMemoData(const std::string& text);
 
+    // The memo manager.
+    void NewMemoWithText(int background, const std::string& text);
+    int RestoreMemo(const std::string& section);
     void ShowAllMemos(bool show);
-    std::string GetUserFolder();
+    int DestroyAllMemos();
+    void RemoveMemo(CMemoDlg* memo);
+    void LoadDefaultFont();
+    std::int32_t MakeMemoId();
+    void SyncAllMemos(bool atExit);
+    int StartUp();
+    void LoadMemoIndex();
+    void WriteServerIndex(const std::string& text);
+    void OpenMemosInIndexText(const std::string& text);
+
+    // Seams for tests; the defaults are the system's own.
+    using Clock = std::function<std::int64_t()>;
+    void SetClock(Clock now);
+    struct Periods {
+        UINT removeMs = kRemovePeriodMs;
+        UINT minuteMs = kMinutePeriodMs;
+        UINT sessionMs = kSessionPeriodMs;
+        int groupRounds = 2000;
+    };
+    // Restarts the running timers with the new periods.
+    void SetPeriods(const Periods& periods);
+    void SetLimits(const tesra::SyncLimits& limits) { m_limits = limits; }
+    // Takes every message box's text and style instead of showing it; its
+    // result stands for the button pressed.
+    using MessageBoxHook = std::function<int(const std::string& text, UINT style)>;
+    void SetMessageBoxHook(MessageBoxHook hook) { m_messageBox = std::move(hook); }
 
     // Connection values as the host handed them in.
     const std::string& server() const { return m_server; }
@@ -71,22 +134,48 @@ public:
     bool loaded() const { return m_loaded != 0; }
     UINT_PTR sessionTimer() const { return m_sessionTimer; }
     UINT_PTR minuteTimer() const { return m_minuteTimer; }
+    const std::vector<std::unique_ptr<CMemoDlg>>& memos() const { return m_memos; }
+    const tesra::CIniFile& previousIndex() const { return m_previousIndex; }
+    // Depth of the flows running now (network waits pump messages inside them).
+    int busy() const { return m_busy; }
 
 protected:
-    ~CTesraCtrl() override = default;
+    ~CTesraCtrl() override;
     HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argErr) override;
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    // Work that arrived while a flow ran; it runs when the outermost flow
+    // ends, in arrival order, each kind but received memos at most once.
+    enum class Work { kSync, kMinute, kSession, kSettings, kStartUp, kLoadIndex, kCommand301, kCommand303,
+                      kCommand304, kReceive, kConnection, kDestroyAll };
+    struct Deferred {
+        Work kind;
+        std::string text;
+    };
+    class FlowScope;
+    friend class FlowScope;
+
     int OnCreate();
     void OnDestroy();
     void OnTimer(UINT_PTR id);
     LRESULT OnCopyData(HWND from, const COPYDATASTRUCT* data);
+    LRESULT RunCommand(int code, const std::string& text);
+    void MinuteTick();
+    void RefreshSession();
     void StoreConnection(const std::string& server, long port, const std::string& userId,
                          const std::string& password);
-    void RefreshSession();
-    void SyncAllMemos(bool atExit);
-    int DestroyAllMemos();
+    void Defer(Work kind, std::string text = {});
+    void RunDeferred();
+    void RunWork(const Deferred& work);
+    CMemoDlg* MakeMemoWindow(int background, int minimised);
+    void AddNewMemo(int background, const std::string* text);
+    int RunGroupCreation();
+    std::unique_ptr<CNoticeDlg> OpenNotice(const char* text);
+    int FailStartUp(std::unique_ptr<CNoticeDlg>& notice, const char* message);
+    void StartMinuteTimer();
+    int MessageBox(const std::string& text, UINT style);
+    std::int64_t Now() const { return m_now ? m_now() : tesra::fs::NowSeconds(); }
 
     std::string Preference(const char* name) const;
 
@@ -95,13 +184,39 @@ private:
     std::uint16_t m_port = 0;
     std::string m_userId;
     std::string m_password;
+    std::vector<std::unique_ptr<CMemoDlg>> m_memos;
     tesra::CIniFile m_index;
     tesra::CIniFile m_previousIndex;
     int m_showMemoDlg = 0;
+    // Deleted windows waiting for timer 1. More than the one slot: a second
+    // delete before the tick must not leave the first window behind.
+    std::vector<CMemoDlg*> m_pendingRemove;
+    tesra::GroupWorkerParams m_worker;
     UINT_PTR m_removeTimer = 0;
     UINT_PTR m_minuteTimer = 0;
     UINT_PTR m_sessionTimer = 0;
     std::int32_t m_lastStartUp = 0;
     tesra::CHttpClient m_http;
     tesra::CMemoIdMaker m_receivedIds;
+
+    Clock m_now;
+    Periods m_periods;
+    tesra::SyncLimits m_limits;
+    MessageBoxHook m_messageBox;
+    tesra::CMemoIdMaker m_newIds;
+    int m_busy = 0;
+    bool m_groupCreation = false;  // the worker's commands run inside the start-up's wait
+    bool m_closing = false;        // the at-exit pass has begun
+    bool m_draining = false;
+    std::deque<Deferred> m_deferred;
+    struct Connection {
+        std::string server;
+        long port = 0;
+        std::string userId;
+        std::string password;
+        bool login = false;
+    };
+    Connection m_deferredConnection;
+    void ApplyConnection(const Connection& c);
+    void SyncAllMemosNow(bool atExit);
 };

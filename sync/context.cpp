@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
+#include "base/fs.h"
 #include "base/text.h"
+#include "storage/ini_file.h"
 #include "net/http_client.h"
 #include "sync/exchange.h"
 #include "sync/protocol.h"
@@ -13,6 +15,14 @@ std::string ResolveServerHost(const char* variable, std::string_view preference)
     if (const char* v = std::getenv(variable); v && *v) return v;
     return std::string(preference);
 }
+
+bool ISyncContext::IsMemoIdInUse(std::int32_t id) {
+    const std::string folder = UserFolder();
+    return LiveIndex().FindSection(MemoKey(id)) >= 0 || fs::Stat(MemoDataPath(folder, id)) ||
+           fs::Stat(fs::JoinPath(folder, ReceivingFileName(id)));
+}
+
+std::string ReceivingFileName(std::int32_t id) { return Format("~recv%ld.tmp", static_cast<long>(id)); }
 
 std::string HostName(std::string_view host) { return std::string(host.substr(0, host.find(':'))); }
 

@@ -56,6 +56,10 @@ public:
     virtual FtpConnectionValues FtpConnection() = 0;
     // Numbers for received memos: the process's received-memo counter.
     virtual CMemoIdMaker& ReceivedMemoIds() = 0;
+    // Whether a new memo may not take this id: its section, its data file or
+    // a received file on its way to that name exists. The manager adds its
+    // open windows, whose memos may not have reached the index yet.
+    virtual bool IsMemoIdInUse(std::int32_t id);
     // A modal Yes/No box without icon; true for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
     // A modal box with an OK button only, without icon.
@@ -84,6 +88,10 @@ inline constexpr char kConflictQuestionFormat[] =
 inline constexpr char kUploadFailedMessage[] =
     "\xC7\xF6\xC0\xE7 \xB8\xDE\xB8\xF0 \xBC\xAD\xB9\xF6 \xC1\xA1\xB0\xCB \xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n"
     "\xB8\xDE\xB8\xF0 \xC0\xFA\xC0\xE5\xC0\xBB \xBD\xC7\xC6\xD0\xC7\xCF\xBF\xB4\xBD\xC0\xB4\xCF\xB4\xD9.";
+
+// Where a memo file announced by command 302 lands before it takes its id's
+// name.
+std::string ReceivingFileName(std::int32_t id);
 
 // Server addresses: the environment overrides the preference values.
 inline constexpr char kMemoServerVariable[] = "TESRA_MEMO_SERVER";

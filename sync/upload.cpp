@@ -249,10 +249,10 @@ int ReceiveMemo(ISyncContext& ctx, std::string_view command) {
     for (int tries = 0;; ++tries) {
         if (tries == 1000) return 0;
         id = fromTval ? ids.NextFrom(ParseLong(cmd.tval)) : ids.Next();
-        if (ctx.LiveIndex().FindSection(MemoKey(id)) < 0 && !fs::Stat(MemoDataPath(folder, id))) break;
+        if (!ctx.IsMemoIdInUse(id)) break;
     }
     const FtpConnectionValues conn = ctx.FtpConnection();
-    TempFile local(fs::JoinPath(folder, Format("~recv%ld.tmp", static_cast<long>(id))));
+    TempFile local(fs::JoinPath(folder, ReceivingFileName(id)));
     {
         CFtpClient ftp;
         ftp.m_nTimeoutMs = ctx.Limits().ftpTimeoutMs;

@@ -529,7 +529,10 @@ STDMETHODIMP COleControl::InPlaceDeactivate() {
     if (!inPlaceActive_) return S_OK;
     UIDeactivate();
     inPlaceActive_ = false;
-    DestroyControlWindow();
+    // The window holds the timers, receives the commands and owns the memo
+    // windows for the life of the object: it leaves the container hidden
+    // and goes only with the object's close.
+    ParkControlWindow();
     ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
     frame_.Reset();
     docWindow_.Reset();
@@ -704,6 +707,15 @@ HWND COleControl::EnsureWindow() {
                               ModuleInstance(), this);
     ownsTopLevelWindow_ = hwnd_ != nullptr;
     return hwnd_;
+}
+
+void COleControl::ParkControlWindow() {
+    if (!hwnd_ || ownsTopLevelWindow_) return;
+    ::ShowWindow(hwnd_, SW_HIDE);
+    ::SetParent(hwnd_, nullptr);
+    ::SetWindowLongPtrA(hwnd_, GWL_STYLE, WS_POPUP);
+    ::SetWindowLongPtrA(hwnd_, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
+    ownsTopLevelWindow_ = true;
 }
 
 void COleControl::DestroyControlWindow() {

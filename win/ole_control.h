@@ -212,6 +212,8 @@ protected:
     static void SetBoolResult(VARIANT* result, bool value);
 
     void DestroyControlWindow();
+    // Out of the container into a hidden top-level window of our own.
+    void ParkControlWindow();
 
 private:
     friend bool RegisterControlWindowClass();

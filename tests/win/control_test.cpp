@@ -56,6 +56,9 @@ struct Control {
         tesra::win::CClassFactory<CTesraCtrl> factory;
         EXPECT_EQ(factory.CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(dispatch.Out())), S_OK);
         object = static_cast<CTesraCtrl*>(static_cast<tesra::win::COleControl*>(dispatch.get()));
+        // A show starts a start-up, which here fails; its message box must
+        // not wait for a user.
+        object->SetMessageBoxHook([](const std::string&, UINT) { return IDOK; });
     }
     template <class I>
     ComPtr<I> As(REFIID iid) const {
@@ -143,10 +146,21 @@ TEST(Control, LivesInPlaceInAContainerAndLetsGoOfIt) {
                   S_OK);
         ::ReleaseDC(host.get(), dc);
 
+        // Deactivation leaves the window (timers, commands, memo windows)
+        // alive, hidden and out of the container; reactivation takes it back.
         ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->InPlaceDeactivate(), S_OK);
-        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_TRUE(::IsWindow(window));
+        EXPECT_FALSE(::IsWindowVisible(window));
+        EXPECT_EQ(::GetParent(window), nullptr);
         EXPECT_EQ(site->deactivations, 1);
+        EXPECT_EQ(c.object->minuteTimer(), 2u);
+        ASSERT_EQ(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, host.get(), &pos), S_OK);
+        HWND again = nullptr;
+        ASSERT_EQ(c.As<IOleInPlaceObject>(IID_IOleInPlaceObject)->GetWindow(&again), S_OK);
+        EXPECT_EQ(again, window);
+        EXPECT_EQ(::GetParent(window), host.get());
         ole->Close(OLECLOSE_NOSAVE);
+        EXPECT_FALSE(::IsWindow(window));
         ole->SetClientSite(nullptr);
     }
     EXPECT_EQ(site->refs(), 1u);
@@ -258,6 +272,13 @@ TEST(Automation, IsMemoFileExistsLooksOnlyInsideTheUserFolder) {
     Variant result;
     ASSERT_EQ(Call(c.dispatch.get(), 5, DISPATCH_METHOD, {VStr(name.get())}, result.get()), S_OK);
     EXPECT_EQ(V_BOOL(result.get()), VARIANT_TRUE);
+
+    // A user id that cannot name a folder of ours is refused whole.
+    for (const char* hostile : {"..@x", "a\\b@x", "CON@x", "c:d@x"}) {
+        c.object->ChageFtpConnection("s", 0, hostile, "pw");
+        EXPECT_EQ(c.object->userId(), "") << hostile;
+        EXPECT_EQ(c.object->GetUserFolder(), ProgramFolder() + "\\tesra") << hostile;
+    }
     std::filesystem::remove_all(ProgramFolder() + "\\tesra");
 }
 

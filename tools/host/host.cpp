@@ -3,12 +3,13 @@
 // sends WM_COPYDATA commands to the control's window.
 //
 //   host.exe [--server S] [--port N] [--user ID] [--password P] [--show]
-//            [--log FILE] [--quit-after SECONDS]
+//            [--log FILE] [--quit-after SECONDS] [--minute-tick-after SECONDS]
 //
 // With --server (and the rest) it calls FtpConnection at start, with --show
 // it then sets ShowMemoDlg; --log appends every log line to FILE; and
 // --quit-after closes the window after that many seconds (for unattended
-// runs).
+// runs); --minute-tick-after hands the control one minute tick early, so that
+// a short run shows alarms that are due.
 #include <windows.h>
 #include <olectl.h>
 
@@ -41,6 +42,8 @@ enum : int {
     kCommand, kPayload, kSend, kLog,
 };
 constexpr UINT_PTR kQuitTimer = 1;
+constexpr UINT_PTR kTickTimer = 2;
+constexpr UINT_PTR kControlMinuteTimer = 2;  // the control's own timer id
 
 struct Options {
     std::string server, user, password, logFile;
@@ -48,6 +51,7 @@ struct Options {
     bool connect = false;
     bool show = false;
     int quitAfter = 0;
+    int tickAfter = 0;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -61,6 +65,7 @@ Options ParseOptions(int argc, char** argv) {
         else if (a == "--password") o.password = next, ++i;
         else if (a == "--log") o.logFile = next, ++i;
         else if (a == "--quit-after") o.quitAfter = std::atoi(next), ++i;
+        else if (a == "--minute-tick-after") o.tickAfter = std::atoi(next), ++i;
         else if (a == "--show") o.show = true;
     }
     return o;
@@ -181,6 +186,8 @@ bool HostApp::Create(HINSTANCE instance) {
     if (options_.show) SetShow(true);
     if (options_.quitAfter > 0)
         ::SetTimer(window_, kQuitTimer, static_cast<UINT>(options_.quitAfter) * 1000u, nullptr);
+    if (options_.tickAfter > 0)
+        ::SetTimer(window_, kTickTimer, static_cast<UINT>(options_.tickAfter) * 1000u, nullptr);
     return true;
 }
 
@@ -319,6 +326,13 @@ LRESULT HostApp::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_TIMER:
         if (wp == kQuitTimer) ::PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (wp == kTickTimer) {
+            ::KillTimer(window_, kTickTimer);
+            HWND control = nullptr;
+            if (auto w = control_.As<IOleWindow>(IID_IOleWindow)) w->GetWindow(&control);
+            if (control) ::PostMessageA(control, WM_TIMER, kControlMinuteTimer, 0);
+            Log("minute tick handed to the control");
+        }
         return 0;
     case WM_CLOSE:
         Shutdown();

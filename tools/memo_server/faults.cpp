@@ -77,6 +77,7 @@ void FaultTable::Clear() {
 std::optional<FaultRule> FaultTable::Take(std::string_view kind) {
     std::lock_guard lock(mutex_);
     ++counts_[std::string(kind)];
+    order_.emplace_back(kind);
     for (auto it = rules_.begin(); it != rules_.end(); ++it) {
         if (it->kind != kind && it->kind != "all") continue;
         if (it->skip > 0) {
@@ -97,9 +98,17 @@ std::string FaultTable::Counts() const {
     return out;
 }
 
+std::string FaultTable::Order() const {
+    std::lock_guard lock(mutex_);
+    std::string out;
+    for (const std::string& kind : order_) out += kind + "\n";
+    return out;
+}
+
 void FaultTable::ClearCounts() {
     std::lock_guard lock(mutex_);
     counts_.clear();
+    order_.clear();
 }
 
 }  // namespace tesra::tools

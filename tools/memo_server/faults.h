@@ -47,12 +47,15 @@ public:
     std::optional<FaultRule> Take(std::string_view kind);
     // "kind=count" lines for every kind seen.
     std::string Counts() const;
+    // The kinds in the order the requests arrived, one a line.
+    std::string Order() const;
     void ClearCounts();
 
 private:
     mutable std::mutex mutex_;
     std::vector<FaultRule> rules_;
     std::map<std::string, int, std::less<>> counts_;
+    std::vector<std::string> order_;
 };
 
 }  // namespace tesra::tools

@@ -341,6 +341,7 @@ HttpReply MemoService::Admin(const HttpRequest& request) {
         return Token("OK");
     }
     if (path == "/admin/requests") return Text(faults_.Counts());
+    if (path == "/admin/requests/order") return Text(faults_.Order());
     if (path == "/admin/requests/clear" && post) {
         faults_.ClearCounts();
         return Token("OK");

@@ -1,0 +1,34 @@
+// The memo index on disk: "tesra.ini" in the user folder, and the working
+// copy "~tesra.ini" that holds the server's index between its download and
+// its load.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/ini_file.h"
+
+namespace tesra {
+
+inline constexpr char kIndexFileName[] = "tesra.ini";
+inline constexpr char kServerIndexFileName[] = "~tesra.ini";
+
+// Loads previous from "tesra.ini" and live from a non-empty "~tesra.ini"
+// (else from "tesra.ini" too), marks live unmodified and deletes the working
+// copy.
+void LoadIndexFiles(const std::string& userFolder, CIniFile& live, CIniFile& previous);
+
+// Writes text (LF made CR LF) as the working copy; silent when it cannot.
+void WriteServerIndexFile(const std::string& userFolder, std::string_view text);
+
+// The memo sections an index text names, in text order: the pieces between
+// "[" and the next "]" up to the first empty one, those starting "memo".
+std::vector<std::string> MemoSectionsInIndexText(std::string_view text);
+
+// Saves index to "tesra.ini" when it is marked modified. An index without a
+// line is never written: it can only be one that a start-up cleared, and it
+// would wipe the user's memos from the file.
+void SaveIndexIfModified(CIniFile& index, const std::string& userFolder);
+
+}  // namespace tesra

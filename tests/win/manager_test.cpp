@@ -1,0 +1,396 @@
+// The memo manager in a container against the stand-in memo server, agent
+// and FTP server: which requests a start-up makes and in which order, what
+// the user is told, the windows it opens, and where typed text goes.
+#include <windows.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "control/app.h"
+#include "control/tesra_ctrl.h"
+#include "memo/memo_dlg.h"
+#include "net/http_client.h"
+#include "storage/memo_format.h"
+#include "support/cp949_corpus.h"
+#include "support/temp_dir.h"
+#include "sync/protocol.h"
+#include "tools/host/container.h"
+#include "unix_stand_in.h"
+#include "win/class_factory.h"
+
+namespace tesra::test {
+namespace {
+
+using std::string;
+using Kinds = std::vector<string>;
+
+class OleEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
+    void TearDown() override { ::OleUninitialize(); }
+};
+[[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
+
+const string kTools = TESRA_NATIVE_TOOLS;
+constexpr std::int64_t kT0 = 1800000000;
+
+// Pumps this thread's messages until done() holds, at most rounds times.
+bool PumpUntil(const std::function<bool()>& done, int rounds = 300) {
+    for (int i = 0; i < rounds; ++i) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (done()) return true;
+        ::Sleep(20);
+    }
+    return done();
+}
+
+// Types text into a memo (as the user would leave it: modified).
+void Type(CMemoDlg& memo, const string& text) {
+    HWND edit = ::GetDlgItem(memo.hwnd(), 304);
+    ASSERT_TRUE(edit);
+    ::SetWindowTextA(edit, text.c_str());
+    ::SendMessageA(edit, EM_SETMODIFY, TRUE, 0);
+}
+
+class Manager : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::Stat(WindowsTool("tesra-memo-server"))) GTEST_SKIP() << "build the native preset's stand-ins first";
+        static int serial = 0;
+        user_ = Format("u%llu_%d", static_cast<unsigned long long>(::GetTickCount64()), ++serial);
+        server_ = std::make_unique<UnixStandIn>(std::vector<string>{kTools + "/tesra-memo-server", "--db", "/tmp/" + user_ + ".db"});
+        ASSERT_GT(server_->port(), 0);
+        host_ = "127.0.0.1:" + std::to_string(server_->port());
+        for (const char* name : {"TESRA_MEMO_SERVER", "TESRA_LOGIN_SERVER"}) _putenv_s(name, host_.c_str());
+        _putenv_s("TESRA_AGENT_PORT", "1");  // nobody there unless a test starts the agent
+        Admin("/admin/user", "id=" + user_ + "@x&pw=pw");
+        messages_.clear();
+
+        NewControl();
+    }
+
+    void TearDown() override {
+        CloseControl();
+        server_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(TheApp().dataRoot() + "\\" + user_, ignored);
+        ::DeleteFileA(("Z:\\tmp\\" + user_ + ".db").c_str());
+    }
+
+    // The control as the host makes it: in place in the host's window.
+    void NewControl() {
+        site_ = new host::ContainerSite(window_.get(), RECT{0, 0, 1, 1});
+        win::CClassFactory<CTesraCtrl> factory;
+        ASSERT_EQ(factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(ole_.Out())), S_OK);
+        ctrl_ = static_cast<CTesraCtrl*>(static_cast<win::COleControl*>(static_cast<IOleObject*>(ole_.get())));
+        ctrl_->SetClock([this] { return now_; });
+        ctrl_->SetMessageBoxHook([this](const string& text, UINT) {
+            messages_.push_back(text);
+            return IDYES;
+        });
+        RECT pos{0, 0, 1, 1};
+        ole_->SetClientSite(site_);
+        ASSERT_EQ(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos), S_OK);
+    }
+    void CloseControl() {
+        if (ole_) {
+            ole_->Close(OLECLOSE_NOSAVE);
+            ole_->SetClientSite(nullptr);
+        }
+        ole_.Reset();
+        if (site_) site_->Release();
+        site_ = nullptr;
+    }
+
+    static string WindowsTool(const string& name) { return "Z:" + ReplaceAll(kTools + "/" + name, "/", "\\"); }
+
+    string Admin(const string& path, const string& body = {}, const string& cookie = {}) {
+        CHttpClient http;
+        http.SetCookie(cookie);
+        if (body.empty())
+            http.Get("http://" + host_ + path);
+        else
+            http.Post("http://" + host_ + path, body);
+        return http.m_strBody;
+    }
+    Kinds Requests() {
+        Kinds kinds;
+        const string text = Admin("/admin/requests/order");
+        for (int i = 0; i + 1 < CountPieces(text, "\n"); ++i) kinds.push_back(GetPiece(text, "\n", i));
+        return kinds;
+    }
+    void ClearRequests() { Admin("/admin/requests/clear", "x=1"); }
+    // A memo, and the user's defaults as the memo group's creation leaves them.
+    void Seed(const string& muid, const MemoFields& f, const string& text) {
+        const string cookie = SessionCookie(Trim(GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
+        const string defaults = SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x");
+        ASSERT_EQ(Admin(kSetMemoUserPath, defaults, cookie) + Admin(kSetMemoPath, SetMemoBody(muid, f, text), cookie),
+                  "[OK]\n[OK]\n");
+    }
+    string ServerText(const string& muid) {
+        const string field = GetPiece(GetPiece(Admin("/admin/memo?user=" + user_ + "@x&muid=" + muid), "text=", 1), "&", 0);
+        string text;  // every byte comes as %xx
+        for (std::size_t i = 0; i + 2 < field.size(); i += 3)
+            text.push_back(static_cast<char>(std::strtol(field.substr(i + 1, 2).c_str(), nullptr, 16)));
+        return text;
+    }
+    void Connect(const string& password = "pw", long port = 21) {
+        ctrl_->FtpConnection("127.0.0.1", port, user_ + "@x", password);
+    }
+    // The start-up as the host triggers it: a show more than 10 s after the last.
+    void Show() {
+        now_ += 11;
+        ctrl_->SetShowMemoDlg(true);
+    }
+    CMemoDlg* Memo(const string& key) {
+        for (const auto& m : ctrl_->memos())
+            if (m->key() == key) return m.get();
+        return nullptr;
+    }
+    void SeedTwo() {
+        Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
+        Seed("101", {.ver = "12:1700000000", .title = cp949::kMemo, .font = "", .pos = "10.00 10.00 30.00 40.00", .bg = 3},
+             string(cp949::kHangul) + "\r\nfirst");
+        Seed("102", {.ver = "6:1700000001", .title = "", .font = "", .pos = "50.00 10.00 70.00 40.00",
+                     .alarm = static_cast<int>(kT0 + 30), .bg = 5, .min = 1},
+             "second");
+    }
+
+    host::HostWindow window_;
+    host::ContainerSite* site_ = nullptr;
+    win::ComPtr<IOleObject> ole_;
+    CTesraCtrl* ctrl_ = nullptr;
+    std::unique_ptr<UnixStandIn> server_;
+    string host_;
+    string user_;
+    std::int64_t now_ = kT0;
+    std::vector<string> messages_;
+};
+
+TEST_F(Manager, StartUpPaths) {
+    struct Case {
+        const char *name;
+        bool group, expire, agent;
+        const char *password, *fault;
+        Kinds requests;
+        const char* message;
+    };
+    const Kinds fetch = {"getmemouser", "listini", "getdata", "getdata"};
+    auto with = [&](Kinds head) {
+        head.insert(head.end(), fetch.begin(), fetch.end());
+        return head;
+    };
+    const Case cases[] = {
+        {"valid session", true, false, false, "pw", nullptr, with({"getmemogrp"}), nullptr},
+        {"expired, agent", true, true, true, "pw", nullptr, with({"getmemogrp", "getmemogrp"}), nullptr},
+        {"expired, no agent", true, true, false, "pw", nullptr, with({"getmemogrp", "login", "getmemogrp"}), nullptr},
+        {"new user", false, false, false, "pw", nullptr,
+         {"getmemogrp", "setmemouser", "setmemogrp", "getmemouser", "listini", "getmemouser", "listini"}, nullptr},
+        {"no session to be had", true, true, false, "wrong", nullptr, {"getmemogrp", "login", "getmemogrp"},
+         kStartUpFailed100},
+        {"index lost", true, false, false, "pw", "kind=getmemouser&mode=drop", {"getmemogrp", "getmemouser"},
+         kStartUpFailed200},
+        {"index lost, new user", false, false, false, "pw", "kind=getmemouser&mode=reset&times=0",
+         {"getmemogrp", "setmemouser", "setmemogrp", "getmemouser", "getmemouser"}, kStartUpFailed300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        if (c.group) SeedTwo();
+        std::unique_ptr<UnixStandIn> agent;
+        if (c.agent) {
+            agent = std::make_unique<UnixStandIn>(
+                std::vector<string>{kTools + "/tesra-agent", "--db", "/tmp/" + user_ + ".db", "--port", "0"});
+            _putenv_s("TESRA_AGENT_PORT", std::to_string(agent->port()).c_str());
+        }
+        Connect();
+        if (c.expire) Admin("/admin/expire", "id=" + user_ + "@x");
+        if (string(c.password) != "pw") ctrl_->ChageFtpConnection("127.0.0.1", 21, user_ + "@x", c.password);
+        if (c.fault) Admin("/admin/fault", c.fault);
+        ClearRequests();
+        Show();
+        EXPECT_EQ(Requests(), c.requests);
+        EXPECT_EQ(messages_, c.message ? std::vector<string>{c.message} : std::vector<string>{});
+        EXPECT_EQ(ctrl_->loaded(), c.message == nullptr);
+        // Failed: nothing loaded, no window. A new user gets one empty memo.
+        EXPECT_EQ(ctrl_->memos().size(), c.message ? 0u : c.group ? 2u : 1u);
+    }
+}
+
+TEST_F(Manager, OneWindowPerMemoWithItsLooksAndTheAlarmOnTime) {
+    SeedTwo();
+    Connect();
+    Show();
+    ASSERT_EQ(ctrl_->memos().size(), 2u);
+    CMemoDlg* a = Memo("memo101");
+    CMemoDlg* b = Memo("memo102");
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a->m_title, cp949::kMemo);
+    EXPECT_EQ(a->ColourIndex(), 3);
+    EXPECT_EQ(b->ColourIndex(), 5);
+    EXPECT_TRUE(b->IsMinimized());
+    EXPECT_EQ(a->Text(), string(cp949::kHangul) + "\r\nfirst");
+    EXPECT_TRUE(::IsWindowVisible(a->hwnd()));
+    RECT r{};
+    ::GetWindowRect(a->hwnd(), &r);
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_NEAR(r.left, cx / 10, 8);
+    EXPECT_NEAR(r.top, cy / 10, 8);
+    EXPECT_NEAR(r.right, cx * 3 / 10, 8);
+    EXPECT_NEAR(r.bottom, cy * 4 / 10, 8);
+
+    // The container deactivating and reactivating the control leaves the
+    // memos, their window and its timers alone.
+    auto inPlace = ole_.As<IOleInPlaceObject>(IID_IOleInPlaceObject);
+    ASSERT_EQ(inPlace->InPlaceDeactivate(), S_OK);
+    RECT pos{0, 0, 1, 1};
+    ASSERT_EQ(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos), S_OK);
+    EXPECT_TRUE(::IsWindow(a->hwnd()) && ::IsWindow(b->hwnd()));
+    EXPECT_EQ(ctrl_->minuteTimer(), kMinuteTimer);
+
+    // A second show within 10 s only shows.
+    ClearRequests();
+    now_ += 9;
+    ctrl_->SetShowMemoDlg(true);
+    EXPECT_EQ(Requests(), Kinds{});
+    EXPECT_EQ(ctrl_->memos().size(), 2u);
+
+    // The minute tick with the clock before, then after, the alarm.
+    HWND control = ctrl_->hwnd();
+    now_ = kT0 + 29;
+    ::SendMessageA(control, WM_TIMER, kMinuteTimer, 0);
+    EXPECT_TRUE(b->m_alarmTime > 0);
+    EXPECT_FALSE(b->IsBlinking());
+    now_ = kT0 + 31;
+    ::SendMessageA(control, WM_TIMER, kMinuteTimer, 0);
+    EXPECT_TRUE(b->IsBlinking());
+    EXPECT_FALSE(a->IsBlinking());
+    EXPECT_EQ(b->m_alarmTime, 0);
+
+    // Text from the host opens a blinking window of its own.
+    BSTR text = ::SysAllocStringByteLen(cp949::kHangul, 4);
+    EXPECT_TRUE(ctrl_->ReceiveMemoData(&text));
+    ::SysFreeString(text);
+    ASSERT_EQ(ctrl_->memos().size(), 3u);
+    EXPECT_TRUE(ctrl_->memos().back()->IsBlinking());
+    EXPECT_EQ(ctrl_->memos().back()->Text(), cp949::kHangul);
+}
+
+TEST_F(Manager, TypedTextReachesItsFileAndTheServerOnDeactivationAndAtExit) {
+    SeedTwo();
+    Connect();
+    Show();
+    CMemoDlg* a = Memo("memo101");
+    CMemoDlg* b = Memo("memo102");
+    ASSERT_TRUE(a && b);
+    const string typed = string(cp949::kHangul) + "\r\ntyped";
+    Type(*a, typed);
+    ClearRequests();
+    ::SendMessageA(a->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ServerText("101") == typed; }));
+    EXPECT_EQ(ReadBytes(a->dataPath()), typed);
+    EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo"}));
+
+    // Typed and never deactivated: the control's close saves and uploads it.
+    Type(*b, "at exit");
+    const string path = b->dataPath();
+    ClearRequests();
+    ole_->Close(OLECLOSE_NOSAVE);
+    EXPECT_EQ(ReadBytes(path), "at exit");
+    EXPECT_EQ(ServerText("102"), "at exit");
+    EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo"}));
+}
+
+// A change notice that arrives inside another upload's wait runs after it.
+CTesraCtrl* g_ctrl = nullptr;
+CMemoDlg* g_second = nullptr;
+void CALLBACK TypeInsideTheWait(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!g_ctrl || g_ctrl->busy() == 0) return;
+    ::KillTimer(nullptr, timer);
+    Type(*g_second, "second edit");
+    ::SendMessageA(g_second->hwnd(), WM_NCACTIVATE, FALSE, 0);
+}
+
+TEST_F(Manager, ChangeNoticeInsideAnUploadWaitsForIt) {
+    SeedTwo();
+    Connect();
+    Show();
+    CMemoDlg* a = Memo("memo101");
+    g_second = Memo("memo102");
+    ASSERT_TRUE(a && g_second);
+    g_ctrl = ctrl_;
+    // The first request is held back: a pass run nested would slip its own
+    // requests in before the rest of this one.
+    Admin("/admin/fault", "kind=getini&mode=delay&ms=1500");
+    ClearRequests();
+    Type(*a, "first edit");
+    ::SetTimer(nullptr, 0, 20, &TypeInsideTheWait);
+    ::SendMessageA(a->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ServerText("102") == "second edit"; }));
+    g_ctrl = nullptr;
+    EXPECT_EQ(ServerText("101"), "first edit");
+    EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo", "getini", "setmemo"}));
+    EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);
+}
+
+TEST_F(Manager, AFailedUploadStaysPendingAndGoesAfterARestart) {
+    SeedTwo();
+    Connect();
+    Show();
+    Admin("/admin/fault", "kind=setmemo&mode=reset&times=0");
+    Type(*Memo("memo101"), "kept");
+    ::SendMessageA(Memo("memo101")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !messages_.empty(); }));
+    EXPECT_EQ(messages_, std::vector<string>{kUploadFailedMessage});
+    // The host goes and comes back; by then the server answers again.
+    CloseControl();
+    Admin("/admin/fault/clear", "x=1");
+    NewControl();
+    Connect();
+    Show();
+    ASSERT_TRUE(Memo("memo101"));
+    EXPECT_EQ(Memo("memo101")->Text(), "kept");
+    EXPECT_EQ(ServerText("101"), "kept");
+    EXPECT_EQ(messages_.size(), 1u);
+}
+
+TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
+    const string root = "/tmp/" + user_ + "-ftp";
+    ::CreateDirectoryA(("Z:" + ReplaceAll(root, "/", "\\")).c_str(), nullptr);
+    ::CreateDirectoryA(("Z:" + ReplaceAll(root + "/Tesra", "/", "\\")).c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes("Z:" + ReplaceAll(root + "/Tesra/note.txt", "/", "\\"), "from a friend"));
+    UnixStandIn ftp({"/usr/bin/python3", TESRA_FTP_STAND_IN, root, user_ + "@x", "pw", "120"});
+    ASSERT_GT(ftp.port(), 0);
+    SeedTwo();
+    Connect("pw", ftp.port());
+    Show();
+    const string index = ctrl_->LiveIndex().ToText();
+    const string payload = "note.txt|1700000500";
+    COPYDATASTRUCT cds{302, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
+    EXPECT_EQ(::SendMessageA(ctrl_->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
+    EXPECT_EQ(ctrl_->memos().size(), 2u);
+    EXPECT_EQ(ctrl_->LiveIndex().ToText(), index);
+    Show();
+    ASSERT_EQ(ctrl_->memos().size(), 3u);
+    bool found = false;
+    for (const auto& m : ctrl_->memos()) found = found || m->Text() == "from a friend";
+    EXPECT_TRUE(found);
+    RunUnix("/bin/rm", "-rf " + root);
+}
+
+}  // namespace
+}  // namespace tesra::test
