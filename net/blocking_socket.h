@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "net/receive_fn.h"
 #include "net/sock_sys.h"
 
 namespace tesra {
@@ -47,10 +48,6 @@ public:
 };
 
 [[noreturn]] void ThrowSocketException(const char* label);
-
-// Where buffered reads take their bytes from: normally the socket itself;
-// fuzzing and tests hand in their own packets. Returns what Receive does.
-using ReceiveFn = std::function<int(char* buffer, int capacity)>;
 
 class CBlockingSocket {
 public:
