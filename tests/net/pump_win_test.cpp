@@ -225,7 +225,7 @@ TEST(PumpWin, AgentConnectEndsOnlyOnTheMainWindowsClose) {
         ::PostMessageA(main.hwnd(), WM_CLOSE, 0, 0);
     });
     CAgentSocket a(1);
-    a.SetConnectMode(1, 5000);
+    a.SetConnectMode(1, 1000);
     a.m_hMainWnd = main.hwnd();
     ::PostMessageA(other.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(a.ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(silent.port())), 0);
