@@ -9,7 +9,7 @@
 #include <string>
 
 #include "net/receive_fn.h"
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 namespace tesra {
 

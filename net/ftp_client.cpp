@@ -7,7 +7,7 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "net/blocking_socket.h"
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 namespace tesra {
 

@@ -1,6 +1,6 @@
 // The socket seam: Winsock on Windows (sock_sys_win.cpp), BSD sockets
 // elsewhere (sock_sys_posix.cpp). Nothing here throws; callers turn failures
-// into their own results. Internal to net/.
+// into their own results. For the network layer in net/ only.
 #pragma once
 
 #include <cstddef>

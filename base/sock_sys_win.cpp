@@ -1,10 +1,10 @@
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
-#include "net/sock_native.h"
+#include "base/sock_native.h"
 
 #include <cstring>
 #include <limits>
