@@ -1,5 +1,6 @@
-// Waiting for a worker thread on the user-interface thread. The wait runs in
-// rounds of at most one round length; between rounds every queued window
+// Waiting on the user-interface thread: for a worker thread, or for a
+// socket's network events. Every such wait goes through WaitAndPump. It runs
+// in rounds of at most one round length; between rounds every queued window
 // message is taken and dispatched, so timers, paints and commands keep
 // running while a request is out. On Windows that is the thread's message
 // queue; natively there is none and the wait is a plain timed wait.
@@ -26,6 +27,8 @@ public:
     void Set();
     // True when signalled within ms milliseconds (0: just a test).
     bool Wait(int ms);
+    // The event's HANDLE on Windows (for WSAEventSelect), null natively.
+    void* native() const;
 
 private:
     struct Impl;
@@ -36,6 +39,7 @@ private:
 enum class QuitRule {
     kAnyWindow,       // addressed to any window (or to none, as WM_QUIT is)
     kMainWindowOnly,  // only when addressed to the given main window
+    kQuitOnly,        // WM_QUIT only; a WM_CLOSE is dispatched like any message
 };
 
 enum class PumpResult { kSignalled, kExhausted, kQuit };
@@ -49,12 +53,21 @@ struct PumpLimits {
 
 // Waits for event at most rounds times roundMs; returns as soon as the event
 // is signalled. Between rounds every queued message is removed, translated
-// and dispatched; a WM_QUIT or WM_CLOSE that the rule names is dispatched too
-// and ends the wait at once (kQuit).
-PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits);
+// and dispatched; a WM_CLOSE that the rule names is dispatched too and ends
+// the wait at once (kQuit), as does a WM_QUIT the rule names. A WM_QUIT is
+// never lost: whether or not it ends the wait, it is posted again (with its
+// exit code) when the wait returns, so the host's own loop still ends. When
+// rounds is not null it receives the number of waits made, the last one
+// included.
+PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits, int* rounds = nullptr);
 
 // SendMessage to a window; nothing natively.
 void SendWindowMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+// The FTP client's progress notice (WM_TRANSFER_PROGRESS, which the memo
+// window handles), sent to window: direction 0 for a download chunk, 1 for
+// an upload chunk, and the chunk's byte count. Nothing natively.
+void SendTransferProgress(WindowHandle window, int direction, long bytes);
 
 // A WM_COPYDATA command sent (synchronously) to a window: dwData code,
 // cbData and lpData the payload (an empty payload still points at an empty

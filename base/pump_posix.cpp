@@ -27,14 +27,26 @@ bool WaitEvent::Wait(int ms) {
                               [this] { return impl_->signalled; });
 }
 
-PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits) {
+void* WaitEvent::native() const { return nullptr; }
+
+PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits, int* rounds) {
     // No message queue here: each round is only the timed wait.
-    for (int round = 0; round < limits.rounds; ++round)
-        if (event.Wait(limits.roundMs)) return PumpResult::kSignalled;
-    return PumpResult::kExhausted;
+    int round = 0;
+    PumpResult result = PumpResult::kExhausted;
+    while (round < limits.rounds) {
+        ++round;
+        if (event.Wait(limits.roundMs)) {
+            result = PumpResult::kSignalled;
+            break;
+        }
+    }
+    if (rounds) *rounds = round;
+    return result;
 }
 
 void SendWindowMessage(WindowHandle, unsigned, std::uintptr_t, std::intptr_t) {}
+
+void SendTransferProgress(WindowHandle, int, long) {}
 
 void SendCopyData(WindowHandle, std::uintptr_t, std::string_view) {}
 

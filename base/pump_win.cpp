@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace tesra {
 
 struct WaitEvent::Impl {
@@ -25,25 +27,66 @@ bool WaitEvent::Wait(int ms) {
     return ::WaitForSingleObject(impl_->handle, static_cast<DWORD>(ms < 0 ? 0 : ms)) == WAIT_OBJECT_0;
 }
 
-PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits) {
-    for (int round = 0; round < limits.rounds; ++round) {
-        if (event.Wait(limits.roundMs)) return PumpResult::kSignalled;
+void* WaitEvent::native() const { return impl_->handle; }
+
+namespace {
+
+bool Ends(const MSG& msg, const PumpLimits& limits) {
+    if (msg.message != WM_QUIT && msg.message != WM_CLOSE) return false;
+    switch (limits.quit) {
+    case QuitRule::kAnyWindow:
+        return true;
+    case QuitRule::kMainWindowOnly:
+        return msg.hwnd == static_cast<HWND>(limits.mainWindow);
+    case QuitRule::kQuitOnly:
+        return msg.message == WM_QUIT;
+    }
+    return false;
+}
+
+}  // namespace
+
+PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits, int* rounds) {
+    std::optional<int> quitCode;
+    PumpResult result = PumpResult::kExhausted;
+    int round = 0;
+    while (round < limits.rounds) {
+        ++round;
+        if (event.Wait(limits.roundMs)) {
+            result = PumpResult::kSignalled;
+            break;
+        }
+        bool ends = false;
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            const bool quitOrClose = msg.message == WM_QUIT || msg.message == WM_CLOSE;
-            const bool ends = quitOrClose && (limits.quit == QuitRule::kAnyWindow ||
-                                              msg.hwnd == static_cast<HWND>(limits.mainWindow));
+        while (!ends && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ends = Ends(msg, limits);
+            if (msg.message == WM_QUIT) {
+                // Put back when the wait returns: taken again at once, it
+                // would keep this loop turning.
+                quitCode = static_cast<int>(msg.wParam);
+                break;
+            }
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
-            if (ends) return PumpResult::kQuit;
+        }
+        if (ends) {
+            result = PumpResult::kQuit;
+            break;
         }
     }
-    return PumpResult::kExhausted;
+    if (quitCode) ::PostQuitMessage(*quitCode);
+    if (rounds) *rounds = round;
+    return result;
 }
 
 void SendWindowMessage(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     if (window)
         ::SendMessageA(static_cast<HWND>(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+}
+
+void SendTransferProgress(WindowHandle window, int direction, long bytes) {
+    constexpr UINT kTransferProgress = WM_USER + 901;
+    SendWindowMessage(window, kTransferProgress, static_cast<std::uintptr_t>(direction), bytes);
 }
 
 void SendCopyData(WindowHandle window, std::uintptr_t code, std::string_view payload) {

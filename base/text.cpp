@@ -64,7 +64,7 @@ std::string CopyTextBounded(std::string_view src, int limit) {
     const auto cap = static_cast<std::size_t>(limit);
     std::size_t i = 0;
     while (i < src.size() && src[i] != '\0') {
-        const bool pair = (static_cast<unsigned char>(src[i]) & 0x80) && i + 1 < src.size() && src[i + 1] != '\0';
+        const bool pair = IsLeadByte(static_cast<unsigned char>(src[i])) && i + 1 < src.size() && src[i + 1] != '\0';
         if (pair) {
             if (out.size() + 2 > cap) break;
             out.append(src.substr(i, 2));

@@ -9,13 +9,13 @@
 
 class CTesraApp {
 public:
-    // Module start: the socket library (Winsock 1.1) must come up, or the
-    // module refuses to load after telling the user.
-    BOOL InitInstance(HINSTANCE instance);
-    // Module stop.
-    void ExitInstance();
+    // The socket library (Winsock 1.1), started on the first call and kept
+    // for the life of the process. When it cannot start, the user is told
+    // (string 201) and the result is false. Never called under the loader
+    // lock.
+    bool EnsureSockets();
 
-    HINSTANCE instance() const { return m_instance; }
+    HINSTANCE instance() const;
     // The module's folder and the data root beneath it, set when a control's
     // window is created.
     void SetFolders(std::string moduleDir, std::string dataRoot) {
@@ -28,9 +28,10 @@ public:
 private:
     std::string m_moduleDir;
     std::string m_dataRoot;
-    HINSTANCE m_instance = nullptr;
-    bool m_socketsUp = false;
 };
 
 // The process-wide application object.
 CTesraApp& TheApp();
+
+// Recorded by DllMain: a plain store, nothing that waits or locks.
+void SetModuleInstance(HINSTANCE instance);

@@ -19,40 +19,41 @@ tesra::win::CClassFactory<CTesraCtrl> g_controlFactory;
 tesra::win::CClassFactory<CTesraPropPage> g_propPageFactory;
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    switch (reason) {
-    case DLL_PROCESS_ATTACH:
+// Under the loader lock: only what cannot wait, load or lock. Sockets start
+// on first need, and nothing is torn down here (see DllCanUnloadNow).
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        SetModuleInstance(instance);
         ::DisableThreadLibraryCalls(instance);
-        return TheApp().InitInstance(instance);
-    case DLL_PROCESS_DETACH:
-        // At process exit (reserved != null) other DLLs may already be gone.
-        if (reserved == nullptr) {
-            tesra::win::UnregisterControlWindowClass();
-            TheApp().ExitInstance();
-        }
-        return TRUE;
-    default:
-        return TRUE;
     }
+    return TRUE;
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (clsid == CLSID_Tesra) return g_controlFactory.QueryInterface(iid, object);
-    if (clsid == CLSID_TesraPropPage) return g_propPageFactory.QueryInterface(iid, object);
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return tesra::win::GuardCom([&]() -> HRESULT {
+        if (clsid == CLSID_Tesra) {
+            // The control is of no use without sockets; the user has been told.
+            if (!TheApp().EnsureSockets()) return E_FAIL;
+            return g_controlFactory.QueryInterface(iid, object);
+        }
+        if (clsid == CLSID_TesraPropPage) return g_propPageFactory.QueryInterface(iid, object);
+        return CLASS_E_CLASSNOTAVAILABLE;
+    });
 }
 
-// A worker whose waiter gave up may still be running the module's code.
-// With no object left there is no rich edit window either; the library
-// goes here rather than in DllMain, which runs under the loader lock.
+// A worker still counted may be about to use the module's objects; its own
+// module reference keeps the code in place until it has left. The window
+// class and the rich edit library go here, outside the loader lock, just
+// before the module may be freed; a later control brings them back.
 STDAPI DllCanUnloadNow() {
     if (tesra::win::ModuleInUse() || tesra::net::RunningWorkers() > 0) return S_FALSE;
+    tesra::win::UnregisterControlWindowClass();
     tesra::win::ReleaseControlLibraries();
     return S_OK;
 }
 
-STDAPI DllRegisterServer() { return RegisterModule(); }
+STDAPI DllRegisterServer() { return tesra::win::GuardCom([] { return RegisterModule(); }); }
 
-STDAPI DllUnregisterServer() { return UnregisterModule(); }
+STDAPI DllUnregisterServer() { return tesra::win::GuardCom([] { return UnregisterModule(); }); }

@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "net/sock_sys.h"
+#include "net/receive_fn.h"
+#include "base/sock_sys.h"
 
 namespace tesra {
 
@@ -47,10 +48,6 @@ public:
 };
 
 [[noreturn]] void ThrowSocketException(const char* label);
-
-// Where buffered reads take their bytes from: normally the socket itself;
-// fuzzing and tests hand in their own packets. Returns what Receive does.
-using ReceiveFn = std::function<int(char* buffer, int capacity)>;
 
 class CBlockingSocket {
 public:

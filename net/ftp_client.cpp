@@ -6,10 +6,44 @@
 
 #include "base/fs.h"
 #include "base/text.h"
+#include "net/blocking_socket.h"
+#include "base/sock_sys.h"
 
 namespace tesra {
 
 namespace net {
+namespace {
+
+// Byte stream over the control socket.
+class FtpSocketFile {
+public:
+    FtpSocketFile(sys::MessageSocket& socket, int timeoutMs) : socket_(socket), timeoutMs_(timeoutMs) {}
+    // bytes, 0 at the peer's close, -1 on failure.
+    int Read(char* buffer, int capacity);
+    bool Write(const char* data, std::size_t length);
+
+private:
+    sys::MessageSocket& socket_;
+    int timeoutMs_;
+};
+
+class FtpWriteArchive {
+public:
+    static constexpr std::size_t kBufferSize = 4096;
+
+    explicit FtpWriteArchive(FtpSocketFile& file) : file_(file) {}
+    FtpWriteArchive(const FtpWriteArchive&) = delete;
+    FtpWriteArchive& operator=(const FtpWriteArchive&) = delete;
+    ~FtpWriteArchive() { Flush(); }
+
+    bool WriteString(const std::string& text);
+    // What fails to go out is dropped, so nothing is retried at close.
+    bool Flush();
+
+private:
+    FtpSocketFile& file_;
+    std::string pending_;
+};
 
 int FtpSocketFile::Read(char* buffer, int capacity) {
     const long n = socket_.Receive(buffer, capacity < 0 ? 0 : static_cast<std::size_t>(capacity), timeoutMs_);
@@ -17,6 +51,20 @@ int FtpSocketFile::Read(char* buffer, int capacity) {
 }
 
 bool FtpSocketFile::Write(const char* data, std::size_t length) { return socket_.SendAll(data, length, timeoutMs_); }
+
+bool FtpWriteArchive::WriteString(const std::string& text) {
+    pending_ += text;
+    return pending_.size() < kBufferSize || Flush();
+}
+
+bool FtpWriteArchive::Flush() {
+    if (pending_.empty()) return true;
+    const bool ok = file_.Write(pending_.data(), pending_.size());
+    pending_.clear();
+    return ok;
+}
+
+}  // namespace
 
 int FtpReadArchive::ReadString(std::string* line) {
     line->clear();
@@ -44,17 +92,6 @@ int FtpReadArchive::ReadString(std::string* line) {
     }
 }
 
-bool FtpWriteArchive::WriteString(const std::string& text) {
-    pending_ += text;
-    return pending_.size() < kBufferSize || Flush();
-}
-
-bool FtpWriteArchive::Flush() {
-    if (pending_.empty()) return true;
-    const bool ok = file_.Write(pending_.data(), pending_.size());
-    pending_.clear();
-    return ok;
-}
 
 bool ParsePasvReply(const std::string& reply, std::string* dotted, int* port) {
     const std::size_t open = reply.find('(');
@@ -213,6 +250,12 @@ private:
 
 }  // namespace
 
+struct CFtpClient::Control {
+    sys::MessageSocket socket;
+    std::unique_ptr<net::FtpSocketFile> file;
+    std::unique_ptr<net::FtpWriteArchive> writer;
+};
+
 CFtpClient::CFtpClient() = default;
 
 CFtpClient::~CFtpClient() { CloseControl(); }
@@ -221,17 +264,18 @@ int CFtpClient::OpenControl(const std::string& host, int port) {
     try {
         CloseControl();
         m_strLastReply = kCannotCreate;
-        m_pCtrlSocket = std::make_unique<sys::MessageSocket>();
-        if (!m_pCtrlSocket->Create()) return 0;
+        m_pControl = std::make_unique<Control>();
+        sys::MessageSocket& socket = m_pControl->socket;
+        if (!socket.Create()) return 0;
         m_strLastReply = kNoConnect;
         SockAddr addr;
         if (port < 0 || port > 65535 || !Resolve(host, port, &addr)) return 0;
-        if (!m_pCtrlSocket->Connect(addr, m_nTimeoutMs)) return 0;
+        if (!socket.Connect(addr, m_nTimeoutMs)) return 0;
         m_strLastReply = kCannotCreate;
-        m_pSocketFile = std::make_unique<net::FtpSocketFile>(*m_pCtrlSocket, m_nTimeoutMs);
-        net::FtpSocketFile* file = m_pSocketFile.get();
+        m_pControl->file = std::make_unique<net::FtpSocketFile>(socket, m_nTimeoutMs);
+        net::FtpSocketFile* file = m_pControl->file.get();
         m_pReadArchive = std::make_unique<net::FtpReadArchive>([file](char* b, int c) { return file->Read(b, c); });
-        m_pWriteArchive = std::make_unique<net::FtpWriteArchive>(*m_pSocketFile);
+        m_pControl->writer = std::make_unique<net::FtpWriteArchive>(*file);
         return 1;
     } catch (...) {
         m_strLastReply = kCannotCreate;
@@ -240,18 +284,19 @@ int CFtpClient::OpenControl(const std::string& host, int port) {
 }
 
 void CFtpClient::CloseControl() {
-    m_pWriteArchive.reset();
+    // The writer flushes through the file, which reads through the socket.
+    if (m_pControl) m_pControl->writer.reset();
     m_pReadArchive.reset();
-    m_pSocketFile.reset();
-    m_pCtrlSocket.reset();
+    m_pControl.reset();
 }
 
 int CFtpClient::SendCommand(const std::string& text) {
     m_strLastReply = kNetworkError;
-    if (!m_pWriteArchive) return 0;
+    if (!m_pControl || !m_pControl->writer) return 0;
     if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return 0;
     try {
-        if (!m_pWriteArchive->WriteString(text + "\r\n") || !m_pWriteArchive->Flush()) return 0;
+        net::FtpWriteArchive& writer = *m_pControl->writer;
+        if (!writer.WriteString(text + "\r\n") || !writer.Flush()) return 0;
     } catch (...) {
         return 0;
     }
@@ -360,11 +405,11 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
             // The data connection goes where the control connection goes:
             // a reply naming another host must not send us elsewhere.
             SockAddr peer;
-            if (sys::PeerAddress(m_pCtrlSocket->handle(), &peer)) dataAddr.sin_addr = peer.sin_addr;
+            if (m_pControl && sys::PeerAddress(m_pControl->socket.handle(), &peer)) dataAddr.sin_addr = peer.sin_addr;
         } else {
             m_strLastReply = kNetworkError;
             SockAddr local;
-            if (!m_pCtrlSocket || !sys::LocalAddress(m_pCtrlSocket->handle(), &local)) return 0;
+            if (!m_pControl || !sys::LocalAddress(m_pControl->socket.handle(), &local)) return 0;
             SockAddr listenAt = local;
             listenAt.sin_port = 0;
             SockAddr bound;
@@ -411,7 +456,7 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
                     m_strLastReply = kFileError;
                     return 0;
                 }
-                SendWindowMessage(m_hWndProgress, kTransferProgress, 0, got);
+                SendTransferProgress(m_hWndProgress, 0, got);
             }
         } else {
             for (;;) {
@@ -426,7 +471,7 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
                 if (m_nTimeoutMs >= 0 && sys::WaitReady(data.get(), true, m_nTimeoutMs) != 1) break;
                 const long sent = sys::Send(data.get(), chunk, read);
                 if (sent < 0) break;
-                SendWindowMessage(m_hWndProgress, kTransferProgress, 1, sent);
+                SendTransferProgress(m_hWndProgress, 1, sent);
                 if (static_cast<std::size_t>(sent) < read &&
                     std::fseek(file.get(), -static_cast<long>(read - static_cast<std::size_t>(sent)), SEEK_CUR) != 0) {
                     m_strLastReply = kFileError;

@@ -9,25 +9,11 @@
 #include <string>
 
 #include "base/pump.h"
-#include "net/blocking_socket.h"
-#include "net/sock_sys.h"
+#include "net/receive_fn.h"
 
 namespace tesra {
 
 namespace net {
-
-// Byte stream over the control socket.
-class FtpSocketFile {
-public:
-    FtpSocketFile(sys::MessageSocket& socket, int timeoutMs) : socket_(socket), timeoutMs_(timeoutMs) {}
-    // bytes, 0 at the peer's close, -1 on failure.
-    int Read(char* buffer, int capacity);
-    bool Write(const char* data, std::size_t length);
-
-private:
-    sys::MessageSocket& socket_;
-    int timeoutMs_;
-};
 
 // Buffered line reading: a line runs through the next LF and comes back
 // without its CR LF. A line that grows past kMaxLine bytes without a LF is
@@ -52,24 +38,6 @@ private:
     std::uint64_t consumed_ = 0;
 };
 
-class FtpWriteArchive {
-public:
-    static constexpr std::size_t kBufferSize = 4096;
-
-    explicit FtpWriteArchive(FtpSocketFile& file) : file_(file) {}
-    FtpWriteArchive(const FtpWriteArchive&) = delete;
-    FtpWriteArchive& operator=(const FtpWriteArchive&) = delete;
-    ~FtpWriteArchive() { Flush(); }
-
-    bool WriteString(const std::string& text);
-    // What fails to go out is dropped, so nothing is retried at close.
-    bool Flush();
-
-private:
-    FtpSocketFile& file_;
-    std::string pending_;
-};
-
 // The address and port of a PASV reply: six numbers 0..255 between the
 // first "(" and the first ")"; false otherwise.
 bool ParsePasvReply(const std::string& reply, std::string* dotted, int* port);
@@ -78,7 +46,6 @@ bool ParsePasvReply(const std::string& reply, std::string* dotted, int* port);
 
 class CFtpClient {
 public:
-    static constexpr unsigned kTransferProgress = 0x785;  // WM_TRANSFER_PROGRESS
     static constexpr int kChunk = 4096;
     static constexpr std::uint64_t kMaxReply = 1 << 20;
 
@@ -102,13 +69,14 @@ public:
     int OpenControl(const std::string& host, int port);
     void CloseControl();
 
+    // Told of every chunk a transfer moves (SendTransferProgress).
     WindowHandle m_hWndProgress = nullptr;
     std::string m_strLastReply;
     int m_nReplyDigit = 0;
     std::unique_ptr<net::FtpReadArchive> m_pReadArchive;
-    std::unique_ptr<net::FtpWriteArchive> m_pWriteArchive;
-    std::unique_ptr<net::FtpSocketFile> m_pSocketFile;
-    std::unique_ptr<net::sys::MessageSocket> m_pCtrlSocket;
+    // The control connection: its socket and the writer over it.
+    struct Control;
+    std::unique_ptr<Control> m_pControl;
 
     // Limit in ms for each wait on the server, negative for none (the
     // client's own behaviour); tests set one.

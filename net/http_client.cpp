@@ -67,32 +67,36 @@ bool ParseHttpUrl(const std::string& url, HttpUrl* out) {
 
 namespace net {
 
-void ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
+bool ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
                    std::string* headers, std::string* body) {
-    const int limit = CHttpClient::kBodyLimit;
-    // Only the bytes placed are ever read back, so the buffer is not cleared.
-    buffer.resize(static_cast<std::size_t>(limit) + 1);
+    const int lineRoom = CHttpBlockingSocket::kReadBufSize;
+    buffer.resize(static_cast<std::size_t>(lineRoom));
     headers->clear();
     body->clear();
     for (;;) {
-        const int n = sock.ReadHeaderLine(buffer.data(), limit, recv);
+        const int n = sock.ReadHeaderLine(buffer.data(), lineRoom, recv);
         headers->append(buffer.data(), static_cast<std::size_t>(n));
         if (n == 2 && buffer[0] == '\r' && buffer[1] == '\n') break;
     }
-    int placed = 0;
-    const auto keep = [&] {
-        if (placed > 0) {
-            buffer[static_cast<std::size_t>(placed)] = '\0';
-            body->assign(buffer.data());
-        }
-    };
+    // The body whole, to the peer's close: what the header reads took past
+    // the empty line first. One byte beyond the bound is enough to know the
+    // reply is too long.
+    std::string raw(sock.m_pReadBuf, static_cast<std::size_t>(sock.m_nReadBuf));
+    sock.m_nReadBuf = 0;
+    const auto keep = [&] { body->assign(raw.c_str()); };
     try {
-        sock.ReadHttpResponse(buffer.data(), limit, recv, &placed);
+        while (raw.size() <= CHttpClient::kBodyLimit) {
+            const int got = recv(buffer.data(), lineRoom);
+            if (got <= 0) break;
+            raw.append(buffer.data(), static_cast<std::size_t>(got));
+        }
     } catch (...) {
-        keep();
+        if (raw.size() <= CHttpClient::kBodyLimit) keep();
         throw;
     }
+    if (raw.size() > CHttpClient::kBodyLimit) return false;
     keep();
+    return true;
 }
 
 void RunHttpExchange(const std::string& host, int port, const std::string& request, int ioSecs, HttpReply* out) {
@@ -106,10 +110,9 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
             sock.Connect(addr);
             const std::size_t length = std::strlen(request.c_str());
             sock.Write(request.data(), static_cast<int>(length), ioSecs);
-            ReadHttpReply(
+            out->completed = ReadHttpReply(
                 sock, [&sock, ioSecs](char* b, int c) { return sock.Receive(b, c, ioSecs); }, buffer,
                 &out->headers, &out->body);
-            out->completed = true;
         } catch (CBlockingSocketException* e) {
             ExceptionOwner release(e);
         }

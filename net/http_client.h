@@ -3,6 +3,7 @@
 // status code is never examined and redirects are only recorded.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,7 +35,9 @@ bool ParseHttpUrl(const std::string& url, HttpUrl* out);
 
 class CHttpClient {
 public:
-    static constexpr int kBodyLimit = 100000;
+    // A longer reply body fails the exchange: an index of thousands of memos
+    // and a memo of megabytes fit well within it.
+    static constexpr std::size_t kBodyLimit = std::size_t{16} << 20;
     static constexpr int kDefaultIoSecs = 60;
     static constexpr int kDefaultPostRounds = 600;
 
@@ -83,10 +86,10 @@ struct HttpReply {
 };
 
 // Reads header lines through the empty line into headers and then the body
-// until the peer's close, at most CHttpClient::kBodyLimit bytes, cut at its
-// first NUL. Throws what the reads throw; what arrived before a failure is
-// already in headers and body.
-void ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
+// until the peer's close, cut at its first NUL. False, with no body, when
+// the body runs past CHttpClient::kBodyLimit bytes. Throws what the reads
+// throw; what arrived before a failure is already in headers and body.
+bool ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
                    std::string* headers, std::string* body);
 
 // One whole exchange on a fresh connection; never throws.

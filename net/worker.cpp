@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "base/thread.h"
+
 namespace tesra::net {
 namespace {
 
@@ -16,21 +18,18 @@ std::atomic<int>& Running() {
 
 bool StartWorker(std::function<void()> work) {
     Running().fetch_add(1);
-    try {
-        std::thread([w = std::move(work)]() mutable {
-            try {
-                w();
-            } catch (...) {
-            }
-            // Drop what the work captured before counting the worker out.
-            w = nullptr;
-            Running().fetch_sub(1);
-        }).detach();
-        return true;
-    } catch (...) {
+    const bool started = StartDetachedThread([w = std::move(work)]() mutable {
+        try {
+            w();
+        } catch (...) {
+        }
+        // Drop what the work captured, then count the worker out as the last
+        // thing it does with the module's objects.
+        w = nullptr;
         Running().fetch_sub(1);
-        return false;
-    }
+    });
+    if (!started) Running().fetch_sub(1);
+    return started;
 }
 
 int RunningWorkers() { return Running().load(); }

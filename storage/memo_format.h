@@ -12,9 +12,8 @@
 #include "base/fs.h"
 #include "storage/storage_util.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
+// The platform's font record, met only at the Windows edge (win/log_font.cpp).
+struct tagLOGFONTA;
 
 namespace tesra {
 
@@ -22,28 +21,30 @@ namespace tesra {
 
 inline constexpr int kFaceNameSize = 32;
 
-#if defined(_WIN32)
-using LogFont = ::LOGFONTA;
-#else
-// Field for field the platform's LOGFONTA, so that code shared with the
-// Windows build reads the same.
+// Field for field the platform's LOGFONTA, so that Windows code hands it on
+// as it is; the portable code never sees the platform's own.
 struct LogFont {
-    std::int32_t lfHeight;
-    std::int32_t lfWidth;
-    std::int32_t lfEscapement;
-    std::int32_t lfOrientation;
-    std::int32_t lfWeight;
-    std::uint8_t lfItalic;
-    std::uint8_t lfUnderline;
-    std::uint8_t lfStrikeOut;
-    std::uint8_t lfCharSet;
-    std::uint8_t lfOutPrecision;
-    std::uint8_t lfClipPrecision;
-    std::uint8_t lfQuality;
-    std::uint8_t lfPitchAndFamily;
-    char lfFaceName[kFaceNameSize];
-};
+    std::int32_t lfHeight = 0;
+    std::int32_t lfWidth = 0;
+    std::int32_t lfEscapement = 0;
+    std::int32_t lfOrientation = 0;
+    std::int32_t lfWeight = 0;
+    std::uint8_t lfItalic = 0;
+    std::uint8_t lfUnderline = 0;
+    std::uint8_t lfStrikeOut = 0;
+    std::uint8_t lfCharSet = 0;
+    std::uint8_t lfOutPrecision = 0;
+    std::uint8_t lfClipPrecision = 0;
+    std::uint8_t lfQuality = 0;
+    std::uint8_t lfPitchAndFamily = 0;
+    char lfFaceName[kFaceNameSize] = {};
+
+#if defined(_WIN32)
+    LogFont() = default;
+    LogFont(const ::tagLOGFONTA& font);  // NOLINT: converts by design
+    operator ::tagLOGFONTA() const;
 #endif
+};
 
 struct MemoFont {
     std::uint32_t textColor = 0;  // 0x00BBGGRR

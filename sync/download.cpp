@@ -2,7 +2,6 @@
 
 #include "base/fs.h"
 #include "base/text.h"
-#include "net/http_client.h"
 #include "storage/ini_file.h"
 #include "sync/exchange.h"
 #include "sync/pending.h"
@@ -63,11 +62,8 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidFromSection(section)));
     bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
-    // holds text; nor is a reply cut at the client's limit for a longer one.
-    const std::int32_t size = StampSize(ver);
-    if (ok && r.body.empty() && size > 0) ok = false;
-    if (ok && static_cast<int>(r.body.size()) >= CHttpClient::kBodyLimit && size > static_cast<std::int32_t>(r.body.size()))
-        ok = false;
+    // holds text.
+    if (ok && r.body.empty() && StampSize(ver) > 0) ok = false;
     if (ok) {
         // CR LF line ends only: every CR goes, every LF becomes CR LF. Byte
         // by byte, as CR and LF are never part of a double-byte character.

@@ -87,7 +87,7 @@ int WholeCharLength(std::string_view s) {
     const int length = static_cast<int>(s.size());
     int i = 0;
     while (i < length) {
-        if (static_cast<unsigned char>(s[static_cast<std::size_t>(i)]) > 0x80) {
+        if (IsLeadByte(static_cast<unsigned char>(s[static_cast<std::size_t>(i)]))) {
             i += 2;
             if (i > length) return length - 1;
         } else {

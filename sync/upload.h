@@ -48,8 +48,7 @@ ReceiveCommand ParseReceiveCommand(std::string_view text);
 // or transfer failed, or when the server did not take the memo; else 1.
 int ReceiveMemo(ISyncContext& ctx, std::string_view command);
 
-// Length of s without a dangling lead byte at its end (a byte above 0x80
-// leads a pair).
+// Length of s without a dangling lead byte at its end.
 int WholeCharLength(std::string_view s);
 
 // A title for a memo without one: its first line, at most 70 bytes of

@@ -37,12 +37,13 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        T* object = new (std::nothrow) T();
-        if (!object) return E_OUTOFMEMORY;
-        // The object starts with one reference, which this call hands over.
-        const HRESULT hr = object->QueryInterface(iid, out);
-        object->Release();
-        return hr;
+        return GuardCom([&] {
+            T* object = new T();
+            // The object starts with one reference, which this call hands over.
+            const HRESULT hr = object->QueryInterface(iid, out);
+            object->Release();
+            return hr;
+        });
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         LockModule(lock != FALSE);

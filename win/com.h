@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -98,8 +99,9 @@ private:
     VARIANT v_;
 };
 
-// Text of a BSTR in the ANSI code page (CP949), as the control's string
-// parameters are received.
+// Text of a BSTR in CP949 (code page 949 named, not the machine's ANSI code
+// page), as the control's string parameters are received; the conversions
+// both ways use the same code page.
 std::string NarrowFromBstr(BSTR text);
 std::wstring WideFromAnsi(std::string_view text);
 std::string AnsiFromWide(std::wstring_view text);
@@ -107,6 +109,30 @@ std::string AnsiFromWide(std::wstring_view text);
 // The module that holds this code (the control module, or a test program
 // that links the layer in).
 HINSTANCE ModuleInstance();
+
+// What C++ throws must not cross into the system's caller: a COM entry point
+// or a registration export runs its body through this.
+template <class Body>
+HRESULT GuardCom(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// The same for a window or dialog procedure: a creation fails, any other
+// message is answered with 0.
+template <class Body>
+LRESULT GuardWindowProc(UINT msg, Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return msg == WM_CREATE ? -1 : 0;
+    }
+}
 
 // Module-wide counts behind DllCanUnloadNow: live objects and server locks.
 void ObjectCreated();

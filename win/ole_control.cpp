@@ -51,8 +51,11 @@ public:
     }
     STDMETHODIMP Clone(IEnumConnectionPoints** out) override {
         if (!out) return E_POINTER;
-        *out = new (std::nothrow) CEnumConnectionPoints(points_, pos_);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        *out = nullptr;
+        return GuardCom([&] {
+            *out = new CEnumConnectionPoints(points_, pos_);
+            return S_OK;
+        });
     }
 
 private:
@@ -227,9 +230,11 @@ STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID, ITypeInfo** out) {
 }
 
 STDMETHODIMP COleControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
-    ComPtr<ITypeInfo> info;
-    const HRESULT hr = GetTypeInfo(0, lcid, info.Out());
-    return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
+    return GuardCom([&] {
+        ComPtr<ITypeInfo> info;
+        const HRESULT hr = GetTypeInfo(0, lcid, info.Out());
+        return FAILED(hr) ? hr : info->GetIDsOfNames(names, count, ids);
+    });
 }
 
 STDMETHODIMP COleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -237,15 +242,11 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPA
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     if (!params) params = &none;
-    // A script host may call before any container gave us a window.
-    EnsureWindow();
-    try {
+    return GuardCom([&] {
+        // A script host may call before any container gave us a window.
+        EnsureWindow();
         return InvokeMember(id, flags, params, result, argErr);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    });
 }
 
 const VARIANT* COleControl::PickArg(DISPPARAMS* params, UINT index) {
@@ -269,7 +270,9 @@ HRESULT COleControl::GetArg(DISPPARAMS* params, UINT index, VARTYPE type, VARIAN
     HRESULT hr = ::VariantCopyInd(direct.get(), const_cast<VARIANT*>(in));
     if (SUCCEEDED(hr)) hr = ::VariantChangeType(out, direct.get(), 0, type);
     if (FAILED(hr)) {
-        if (argErr) *argErr = params->cArgs - 1 - static_cast<UINT>(in - params->rgvarg);
+        // COM's puArgErr: the argument's index in rgvarg, which holds the
+        // arguments last to first.
+        if (argErr) *argErr = static_cast<UINT>(in - params->rgvarg);
         return DISP_E_TYPEMISMATCH;
     }
     return S_OK;
@@ -311,7 +314,7 @@ HRESULT COleControl::GetBstrRefArg(DISPPARAMS* params, UINT index, BSTR** out, B
         *out = byValue;
         return S_OK;
     }
-    if (argErr) *argErr = params->cArgs - 1 - static_cast<UINT>(in - params->rgvarg);
+    if (argErr) *argErr = static_cast<UINT>(in - params->rgvarg);
     return DISP_E_TYPEMISMATCH;
 }
 
@@ -326,9 +329,12 @@ void COleControl::SetBoolResult(VARIANT* result, bool value) {
 
 STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** out) {
     if (!out) return E_POINTER;
-    std::vector<ComPtr<IConnectionPoint>> points{ComPtr<IConnectionPoint>::Share(&events_)};
-    *out = new (std::nothrow) CEnumConnectionPoints(std::move(points), 0);
-    return *out ? S_OK : E_OUTOFMEMORY;
+    *out = nullptr;
+    return GuardCom([&] {
+        std::vector<ComPtr<IConnectionPoint>> points{ComPtr<IConnectionPoint>::Share(&events_)};
+        *out = new CEnumConnectionPoints(std::move(points), 0);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP COleControl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
@@ -377,10 +383,12 @@ STDMETHODIMP COleControl::GetClientSite(IOleClientSite** out) {
 STDMETHODIMP COleControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
 
 STDMETHODIMP COleControl::Close(DWORD) {
-    InPlaceDeactivate();
-    DestroyControlWindow();
-    if (adviseHolder_) adviseHolder_->SendOnClose();
-    return S_OK;
+    return GuardCom([&] {
+        InPlaceDeactivate();
+        DestroyControlWindow();
+        if (adviseHolder_) adviseHolder_->SendOnClose();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP COleControl::SetMoniker(DWORD, IMoniker*) { return E_NOTIMPL; }
@@ -398,6 +406,10 @@ STDMETHODIMP COleControl::GetClipboardData(DWORD, IDataObject** out) {
 }
 
 STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT) {
+    return GuardCom([&] { return RunVerb(verb, site, parent); });
+}
+
+HRESULT COleControl::RunVerb(LONG verb, IOleClientSite* site, HWND parent) {
     if (site && !site_) site_ = ComPtr<IOleClientSite>::Share(site);
     switch (verb) {
     case OLEIVERB_PRIMARY:
@@ -428,10 +440,13 @@ STDMETHODIMP COleControl::GetUserClassID(CLSID* out) {
 
 STDMETHODIMP COleControl::GetUserType(DWORD, LPOLESTR* out) {
     if (!out) return E_POINTER;
-    char name[128] = {};
-    ::LoadStringA(ModuleInstance(), identity_.typeNameId, name, sizeof name);
-    *out = CoTaskString(WideFromAnsi(name));
-    return *out ? S_OK : E_OUTOFMEMORY;
+    *out = nullptr;
+    return GuardCom([&] {
+        char name[128] = {};
+        ::LoadStringA(ModuleInstance(), identity_.typeNameId, name, sizeof name);
+        *out = CoTaskString(WideFromAnsi(name));
+        return *out ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 STDMETHODIMP COleControl::SetExtent(DWORD aspect, SIZEL* size) {
@@ -526,6 +541,10 @@ STDMETHODIMP COleControl::GetWindow(HWND* out) {
 STDMETHODIMP COleControl::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 
 STDMETHODIMP COleControl::InPlaceDeactivate() {
+    return GuardCom([&] { return DeactivateInPlace(); });
+}
+
+HRESULT COleControl::DeactivateInPlace() {
     if (!inPlaceActive_) return S_OK;
     UIDeactivate();
     inPlaceActive_ = false;
@@ -738,7 +757,7 @@ LRESULT CALLBACK COleControl::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wp, L
     if (!self) return ::DefWindowProcA(hwnd, msg, wp, lp);
     // Keep the object alive while its window procedure runs.
     self->AddRef();
-    const LRESULT r = self->WindowProc(msg, wp, lp);
+    const LRESULT r = GuardWindowProc(msg, [&] { return self->WindowProc(msg, wp, lp); });
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

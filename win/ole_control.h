@@ -219,6 +219,8 @@ private:
     friend bool RegisterControlWindowClass();
     static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     HRESULT InPlaceActivate(LONG verb);
+    HRESULT RunVerb(LONG verb, IOleClientSite* site, HWND parent);
+    HRESULT DeactivateInPlace();
     HRESULT ShowPropertyPages(HWND parent);
     static const VARIANT* PickArg(DISPPARAMS* params, UINT index);
 

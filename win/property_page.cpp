@@ -58,6 +58,10 @@ STDMETHODIMP CPropertyPage::Deactivate() {
 
 STDMETHODIMP CPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
     if (!info) return E_POINTER;
+    return GuardCom([&] { return FillPageInfo(info); });
+}
+
+HRESULT CPropertyPage::FillPageInfo(PROPPAGEINFO* info) {
     char caption[128] = {};
     ::LoadStringA(ModuleInstance(), captionId_, caption, sizeof caption);
     const std::wstring wide = WideFromAnsi(caption);
@@ -82,9 +86,11 @@ STDMETHODIMP CPropertyPage::GetPageInfo(PROPPAGEINFO* info) {
 
 STDMETHODIMP CPropertyPage::SetObjects(ULONG count, IUnknown** objects) {
     if (count && !objects) return E_POINTER;
-    objects_.clear();
-    for (ULONG i = 0; i < count; ++i) objects_.push_back(ComPtr<IUnknown>::Share(objects[i]));
-    return S_OK;
+    return GuardCom([&] {
+        objects_.clear();
+        for (ULONG i = 0; i < count; ++i) objects_.push_back(ComPtr<IUnknown>::Share(objects[i]));
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPropertyPage::Show(UINT cmd) {

@@ -43,6 +43,7 @@ protected:
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    HRESULT FillPageInfo(PROPPAGEINFO* info);
 
     std::atomic<ULONG> refs_{1};
     UINT dialogId_;

@@ -99,9 +99,9 @@ TEST(CopyTextBounded, CutsWithoutSplittingACharacter) {
     // A pair that would pass the limit is left out.
     EXPECT_EQ(CopyTextBounded(string("a") + kGa, 2), "a");
     EXPECT_EQ(CopyTextBounded(string("ab") + kGa, 3), "ab");
-    // The high bit alone makes a pair here, 0x80 included.
-    EXPECT_EQ(CopyTextBounded("\x80x", 1), "");
-    EXPECT_EQ(CopyTextBounded("\x80x", 2), "\x80x");
+    // 0x80 and 0xFF lead no pair in CP949: one byte each.
+    EXPECT_EQ(CopyTextBounded("\x80x", 1), "\x80");
+    EXPECT_EQ(CopyTextBounded("\xFFx", 1), "\xFF");
     // A lone high byte at the end, or before a NUL, is one byte.
     EXPECT_EQ(CopyTextBounded("a\x81", 5), "a\x81");
     EXPECT_EQ(CopyTextBounded(string("a\x81\0b", 4), 5), "a\x81");

@@ -158,14 +158,16 @@ TEST(HttpClient, ReplyShapes) {
     }
 }
 
-TEST(HttpClient, BodyIsCutAtAHundredThousandBytes) {
-    for (std::size_t size : {100000u, 100001u, 250000u}) {
+TEST(HttpClient, BodyIsReadWholeUpToTheBoundAndFailsBeyondIt) {
+    const std::size_t limit = CHttpClient::kBodyLimit;
+    for (const std::size_t size : {std::size_t{250000}, limit, limit + 1}) {
         FakeServer server({GetThen({step::Send(kOk + string(size, 'z'))})});
         CHttpClient c;
         c.Get(Url(server));
-        EXPECT_EQ(c.m_strBody.size(), 100000u) << size;
+        const bool whole = size <= limit;
+        EXPECT_EQ(c.m_strBody.size(), whole ? size : 0u) << size;
         EXPECT_EQ(c.m_strBody.find_first_not_of('z'), string::npos);
-        EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+        EXPECT_EQ(c.m_transport, whole ? HttpTransport::kCompleted : HttpTransport::kFailed) << size;
     }
 }
 

@@ -106,8 +106,9 @@ TEST(DeriveTitle, FirstLineCutToWholeCharacters) {
     EXPECT_EQ(WholeCharLength(""), 0);
     EXPECT_EQ(WholeCharLength("ab"s + cp949::kGa), 4);
     EXPECT_EQ(WholeCharLength("ab\xB0"), 2);
-    EXPECT_EQ(WholeCharLength("\x80"), 1);  // 0x80 stands alone
-    EXPECT_EQ(WholeCharLength("\xFF"), 0);
+    EXPECT_EQ(WholeCharLength("\x80"), 1);  // 0x80 and 0xFF stand alone
+    EXPECT_EQ(WholeCharLength("\xFF"), 1);
+    EXPECT_EQ(WholeCharLength("\xFE"), 0);
 
     EXPECT_EQ(DeriveTitle("first\r\nsecond"), "first");
     EXPECT_EQ(DeriveTitle("ab\xB0"), "ab\xB0");  // short first lines are taken whole

@@ -30,6 +30,7 @@
 #include "sync/protocol.h"
 #include "sync/upload.h"
 #include "tools/common/form.h"
+#include "tools/common/memo_store.h"
 
 namespace tesra::test {
 namespace {
@@ -534,6 +535,52 @@ TEST_F(SyncEndToEnd, RestoreFaultsKeepTheFileUntilTheTextArrives) {
         EXPECT_EQ(ReadBytes(DataPath(section)), web);
         ctx_ = std::move(c);
     }
+}
+
+// Replies far beyond one read buffer: a start-up's index fetch over two
+// thousand memos, the restore of a megabyte memo, and a reply past the
+// client's bound, which replaces nothing.
+TEST_F(SyncEndToEnd, ThousandsOfMemosAMegabyteTextAndOnePastTheBound) {
+    string big;
+    for (int line = 0; big.size() < (1u << 20); ++line) big += AllBytes("line " + std::to_string(line));
+    const string tooBig(CHttpClient::kBodyLimit + 1, 'z');
+    {
+        // Straight into the stand-in's file: the store it serves from.
+        tools::MemoStore store(dir_.File("memo.db"));
+        tools::MemoRecord m;
+        for (int i = 0; i < 2000; ++i) {
+            m.muid = std::to_string(100000 + i);
+            m.ver = "1:" + std::to_string(1700000000 + i);
+            m.title = "memo " + m.muid;
+            m.text = "t";
+            store.PutMemo("kim", "2", m);
+        }
+        const string* const texts[] = {&big, &tooBig};
+        for (const string* text : texts) {
+            m.muid = text == &big ? "7" : "8";
+            m.ver = std::to_string(text->size()) + ":1";
+            m.text = *text;
+            store.PutMemo("kim", "2", m);
+        }
+    }
+    string index;
+    ASSERT_EQ(FetchIndexText(*ctx_, index), 1);
+    EXPECT_GT(index.size(), static_cast<std::size_t>(CHttpBlockingSocket::kReadBufSize));
+    for (const char* section : {"[memo100000]", "[memo101999]", "[memo7]", "[memo8]"})
+        EXPECT_NE(index.find(section), string::npos) << section;
+
+    ctx_->index.LoadFromText(index);
+    ASSERT_EQ(DownloadMemoText(*ctx_, "memo7", DataPath("memo7")), 1);
+    EXPECT_TRUE(ReadBytes(DataPath("memo7")) == big);
+
+    // Past the bound: a failed exchange; the local text stays, and the stamp
+    // is cleared so the next start-up asks again.
+    ASSERT_TRUE(WriteBytes(DataPath("memo8"), "local"));
+    EXPECT_EQ(DownloadMemoText(*ctx_, "memo8", DataPath("memo8")), 0);
+    EXPECT_EQ(ReadBytes(DataPath("memo8")), "local");
+    string ver = "unset";
+    ctx_->index.GetString("memo8", "ver", ver);
+    EXPECT_EQ(ver, "");
 }
 
 }  // namespace

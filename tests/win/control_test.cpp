@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tools/host/container.h"
 #include "control/guids.h"
@@ -223,6 +224,28 @@ TEST(Automation, ConnectionValuesArriveAsCp949WithThePortCutTo16Bits) {
               DISP_E_TYPEMISMATCH);
     EXPECT_EQ(Call(c.dispatch.get(), 42, DISPATCH_METHOD, {}, nullptr), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_PROPERTYGET, {}, nullptr), DISP_E_MEMBERNOTFOUND);
+}
+
+TEST(Automation, AWrongArgumentIsNamedByItsIndexInRgvarg) {
+    Control c;
+    Bstr text(L"x"), notANumber(L"eleven");
+    Variant array;
+    V_VT(array.get()) = VT_ARRAY | VT_I4;
+    V_ARRAY(array.get()) = ::SafeArrayCreateVector(VT_I4, 0, 1);
+    // ChageFtpConnection(server, port, user, password) with one argument of
+    // a type it cannot take; rgvarg holds the arguments last to first.
+    for (UINT position = 0; position < 4; ++position) {
+        std::vector<VARIANT> args{VStr(text.get()), VI4(21), VStr(text.get()), VStr(text.get())};
+        args[position] = position == 1 ? VStr(notANumber.get()) : *array.get();
+        std::vector<VARIANT> rgvarg(args.rbegin(), args.rend());
+        DISPPARAMS params{rgvarg.data(), nullptr, 4, 0};
+        UINT argErr = 99;
+        EXPECT_EQ(c.dispatch->Invoke(3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                                     &argErr),
+                  DISP_E_TYPEMISMATCH)
+            << position;
+        EXPECT_EQ(argErr, 3 - position) << position;
+    }
 }
 
 TEST(Automation, FtpConnectionLogsInThroughTheLoginScriptAndChageDoesNot) {

@@ -18,14 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string headers, body;
     bool complete = false;
     try {
-        net::ReadHttpReply(
+        complete = net::ReadHttpReply(
             *sock, [&](char* b, int c) { return packets.Next(b, c); }, buffer, &headers, &body);
-        complete = true;
     } catch (CBlockingSocketException* e) {
         ExceptionOwner release(e);
     }
     if (sock->m_nReadBuf < 0 || sock->m_nReadBuf > CHttpBlockingSocket::kReadBufSize) std::abort();
-    if (body.size() > static_cast<std::size_t>(CHttpClient::kBodyLimit) || body.find('\0') != std::string::npos)
+    if (body.size() > CHttpClient::kBodyLimit || body.find('\0') != std::string::npos)
         std::abort();
     if (complete && (headers.size() < 2 || headers.compare(headers.size() - 2, 2, "\r\n") != 0)) std::abort();
     // Everything read is accounted for: headers, then body (up to a NUL).

@@ -1,11 +1,14 @@
 // The socket seam: Winsock on Windows (sock_sys_win.cpp), BSD sockets
 // elsewhere (sock_sys_posix.cpp). Nothing here throws; callers turn failures
-// into their own results. Internal to net/.
+// into their own results. For the network layer in net/ only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "base/pump.h"
 
 namespace tesra::net {
 
@@ -77,10 +80,11 @@ SocketHandle Accept(SocketHandle s);
 // Ends any event notification on s and makes it blocking again.
 bool MakePlainBlocking(SocketHandle s);
 
-// A socket whose waits keep the thread's window messages flowing (Windows)
-// or simply wait (elsewhere). Non-blocking underneath; time-outs in ms,
-// negative for none. A WM_QUIT met while waiting is put back and fails the
-// wait, so the application can still end.
+// A socket whose waits keep the thread's window messages flowing (Windows,
+// through WaitAndPump: a time-out counts its rounds) or simply wait
+// (elsewhere). Non-blocking underneath; time-outs in ms, negative for none.
+// A WM_QUIT met while waiting is put back and fails the wait, so the
+// application can still end; a WM_CLOSE is only dispatched.
 class MessageSocket {
 public:
     MessageSocket();
@@ -104,7 +108,8 @@ private:
     int Wait(bool forWrite, int timeoutMs);
 
     SocketHandle handle_ = kNoSocket;
-    void* event_ = nullptr;
+    // Set by the socket's network events (Windows).
+    std::unique_ptr<WaitEvent> event_;
 };
 
 }  // namespace sys

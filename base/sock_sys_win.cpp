@@ -1,13 +1,13 @@
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
-#include "net/sock_native.h"
+#include "base/sock_native.h"
 
-#include <chrono>
 #include <cstring>
+#include <limits>
 
 namespace tesra::net {
 
@@ -172,26 +172,19 @@ bool MakePlainBlocking(SocketHandle s) {
 }
 
 // Waits keep the thread's window messages flowing: the socket's network
-// events set a Winsock event, and MsgWaitForMultipleObjects wakes for that
-// event or for any new message, whichever comes first.
+// events set the event that the one wait-and-pump routine waits on.
 MessageSocket::MessageSocket() = default;
 
-MessageSocket::~MessageSocket() {
-    Close();
-    if (event_) ::WSACloseEvent(static_cast<WSAEVENT>(event_));
-}
+MessageSocket::~MessageSocket() { Close(); }
 
 bool MessageSocket::Create() {
     Close();
-    if (!event_) event_ = ::WSACreateEvent();
-    if (event_ == WSA_INVALID_EVENT) {
-        event_ = nullptr;
-        return false;
-    }
+    if (!event_) event_ = std::make_unique<WaitEvent>();
+    if (!event_->native()) return false;
     handle_ = Open(SOCK_STREAM);
     if (handle_ == kNoSocket) return false;
     // Also makes the socket non-blocking.
-    if (::WSAEventSelect(S(handle_), static_cast<WSAEVENT>(event_),
+    if (::WSAEventSelect(S(handle_), static_cast<WSAEVENT>(event_->native()),
                          FD_READ | FD_WRITE | FD_CONNECT | FD_ACCEPT | FD_CLOSE) != 0) {
         Close();
         return false;
@@ -200,34 +193,32 @@ bool MessageSocket::Create() {
 }
 
 int MessageSocket::Wait(bool forWrite, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    constexpr int kRoundMs = 100;
+    // The time-out in rounds of the pump; none: as good as without end.
+    int left = timeoutMs < 0 ? std::numeric_limits<int>::max() : (timeoutMs + kRoundMs - 1) / kRoundMs;
     for (;;) {
-        // Messages first, on every turn: whichever object woke us, the
-        // queue must keep moving.
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                return -1;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
         // Clear the recorded network events (which also resets the event),
         // then test: an event after this point stays recorded and wakes us.
         WSANETWORKEVENTS events;
-        ::WSAEnumNetworkEvents(S(handle_), static_cast<WSAEVENT>(event_), &events);
+        ::WSAEnumNetworkEvents(S(handle_), static_cast<WSAEVENT>(event_->native()), &events);
         const int ready = SelectOne(handle_, forWrite, 0);
         if (ready != 0) return ready;
-        DWORD wait = INFINITE;
-        if (timeoutMs >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) return 0;
-            wait = static_cast<DWORD>(left);
+        if (left <= 0) return 0;
+        PumpLimits limits;
+        limits.rounds = left;
+        limits.roundMs = kRoundMs;
+        limits.quit = QuitRule::kQuitOnly;
+        int used = 0;
+        switch (WaitAndPump(*event_, limits, &used)) {
+        case PumpResult::kSignalled:
+            left -= used;
+            break;
+        case PumpResult::kExhausted:
+            left = 0;
+            break;
+        case PumpResult::kQuit:
+            return -1;
         }
-        HANDLE h = static_cast<HANDLE>(event_);
-        if (::MsgWaitForMultipleObjectsEx(1, &h, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_FAILED) return -1;
     }
 }
 

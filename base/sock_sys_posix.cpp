@@ -1,4 +1,4 @@
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "net/sock_native.h"
+#include "base/sock_native.h"
 
 namespace tesra::net {
 

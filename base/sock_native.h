@@ -8,7 +8,7 @@
 #include <netinet/in.h>
 #endif
 
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 namespace tesra::net::sys {
 

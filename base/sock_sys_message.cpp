@@ -1,6 +1,6 @@
 // What the message socket does alike on every platform; the waits and
 // the sends that differ live in sock_sys_posix.cpp and sock_sys_win.cpp.
-#include "net/sock_sys.h"
+#include "base/sock_sys.h"
 
 namespace tesra::net::sys {
 

@@ -1,0 +1,15 @@
+// Detached threads. On Windows such a thread holds a reference on the module
+// that contains this code from its start until it leaves through
+// FreeLibraryAndExitThread, so the module cannot be unloaded while the
+// thread still runs in it.
+#pragma once
+
+#include <functional>
+
+namespace tesra {
+
+// Runs body on a new detached thread; false when none could be made (body is
+// then not run). What body throws ends it quietly.
+bool StartDetachedThread(std::function<void()> body);
+
+}  // namespace tesra
