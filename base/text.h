@@ -39,8 +39,8 @@ std::string GetBetween(std::string_view text, std::string_view open, std::string
 int CountPieces(std::string_view text, std::string_view separator);
 
 // Copies src character by character up to limit bytes without cutting a
-// double-byte character. Here any high-bit byte followed by a non-NUL byte
-// counts as a pair, and after a pair the copy stops at limit - 1 bytes, which
+// double-byte character. A lead byte followed by a non-NUL byte counts as a
+// pair, and after a pair the copy stops at limit - 1 bytes, which
 // keeps room for the "..." callers append. A NUL in src ends the copy.
 std::string CopyTextBounded(std::string_view src, int limit);
 

@@ -34,23 +34,24 @@ void Pump() {
     }
 }
 
-// Windows of this thread by class name, children included.
+// Windows of this thread by class name.
+struct ClassCount {
+    const char* cls;
+    int n;
+};
+
+BOOL CALLBACK CountIfClass(HWND h, LPARAM p) {
+    auto* c = reinterpret_cast<ClassCount*>(p);
+    char name[64] = {};
+    ::GetClassNameA(h, name, sizeof name);
+    if (lstrcmpiA(name, c->cls) == 0) ++c->n;
+    return TRUE;
+}
+
 int CountWindows(const char* cls) {
-    struct Search {
-        const char* cls;
-        int n;
-    } search{cls, 0};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND h, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char name[64] = {};
-            ::GetClassNameA(h, name, sizeof name);
-            if (lstrcmpiA(name, s->cls) == 0) ++s->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.n;
+    ClassCount count{cls, 0};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountIfClass, reinterpret_cast<LPARAM>(&count));
+    return count.n;
 }
 
 RECT Rect(HWND h) {
