@@ -15,55 +15,41 @@ namespace tesra::test {
 struct HancomNoteSpec {
     HancomNoteSpec(HancomNote n) : note(std::move(n)) {}  // NOLINT: a plain note converts
     HancomNote note;
-    std::optional<std::uint16_t> check;   // the right one when unset
+    std::optional<std::uint16_t> check;   // width plus height when unset
     std::optional<std::uint16_t> length;  // the text's when unset
 };
 
-inline void PutLe(std::string& out, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-inline std::string WriteHancomNotes(const std::vector<HancomNoteSpec>& notes,
-                                    std::optional<std::uint16_t> count = {}) {
+inline std::string WriteHancomNotes(const std::vector<HancomNoteSpec>& notes, std::optional<std::uint16_t> count = {}) {
+    static_assert(sizeof(LogFont) == 60);  // the platform's record, little-endian like the file
     std::string out;
-    PutLe(out, 0x1234, 2);
-    PutLe(out, 1, 2);
-    PutLe(out, count.value_or(static_cast<std::uint16_t>(notes.size())), 2);
+    const auto put = [&out](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put(0x00011234, 4);
+    put(count.value_or(static_cast<std::uint16_t>(notes.size())), 2);
     for (const HancomNoteSpec& s : notes) {
-        const HancomNote& n = s.note;
-        const PixelRect& r = n.rect;
-        for (int v : {r.left, r.top, r.right, r.bottom}) PutLe(out, static_cast<std::uint32_t>(v), 4);
-        PutLe(out, 0, 4);
-        PutLe(out, s.check.value_or(static_cast<std::uint16_t>(r.right - r.left + r.bottom - r.top)), 2);
-        PutLe(out, n.textColor, 4);
-        PutLe(out, 0, 2);
-        PutLe(out, 0, 4);
-        PutLe(out, n.minimised, 2);
-        const LogFont& f = n.font;
-        for (std::int32_t v : {f.lfHeight, f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight})
-            PutLe(out, static_cast<std::uint32_t>(v), 4);
-        for (std::uint8_t b : {f.lfItalic, f.lfUnderline, f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision,
-                               f.lfClipPrecision, f.lfQuality, f.lfPitchAndFamily})
-            out.push_back(static_cast<char>(b));
-        out.append(f.lfFaceName, kFaceNameSize);
-        PutLe(out, s.length.value_or(static_cast<std::uint16_t>(n.text.size())), 2);
-        out += n.text;
+        const PixelRect& r = s.note.rect;
+        for (int v : {r.left, r.top, r.right, r.bottom, 0}) put(static_cast<std::uint32_t>(v), 4);
+        put(s.check.value_or(static_cast<std::uint16_t>(r.right - r.left + r.bottom - r.top)), 2);
+        put(s.note.textColor, 4);
+        put(0, 2);
+        put(0, 4);
+        put(s.note.minimised, 2);
+        out.append(reinterpret_cast<const char*>(&s.note.font), sizeof(LogFont));
+        put(s.length.value_or(static_cast<std::uint16_t>(s.note.text.size())), 2);
+        out += s.note.text;
     }
     return out;
 }
 
-// A note as Hancom Note would keep it: 100 x 50 pixels at (x, y), Gulim 9pt.
+// 100 x 50 pixels at (x, y) in bold italic underlined Gulim.
 inline HancomNote SampleHancomNote(int x, int y, std::string text) {
-    HancomNote n;
-    n.rect = {x, y, x + 100, y + 50};
-    n.textColor = 0x00102030;
+    HancomNote n{{x, y, x + 100, y + 50}, 0x00102030, 0, {}, std::move(text)};
     n.font.lfHeight = -12;
     n.font.lfWeight = 700;
-    n.font.lfItalic = 1;
-    n.font.lfUnderline = 1;
+    n.font.lfItalic = n.font.lfUnderline = 1;
     n.font.lfCharSet = 129;
     std::memcpy(n.font.lfFaceName, "\xB1\xBC\xB8\xB2", 4);  // "굴림"
-    n.text = std::move(text);
     return n;
 }
 
