@@ -86,8 +86,13 @@ int CTesraCtrl::ImportHancomNotes(int reportMissing) {
     std::string bytes;
     if (!tesra::fs::ReadFile(path, &bytes)) return 0;
     const tesra::HancomNoteList list = tesra::ReadHancomNotes(bytes);
-    for (const tesra::HancomNote& note : list.notes) ImportHancomNote(note);
-    if (list.damaged) MessageBox(kHancomDamaged, MB_OK | MB_ICONSTOP);
+    // The pause between notes lets the host's messages run, among them the
+    // control's own destruction: after that no memo is made.
+    for (const tesra::HancomNote& note : list.notes) {
+        if (m_closing) return 1;
+        ImportHancomNote(note);
+    }
+    if (list.damaged && !m_closing) MessageBox(kHancomDamaged, MB_OK | MB_ICONSTOP);
     return 1;
 }
 

@@ -2,8 +2,6 @@
 // hostile ones that claim more than they hold.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "support/hancom_note_writer.h"
 
 namespace tesra::test {
@@ -20,36 +18,20 @@ TEST(HancomNote, ReadsEveryFieldOfEachNote) {
     const HancomNote& r = list.notes[0];
     EXPECT_EQ(r.rect, (PixelRect{10, 20, 110, 70}));
     EXPECT_EQ(FormatFontString({r.textColor, r.font}), "1056816 -12 0 0 0 700 1 0 129 0 0 0 0 \xB1\xBC\xB8\xB2");
-    EXPECT_EQ(r.font.lfUnderline, 1);
     EXPECT_EQ(r.text + list.notes[1].text, string("\xC7\xD1\r\nx\0y", 7));
     EXPECT_EQ(list.notes[1].minimised, 1);
     EXPECT_EQ(string(list.notes[1].font.lfFaceName), string(kFaceNameSize - 1, 'F'));
 }
 
-TEST(HancomNote, CheckWordIsWidthPlusHeightExactly) {
-    struct Case {
-        PixelRect rect;
-        std::uint16_t check;
-        bool match;
-    } cases[] = {
-        {{0, 0, 100, 50}, 150, true},
-        {{0, 0, 100, 50}, 151, false},
-        {{0, 0, 0, 0}, 0, true},
-        {{0, 0, 70000, 0}, 70000 & 0xFFFF, false},  // a sum past 16 bits never matches
-        {{100, 0, 0, 50}, static_cast<std::uint16_t>(-50), false},
-        {{INT32_MIN, 0, INT32_MAX, 1}, 0, false},  // wraps to 0 in 32 bits
-    };
-    for (const Case& c : cases) EXPECT_EQ(HancomCheckWordMatches(c.rect, c.check), c.match) << c.rect.right;
-}
-
 TEST(HancomNote, DamagedAndHostileFilesKeepWhatCameBefore) {
     const HancomNoteSpec good{SampleHancomNote(0, 0, "first")};
-    HancomNoteSpec wrongCheck{SampleHancomNote(0, 0, "second")};
-    wrongCheck.check = 149;
-    HancomNoteSpec wraps{SampleHancomNote(0, 0, "wide")};
-    wraps.note.rect = {0, 0, 70000, 0};
-    HancomNoteSpec pastEnd{SampleHancomNote(0, 0, "cut")};
-    pastEnd.length = 60000;
+    const auto with = [](PixelRect rect, std::optional<std::uint16_t> check, std::optional<std::uint16_t> length) {
+        HancomNoteSpec s{SampleHancomNote(0, 0, "cut")};
+        s.note.rect = rect;
+        s.check = check;
+        s.length = length;
+        return s;
+    };
     const string one = WriteHancomNotes({good});
     struct Case {
         const char* name;
@@ -60,12 +42,14 @@ TEST(HancomNote, DamagedAndHostileFilesKeepWhatCameBefore) {
         {"empty", "", {}, false},
         {"short header", string("\0\0\0\0\5", 5), {}, false},
         {"count 0", WriteHancomNotes({good}, 0), {}, false},
-        {"wrong check", WriteHancomNotes({good, wrongCheck, good}), {"first"}, true},
-        {"check wraps", WriteHancomNotes({good, wraps}), {"first"}, true},
+        {"zero rectangle", WriteHancomNotes({with({}, 0, {})}), {"cut"}, false},
+        {"wrong check", WriteHancomNotes({good, with({0, 0, 100, 50}, 149, {}), good}), {"first"}, true},
+        {"check past 16 bits", WriteHancomNotes({good, with({0, 0, 70000, 0}, {}, {})}), {"first"}, true},
+        {"check wraps in 32 bits", WriteHancomNotes({with({INT32_MIN, 0, INT32_MAX, 1}, 0, {})}), {}, true},
+        {"inverted", WriteHancomNotes({with({100, 0, 0, 50}, 65486, {})}), {}, true},
         {"count 65535", WriteHancomNotes({good, good}, 65535), {"first", "first"}, true},
         {"cut in a note", WriteHancomNotes({good}, 2) + one.substr(6, 40), {"first"}, true},
-        {"text past the end", WriteHancomNotes({good, pastEnd}), {"first", "cut"}, true},
-        {"cut in the text", one.substr(0, one.size() - 2), {"fir"}, true},
+        {"text past the end", WriteHancomNotes({good, with({0, 0, 100, 50}, {}, 60000)}), {"first", "cut"}, true},
         {"more than counted", WriteHancomNotes({good, good}, 1) + "junk", {"first"}, false},
     };
     for (const Case& c : cases) {
