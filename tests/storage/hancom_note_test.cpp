@@ -24,9 +24,9 @@ TEST(HancomNote, ReadsEveryFieldOfEachNote) {
 }
 
 TEST(HancomNote, DamagedAndHostileFilesKeepWhatCameBefore) {
-    const HancomNoteSpec good{SampleHancomNote(0, 0, "first")};
+    const HancomNoteRecord good{SampleHancomNote(0, 0, "first")};
     const auto with = [](PixelRect rect, std::optional<std::uint16_t> check, std::optional<std::uint16_t> length) {
-        HancomNoteSpec s{SampleHancomNote(0, 0, "cut")};
+        HancomNoteRecord s{SampleHancomNote(0, 0, "cut")};
         s.note.rect = rect;
         s.check = check;
         s.length = length;

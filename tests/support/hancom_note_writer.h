@@ -11,13 +11,13 @@
 
 namespace tesra::test {
 
-struct HancomNoteSpec {
-    HancomNoteSpec(HancomNote n) : note(std::move(n)) {}  // NOLINT: a plain note converts
+struct HancomNoteRecord {
+    HancomNoteRecord(HancomNote n) : note(std::move(n)) {}  // NOLINT: a plain note converts
     HancomNote note;
     std::optional<std::uint16_t> check, length;  // the right ones when unset
 };
 
-inline std::string WriteHancomNotes(const std::vector<HancomNoteSpec>& notes, std::optional<std::uint16_t> count = {}) {
+inline std::string WriteHancomNotes(const std::vector<HancomNoteRecord>& notes, std::optional<std::uint16_t> count = {}) {
     static_assert(sizeof(LogFont) == 60);  // the platform's record, little-endian like the file
     std::string out;
     const auto put = [&out](std::uint32_t value, int size) {
@@ -25,7 +25,7 @@ inline std::string WriteHancomNotes(const std::vector<HancomNoteSpec>& notes, st
     };
     put(0x00011234, 4);
     put(count.value_or(static_cast<std::uint16_t>(notes.size())), 2);
-    for (const HancomNoteSpec& s : notes) {
+    for (const HancomNoteRecord& s : notes) {
         const PixelRect& r = s.note.rect;
         for (int v : {r.left, r.top, r.right, r.bottom, 0}) put(static_cast<std::uint32_t>(v), 4);
         put(s.check.value_or(static_cast<std::uint16_t>(r.right - r.left + r.bottom - r.top)), 2);

@@ -411,7 +411,7 @@ TEST(HancomImport, OpensTheNotesBeforeTheDamagedOneAsMemos) {
     c.object->SetWindowsFolder(windows.path());
     tesra::HancomNote first = SampleHancomNote(0, 0, "\xC7\xD1 one"), second = SampleHancomNote(40, 50, "two");
     second.minimised = 1;
-    HancomNoteSpec damaged{SampleHancomNote(0, 0, "three")};
+    HancomNoteRecord damaged{SampleHancomNote(0, 0, "three")};
     damaged.check = 1;
     ASSERT_TRUE(WriteBytes(hancom.File("hncnote.dsk"), WriteHancomNotes({first, second, damaged})));
     EXPECT_EQ(c.object->ImportHancomNotes(1) + c.object->ImportHancomNotes(0), 0);  // no win.ini: one box
