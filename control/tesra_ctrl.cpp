@@ -149,8 +149,8 @@ void CTesraCtrl::ShowAllMemos(bool show) {
     m_showMemoDlg = show ? 1 : 0;
     if (!m_loaded) return;
     if (show && m_memos.empty()) {
-        // First run of a profile. The Hancom Note offer is not made here.
-        NewMemo(MemoDefaults().background);
+        // First run of a profile: Hancom Note's notes are offered once.
+        if (TakeHncNoteFlag() == 0 || ImportHancomNotes(0) == 0) NewMemo(MemoDefaults().background);
         return;
     }
     for (const auto& memo : m_memos) memo->Show(show);

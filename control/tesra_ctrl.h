@@ -12,6 +12,7 @@
 
 #include "memo/memo_host.h"
 #include "net/http_client.h"
+#include "storage/hancom_note.h"
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
 #include "sync/context.h"
@@ -109,6 +110,12 @@ public:
     void WriteServerIndex(const std::string& text);
     void OpenMemosInIndexText(const std::string& text);
 
+    // The Hancom Note import: the first-run flag (1 while the offer is still
+    // to be made; taking it records the offer), and the import itself, which
+    // gives 1 when the data file was read.
+    int TakeHncNoteFlag();
+    int ImportHancomNotes(int reportMissing);
+
     // Seams for tests; the defaults are the system's own.
     using Clock = std::function<std::int64_t()>;
     void SetClock(Clock now);
@@ -125,6 +132,9 @@ public:
     // result stands for the button pressed.
     using MessageBoxHook = std::function<int(const std::string& text, UINT style)>;
     void SetMessageBoxHook(MessageBoxHook hook) { m_messageBox = std::move(hook); }
+
+    // Where "win.ini" is looked for instead of the Windows folder.
+    void SetWindowsFolder(std::string folder) { m_windowsFolder = std::move(folder); }
 
     // Connection values as the host handed them in.
     const std::string& server() const { return m_server; }
@@ -178,6 +188,9 @@ private:
     std::int64_t Now() const { return m_now ? m_now() : tesra::fs::NowSeconds(); }
 
     std::string Preference(const char* name) const;
+    std::string HancomNotePath() const;
+    void ImportHancomNote(const tesra::HancomNote& note);
+    void OpenImportedMemo(const std::string& section, const std::string& text);
 
     int m_loaded = 0;
     std::string m_server;
@@ -203,6 +216,7 @@ private:
     Periods m_periods;
     tesra::SyncLimits m_limits;
     MessageBoxHook m_messageBox;
+    std::string m_windowsFolder;
     tesra::CMemoIdMaker m_newIds;
     int m_busy = 0;
     bool m_groupCreation = false;  // the worker's commands run inside the start-up's wait

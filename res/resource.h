@@ -6,6 +6,7 @@
 #define IDS_TESRA_PPG 2           // type name of the property page class
 #define IDS_TESRA_PPG_CAPTION 200 // property page caption
 #define IDS_SOCKET_INIT_FAILED 201
+#define IDS_HANCOM_IMPORT_QUESTION 322  // the Hancom Note import's question
 
 #define IDB_TESRA 1               // toolbox bitmap
 #define IDD_PROPPAGE_TESRA 200    // property page template

@@ -40,6 +40,21 @@ bool RegKey::GetString(const std::string& name, std::string* value) const {
     return true;
 }
 
+bool RegKey::SetDword(const std::string& name, DWORD value) {
+    return h_ && ::RegSetValueExA(h_, name.empty() ? nullptr : name.c_str(), 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
+}
+
+bool RegKey::GetDword(const std::string& name, DWORD* value) const {
+    DWORD type = 0, read = 0, size = sizeof read;
+    if (!h_ || ::RegQueryValueExA(h_, name.empty() ? nullptr : name.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(&read), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return false;
+    *value = read;
+    return true;
+}
+
 bool DeleteKeyTree(HKEY parent, const std::string& path) {
     const LONG rc = ::RegDeleteTreeA(parent, path.c_str());
     if (rc == ERROR_FILE_NOT_FOUND) return true;

@@ -25,6 +25,8 @@ public:
     // Empty name: the key's default value.
     bool SetString(const std::string& name, const std::string& value);
     bool GetString(const std::string& name, std::string* value) const;
+    bool SetDword(const std::string& name, DWORD value);
+    bool GetDword(const std::string& name, DWORD* value) const;
 
 private:
     HKEY h_ = nullptr;

@@ -16,8 +16,11 @@
 #include "module_util.h"
 #include "control/prop_page.h"
 #include "control/tesra_ctrl.h"
+#include "memo/memo_dlg.h"
 #include "support/cp949_corpus.h"
 #include "support/fake_server.h"
+#include "support/hancom_note_writer.h"
+#include "support/temp_dir.h"
 #include "win/class_factory.h"
 #include "win/com.h"
 #include "win/registry.h"
@@ -387,6 +390,53 @@ TEST(PropertyPage, ShowsTheGeneralPageFromItsTemplate) {
     EXPECT_EQ(page->Apply(), S_OK);
     ASSERT_EQ(page->Deactivate(), S_OK);
     ASSERT_EQ(page->SetObjects(0, nullptr), S_OK);
+}
+
+// The Hancom Note import with a Windows folder of the test's own: which
+// boxes in which order, the notes up to a damaged one. (The first-run flag:
+// Manager.StartUpPaths.)
+TEST(HancomImport, OpensTheNotesBeforeTheDamagedOneAsMemos) {
+    using namespace tesra::test;
+    Control c;
+    c.object->ChageFtpConnection("s", 0, "hnc@example.com", "pw");
+    c.object->EnsureWindow();
+    std::vector<std::pair<std::string, UINT>> boxes;  // their first ten characters
+    int answer = IDNO;
+    c.object->SetMessageBoxHook([&](const std::string& text, UINT style) {
+        boxes.emplace_back(text.substr(0, 20), style);
+        return answer;
+    });
+
+    TempDir windows, hancom;
+    c.object->SetWindowsFolder(windows.path());
+    tesra::HancomNote first = SampleHancomNote(0, 0, "\xC7\xD1 one"), second = SampleHancomNote(40, 50, "two");
+    second.minimised = 1;
+    HancomNoteRecord damaged{SampleHancomNote(0, 0, "three")};
+    damaged.check = 1;
+    ASSERT_TRUE(WriteBytes(hancom.File("hncnote.dsk"), WriteHancomNotes({first, second, damaged})));
+    EXPECT_EQ(c.object->ImportHancomNotes(1) + c.object->ImportHancomNotes(0), 0);  // no win.ini: one box
+    ASSERT_TRUE(WriteBytes(windows.File("win.ini"), "[HNC Path]\r\nHNCUSER=" + hancom.path() + "\\\r\n"));
+    EXPECT_EQ(c.object->ImportHancomNotes(1), 0);
+    answer = IDYES;
+    EXPECT_EQ(c.object->ImportHancomNotes(1), 1);
+    const std::string question = "\xC7\xF6\xC0\xE7 \xBD\xC3\xBD\xBA\xC5\xDB\xBF\xA1 \xBC\xB3\xC4\xA1\xB5\xC7";
+    const std::string file = "\xC7\xD1\xC4\xC4\xC2\xCA\xC1\xF6 \xC6\xC4\xC0\xCF\xC0\xCC ";
+    EXPECT_EQ(boxes, (std::vector<std::pair<std::string, UINT>>{{file + "\xBE\xF8\xBD\xC0", MB_OK},
+                                                                {question, MB_YESNO | MB_ICONQUESTION},
+                                                                {question, MB_YESNO | MB_ICONQUESTION},
+                                                                {file + "\xBC\xD5\xBB\xF3", MB_OK | MB_ICONSTOP}}));
+
+    ASSERT_EQ(c.object->memos().size(), 2u);
+    const std::string a = c.object->memos()[0]->key(), b = c.object->memos()[1]->key();
+    EXPECT_TRUE(a.rfind("tesra", 0) == 0 && a != b) << a << " " << b;
+    std::string font, min, text(64, '\0');
+    c.object->LiveIndex().GetString(a, "font", font);
+    c.object->LiveIndex().GetString(b, "min", min);
+    EXPECT_EQ(font + "|" + min, "1056816 -12 0 0 0 700 1 0 129 0 0 0 0 \xB1\xBC\xB8\xB2|1");
+    text.resize(::GetWindowTextA(::GetDlgItem(c.object->memos()[0]->hwnd(), 304), text.data(), 64));
+    EXPECT_EQ(text, first.text);
+    c.object->DestroyAllMemos();
+    std::filesystem::remove_all(ProgramFolder() + "\\tesra");
 }
 
 }  // namespace

@@ -222,12 +222,16 @@ TEST_F(Manager, StartUpPaths) {
         if (string(c.password) != "pw") ctrl_->ChageFtpConnection("127.0.0.1", 21, user_ + "@x", c.password);
         if (c.fault) Admin("/admin/fault", c.fault);
         ClearRequests();
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kPreferenceKey, "HncNoteFlag");
         Show();
         EXPECT_EQ(Requests(), c.requests);
         EXPECT_EQ(messages_, c.message ? std::vector<string>{c.message} : std::vector<string>{});
         EXPECT_EQ(ctrl_->loaded(), c.message == nullptr);
         // Failed: nothing loaded, no window. A new user gets one empty memo.
         EXPECT_EQ(ctrl_->memos().size(), c.message ? 0u : c.group ? 2u : 1u);
+        // Only a loaded first run without memos makes the Hancom Note offer
+        // (here silently: there is no Hancom data), and only once.
+        EXPECT_EQ(ctrl_->TakeHncNoteFlag(), c.message || c.group ? 1 : 0);
     }
 }
 
