@@ -95,6 +95,7 @@ public:
     // Pages from the first; false when a page could not be started.
     bool Print(const std::function<bool()>& startPage) {
         tesra::win::Selection use(dc_, font_.get());
+        ::SetBkMode(dc_, TRANSPARENT);
         TEXTMETRICW tm{};
         ::GetTextMetricsW(dc_, &tm);
         const int lineHeight = tm.tmHeight + tm.tmExternalLeading;
