@@ -54,7 +54,7 @@ for i in "${!names[@]}"; do
     check "$name: pages" "$pages" "$(pdfinfo "$pdf" 2>/dev/null | sed -n 's/^Pages: *//p')"
     check "$name: document" "Tesra" "$(pdfinfo "$pdf" 2>/dev/null | sed -n 's/^Title: *//p')"
     # The memo's face is 굴림체, which the prefix maps to this font.
-    shown=$("$(dirname "$0")/pdf_glyph_text.py" "$pdf" /usr/share/fonts/truetype/nanum/NanumGothicCoding.ttf | tr "\f" "\n")
+    shown=$("$top/tools/pdf-glyph-text" "$pdf" /usr/share/fonts/truetype/nanum/NanumGothicCoding.ttf | tr "\f" "\n")
     check "$name: text" "$(echo $text)" "$(echo $shown)"
 done
 
