@@ -712,6 +712,8 @@ std::string EditTextOfFile(const std::string& bytes) {
 
 }  // namespace
 
+IMemoHost& CMemoDlg::Host() const { return m_impl->host; }
+
 void CMemoDlg::AppendText(const std::string& text) { m_impl->edit.AppendText(text); }
 
 void CMemoDlg::LoadTextFile(const std::string& path) {

@@ -69,6 +69,10 @@ public:
     // Text files chosen by the user ("\n"-separated lines are LF or CR LF).
     void LoadTextFile(const std::string& path);
     void AppendText(const std::string& text);
+
+    // The text on the default printer; the printer setup dialog.
+    void PrintMemo();
+    void PrinterSetup();
     // The index section is this memo's key; nothing happens without one.
     static constexpr UINT kBlinkTimer = 10;
     static constexpr UINT kBlinkPeriodMs = 500;
@@ -85,6 +89,8 @@ public:
     int m_syncState = -1;
 
 private:
+    IMemoHost& Host() const;
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
