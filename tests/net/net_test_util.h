@@ -1,22 +1,11 @@
 // Shared bits of the network tests.
 #pragma once
 
-#include <chrono>
 #include <string>
 
 #include "net/blocking_socket.h"
 
 namespace tesra::test {
-
-class Stopwatch {
-public:
-    long long ms() const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
-    }
-
-private:
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 // Runs f and returns the label of the CBlockingSocketException it threw,
 // releasing it; "" when nothing was thrown.

@@ -1,7 +1,6 @@
 // The control as containers and hosts see it: its interfaces, in-place
 // activation, the automation members with the argument types real clients
-// pass, events, persistence, the property page, registration, and a real
-// container (Wine's ATL host window).
+// pass, events, persistence, the property page and registration.
 #include <windows.h>
 #include <olectl.h>
 

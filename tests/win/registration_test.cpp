@@ -1,6 +1,5 @@
 // TESRA.OCX as a COM server: regsvr32 registers and unregisters it without a
-// trace, its class factory counts objects and locks, and a real container
-// (Wine's ATL host window) hosts it by ProgID.
+// trace, and its class factory counts objects and locks.
 #include <windows.h>
 #include <olectl.h>
 
@@ -24,7 +23,6 @@ using tesra::host::VBool;
 using tesra::win::ComPtr;
 using tesra::win::GuidString;
 using tesra::win::RegKey;
-using tesra::win::Variant;
 
 DWORD RunProgram(std::string command) {
     STARTUPINFOA si{};
@@ -135,48 +133,6 @@ TEST(Registration, Regsvr32WritesEveryValueAndUnregisteringLeavesNothing) {
     for (const std::string& key : {cls, page, lib, std::string("TESRA.TesraCtrl.1"), std::string("TESRA.TesraPropPage.1")})
         EXPECT_FALSE(KeyExists(key)) << key;
     // A second unregistration finds nothing to remove and still succeeds.
-    EXPECT_EQ(RunProgram("regsvr32.exe /s /u \"" + ocx + "\""), 0u);
-}
-
-TEST(Registration, WinesAtlContainerHostsTheControlByProgId) {
-    const std::string ocx = BesideThisProgram("TESRA.OCX");
-    ASSERT_EQ(RunProgram("regsvr32.exe /s \"" + ocx + "\""), 0u);
-    {
-        Module atl("atl.dll");
-        ASSERT_NE(atl.get(), nullptr);
-        auto init = atl.Proc<BOOL(WINAPI*)()>("AtlAxWinInit");
-        auto getControl = atl.Proc<HRESULT(WINAPI*)(HWND, IUnknown**)>("AtlAxGetControl");
-        ASSERT_TRUE(init && getControl);
-        ASSERT_TRUE(init());
-
-        tesra::host::HostWindow host;
-        HWND ax = ::CreateWindowExA(0, "AtlAxWin", "TESRA.TesraCtrl.1", WS_CHILD | WS_VISIBLE, 0, 0, 120, 80,
-                                    host.get(), nullptr, ::GetModuleHandleA(nullptr), nullptr);
-        ASSERT_NE(ax, nullptr);
-        ComPtr<IUnknown> unknown;
-        ASSERT_EQ(getControl(ax, unknown.Out()), S_OK);
-        auto dispatch = unknown.As<IDispatch>(IID_IDispatch);
-        ASSERT_TRUE(dispatch);
-        {
-            tesra::test::BoxAnswerer boxes;
-            ASSERT_EQ(Call(dispatch.get(), 1, DISPATCH_PROPERTYPUT, {VBool(true)}, nullptr), S_OK);
-        }
-        Variant shown;
-        ASSERT_EQ(Call(dispatch.get(), 1, DISPATCH_PROPERTYGET, {}, shown.get()), S_OK);
-        EXPECT_EQ(V_BOOL(shown.get()), VARIANT_TRUE);
-
-        // The container activated it in place: its window is a child of the host's.
-        HWND window = nullptr;
-        auto oleWindow = unknown.As<IOleWindow>(IID_IOleWindow);
-        ASSERT_TRUE(oleWindow);
-        ASSERT_EQ(oleWindow->GetWindow(&window), S_OK);
-        EXPECT_EQ(::GetParent(window), ax);
-        oleWindow.Reset();
-        dispatch.Reset();
-        unknown.Reset();
-        ::DestroyWindow(ax);
-        tesra::host::PumpMessages(50);
-    }
     EXPECT_EQ(RunProgram("regsvr32.exe /s /u \"" + ocx + "\""), 0u);
 }
 
