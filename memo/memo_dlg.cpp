@@ -753,9 +753,11 @@ void CMemoDlg::AppendText(const std::string& text) { m_impl->edit.AppendText(tex
 
 void CMemoDlg::LoadTextFile(const std::string& path) {
     Impl& m = *m_impl;
-    m.edit.SetText("");
     std::string bytes;
-    if (!tesra::fs::ReadFile(path, &bytes)) return;
+    if (!tesra::fs::ReadFile(path, &bytes)) {
+        m.edit.SetText("");
+        return;
+    }
     m.edit.SetText(EditTextOfFile(bytes));
     m.edit.Select(0, 0);
 }
@@ -915,7 +917,8 @@ void CMemoDlg::DeleteMemo() {
 
 void CMemoDlg::Show(bool show) {
     // Shown without taking the activation: a start-up shows many at once.
-    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
+    // A start-up shows each memo as it opens and then all of them again.
+    if (hwnd() && (::IsWindowVisible(hwnd()) != FALSE) != show) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
 }
 
 void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {
