@@ -127,6 +127,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     std::string key;
     std::string dataPath;
     int initialised = 0;
+    int layoutPending = 0;
     int colourIndex;
     COLORREF background;
     int blinkPhase = 0;
@@ -179,9 +180,15 @@ void CMemoDlg::Impl::InitDialog() {
         ::SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(1, 100));
     }
     initialised = 1;
-    RECT c{};
-    ::GetClientRect(hwnd(), &c);
-    LayoutChildren(c.right, c.bottom);
+    // A hidden memo is laid out by its placement's move or, failing one,
+    // when it is shown: the children are moved once, not twice.
+    if (::IsWindowVisible(hwnd())) {
+        RECT c{};
+        ::GetClientRect(hwnd(), &c);
+        LayoutChildren(c.right, c.bottom);
+    } else {
+        layoutPending = 1;
+    }
     for (CMemoButton* b : {&newButton, &deleteButton, &homeButton}) b->SetBackground(background);
 }
 
@@ -214,6 +221,7 @@ void CMemoDlg::Impl::OnButtonHover(CMemoButton& button, const MSG& m) {
 
 void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     if (!initialised) return;
+    layoutPending = 0;
     const SIZE d = deleteButton.GetBitmapSize();
     const SIZE n = newButton.GetBitmapSize();
     const int top = minimised ? 3 : 1;
@@ -486,6 +494,13 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         LayoutChildren(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
         return TRUE;
+    case WM_SHOWWINDOW:
+        if (wp && layoutPending) {
+            RECT c{};
+            ::GetClientRect(hwnd(), &c);
+            LayoutChildren(c.right, c.bottom);
+        }
+        return FALSE;
     case WM_GETMINMAXINFO:
         if (!minimised) {
             auto* info = reinterpret_cast<MINMAXINFO*>(lp);
@@ -494,6 +509,12 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
         return SetResult(0);
     case WM_WINDOWPOSCHANGED: {
         const LRESULT r = ::DefWindowProcA(hwnd(), msg, wp, lp);
+        // Shown by a move that kept the size (the alarm's): no WM_SHOWWINDOW.
+        if (layoutPending && (reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_SHOWWINDOW)) {
+            RECT c{};
+            ::GetClientRect(hwnd(), &c);
+            LayoutChildren(c.right, c.bottom);
+        }
         OnWindowPosChanged();
         return SetResult(r);
     }
@@ -579,6 +600,22 @@ void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
     wp.ptMinPosition = {0, 0};
     wp.ptMaxPosition = {-::GetSystemMetrics(SM_CXBORDER), -::GetSystemMetrics(SM_CYBORDER)};
     wp.rcNormalPosition = r;
+    // Put on the grid here, as OnWindowPosChanged would after the move:
+    // one move and one layout of the children instead of two. Only where
+    // the work area starts at the screen's corner (placement coordinates
+    // are the work area's, the grid the screen's).
+    RECT work{};
+    if (::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && work.left == 0 && work.top == 0) {
+        const int s = std::max(1, MemoDefaults().sizeStep);
+        const int x = Snap(r.left, s), y = Snap(r.top, s);
+        int cx = r.right - r.left, cy = r.bottom - r.top;
+        if (!minimised) {
+            cx = Snap(cx, s);
+            cy = Snap(cy, s);
+        }
+        wp.rcNormalPosition = {x, y, x + cx, y + cy};
+        if (!::EqualRect(&wp.rcNormalPosition, &r)) self.m_placementChanged = 1;
+    }
     ::SetWindowPlacement(hwnd(), &wp);
 }
 
@@ -718,9 +755,11 @@ void CMemoDlg::AppendText(const std::string& text) { m_impl->edit.AppendText(tex
 
 void CMemoDlg::LoadTextFile(const std::string& path) {
     Impl& m = *m_impl;
-    m.edit.SetText("");
     std::string bytes;
-    if (!tesra::fs::ReadFile(path, &bytes)) return;
+    if (!tesra::fs::ReadFile(path, &bytes)) {
+        m.edit.SetText("");
+        return;
+    }
     m.edit.SetText(EditTextOfFile(bytes));
     m.edit.Select(0, 0);
 }
@@ -880,7 +919,8 @@ void CMemoDlg::DeleteMemo() {
 
 void CMemoDlg::Show(bool show) {
     // Shown without taking the activation: a start-up shows many at once.
-    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
+    // A start-up shows each memo as it opens and then all of them again.
+    if (hwnd() && (::IsWindowVisible(hwnd()) != FALSE) != show) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
 }
 
 void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {

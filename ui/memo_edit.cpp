@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -143,13 +144,20 @@ void CMemoEdit::ApplyFont(const LOGFONTA& font, COLORREF textColour) {
 
     // A tab stop every four average characters of this font.
     int average = 8;
-    {
+    if (m_measured && std::memcmp(&m_measuredFont, &font, sizeof font) == 0) {
+        average = m_averageWidth;
+    } else {
         tesra::win::WindowDC dc(m_hwnd);
         tesra::win::UniqueHandle<HFONT, &::DeleteObject> made(::CreateFontIndirectA(&font));
         if (dc.get() && made) {
             tesra::win::Selection sel(dc.get(), made.get());
             TEXTMETRICA tm{};
-            if (::GetTextMetricsA(dc.get(), &tm)) average = tm.tmAveCharWidth;
+            if (::GetTextMetricsA(dc.get(), &tm)) {
+                average = tm.tmAveCharWidth;
+                m_measured = true;
+                m_measuredFont = font;
+                m_averageWidth = average;
+            }
         }
     }
     PARAFORMAT2 pf{};
