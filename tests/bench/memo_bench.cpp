@@ -25,8 +25,6 @@
 #include "control/tesra_ctrl.h"
 #include "memo/memo_dlg.h"
 #include "net/http_client.h"
-#include "support/fake_memo_host.h"
-#include "support/temp_dir.h"
 #include "sync/protocol.h"
 #include "tools/host/container.h"
 #include "win/class_factory.h"
@@ -114,6 +112,116 @@ double Floor(int n, HWND owner) {
     Pump();
     return ms;
 }
+
+// The control in a container against the stand-in server, as the host runs it.
+class StartUpBench {
+public:
+    explicit StartUpBench(int n) : n_(n) {
+        const std::string tools = TESRA_NATIVE_TOOLS;
+        user_ = tesra::Format("bench%llu", static_cast<unsigned long long>(::GetTickCount64()));
+        server_ = std::make_unique<tesra::test::UnixStandIn>(
+            std::vector<std::string>{tools + "/tesra-memo-server", "--db", "/tmp/" + user_ + ".db"}, 1200);
+        if (server_->port() == 0) return;
+        host_ = "127.0.0.1:" + std::to_string(server_->port());
+        for (const char* name : {"TESRA_MEMO_SERVER", "TESRA_LOGIN_SERVER"}) _putenv_s(name, host_.c_str());
+        _putenv_s("TESRA_AGENT_PORT", "1");
+        Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
+        const std::string sid =
+            std::string(tesra::Trim(tesra::GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
+        const std::string cookie = tesra::SessionCookie(sid);
+        Admin(tesra::kSetMemoUserPath, tesra::SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x"),
+              cookie);
+        // Spread over the screen as the floor's popups are, in the nine colours.
+        for (int i = 0; i < n; ++i) {
+            const double x = (i * 7) % 80, y = (i * 5) % 65;
+            const std::string text = tesra::Format("memo %d\r\n\xC7\xD1\xB1\xDB line two\r\nthird line", i);
+            const tesra::MemoFields f{.ver = tesra::Format("%d:%d", static_cast<int>(text.size()), 1700000000 + i),
+                                      .title = "",
+                                      .font = "",
+                                      .pos = tesra::Format("%.2f %.2f %.2f %.2f", x, y, x + 19.5, y + 27.3),
+                                      .bg = i % 9};
+            Admin(tesra::kSetMemoPath, tesra::SetMemoBody(std::to_string(1000 + i), f, text), cookie);
+        }
+        ok_ = true;
+    }
+    ~StartUpBench() {
+        Close();
+        server_.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(TheApp().dataRoot() + "\\" + user_ + "@x", ignored);
+        ::DeleteFileA(("Z:\\tmp\\" + user_ + ".db").c_str());
+    }
+    bool ok() const { return ok_; }
+
+    // One start-up: a new control, connected, then shown.
+    double Run(const char* what) {
+        Open();
+        ctrl_->FtpConnection("127.0.0.1", 21, user_ + "@x", "pw");
+        Pump();
+        now_ += 11;
+        const double ms = Measure(what, n_, [&] {
+            ctrl_->SetShowMemoDlg(true);
+            Pump();
+        });
+        long visible = 0;
+        for (const auto& m : ctrl_->memos()) visible += ::IsWindowVisible(m->hwnd()) ? 1 : 0;
+        if (visible != n_) std::printf("  only %ld of %d memo windows visible\n", visible, n_);
+        for (const std::string& text : messages_) std::printf("  message: %s\n", text.c_str());
+        messages_.clear();
+        Close();
+        return ms;
+    }
+
+private:
+    std::string Admin(const std::string& path, const std::string& body = {}, const std::string& cookie = {}) {
+        tesra::CHttpClient http;
+        http.SetCookie(cookie);
+        if (body.empty())
+            http.Get("http://" + host_ + path);
+        else
+            http.Post("http://" + host_ + path, body);
+        return http.m_strBody;
+    }
+    void Open() {
+        site_ = new tesra::host::ContainerSite(window_.get(), RECT{0, 0, 1, 1});
+        tesra::win::CClassFactory<CTesraCtrl> factory;
+        if (factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(ole_.Out())) != S_OK)
+            std::exit(2);
+        ctrl_ = static_cast<CTesraCtrl*>(static_cast<tesra::win::COleControl*>(static_cast<IOleObject*>(ole_.get())));
+        ctrl_->SetClock([this] { return now_; });
+        ctrl_->SetMessageBoxHook([this](const std::string& text, UINT) {
+            messages_.push_back(text);
+            return IDYES;
+        });
+        RECT pos{0, 0, 1, 1};
+        ole_->SetClientSite(site_);
+        ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos);
+    }
+    void Close() {
+        if (ole_) {
+            ole_->Close(OLECLOSE_NOSAVE);
+            ole_->SetClientSite(nullptr);
+        }
+        ole_.Reset();
+        if (site_) site_->Release();
+        site_ = nullptr;
+        ctrl_ = nullptr;
+        Pump();
+    }
+
+    int n_;
+    bool ok_ = false;
+    std::string user_, host_;
+    std::unique_ptr<tesra::test::UnixStandIn> server_;
+    tesra::host::HostWindow window_;
+    tesra::host::ContainerSite* site_ = nullptr;
+    tesra::win::ComPtr<IOleObject> ole_;
+    CTesraCtrl* ctrl_ = nullptr;
+    std::int64_t now_ = 1800000000;
+    std::vector<std::string> messages_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
