@@ -919,8 +919,9 @@ void CMemoDlg::DeleteMemo() {
 
 void CMemoDlg::Show(bool show) {
     // Shown without taking the activation: a start-up shows many at once.
-    // A start-up shows each memo as it opens and then all of them again.
-    if (hwnd() && (::IsWindowVisible(hwnd()) != FALSE) != show) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
+    // A visible memo is shown again too: the start-up's closing show is what
+    // puts the memos back above the host's window, which came up meanwhile.
+    if (hwnd()) ::ShowWindow(hwnd(), show ? SW_SHOWNA : SW_HIDE);
 }
 
 void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {
