@@ -788,23 +788,20 @@ LRESULT CTesraCtrl::RunCommand(int code, const std::string& text) {
     // Inside a running flow a command waits for it to end; only the group
     // worker's commands run at once, inside the start-up that waits for them.
     const bool nested = m_busy && !m_groupCreation;
+    const auto run = [this](bool defer, Work work, auto&& body) -> LRESULT {
+        if (defer) {
+            Defer(work);
+            return 1;
+        }
+        FlowScope flow(*this);
+        body();
+        return 1;
+    };
     switch (code) {
     case tesra::kCmdLoadIndex:
-        if (m_busy) {
-            Defer(Work::kLoadIndex);
-        } else {
-            FlowScope flow(*this);
-            LoadMemoIndex();
-        }
-        return 1;
+        return run(m_busy != 0, Work::kLoadIndex, [this] { LoadMemoIndex(); });
     case tesra::kCmdUploadDefaults:
-        if (nested) {
-            Defer(Work::kCommand301);
-        } else {
-            FlowScope flow(*this);
-            tesra::UploadUserDefaults(*this);
-        }
-        return 1;
+        return run(nested, Work::kCommand301, [this] { tesra::UploadUserDefaults(*this); });
     case tesra::kCmdReceiveMemo:
         if (m_busy) {
             // Taken: it runs when the flow ends, from this copy of the text.
@@ -815,21 +812,9 @@ LRESULT CTesraCtrl::RunCommand(int code, const std::string& text) {
             return tesra::ReceiveMemo(*this, text);
         }
     case tesra::kCmdFetchIndexToFile:
-        if (nested) {
-            Defer(Work::kCommand303);
-        } else {
-            FlowScope flow(*this);
-            tesra::FetchIndexToFile(*this);
-        }
-        return 1;
+        return run(nested, Work::kCommand303, [this] { tesra::FetchIndexToFile(*this); });
     case tesra::kCmdCreateGroup:
-        if (nested) {
-            Defer(Work::kCommand304);
-        } else {
-            FlowScope flow(*this);
-            tesra::CreateMemoGroup(*this);
-        }
-        return 1;
+        return run(nested, Work::kCommand304, [this] { tesra::CreateMemoGroup(*this); });
     default:
         return 1;
     }

@@ -174,13 +174,7 @@ public:
 
 private:
     std::string Admin(const std::string& path, const std::string& body = {}, const std::string& cookie = {}) {
-        tesra::CHttpClient http;
-        http.SetCookie(cookie);
-        if (body.empty())
-            http.Get("http://" + host_ + path);
-        else
-            http.Post("http://" + host_ + path, body);
-        return http.m_strBody;
+        return tesra::test::StandInRequest(host_, path, body, cookie);
     }
     void Open() {
         site_ = new tesra::host::ContainerSite(window_.get(), RECT{0, 0, 1, 1});

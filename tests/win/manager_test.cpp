@@ -118,13 +118,7 @@ protected:
     static string WindowsTool(const string& name) { return "Z:" + ReplaceAll(kTools + "/" + name, "/", "\\"); }
 
     string Admin(const string& path, const string& body = {}, const string& cookie = {}) {
-        CHttpClient http;
-        http.SetCookie(cookie);
-        if (body.empty())
-            http.Get("http://" + host_ + path);
-        else
-            http.Post("http://" + host_ + path, body);
-        return http.m_strBody;
+        return StandInRequest(host_, path, body, cookie);
     }
     Kinds Requests() {
         Kinds kinds;

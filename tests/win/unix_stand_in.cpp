@@ -6,6 +6,7 @@
 
 #include "base/fs.h"
 #include "base/text.h"
+#include "net/http_client.h"
 
 namespace tesra::test {
 namespace {
@@ -60,5 +61,16 @@ UnixStandIn::~UnixStandIn() {
 }
 
 std::string UnixStandIn::windowsDir() const { return WindowsPath(unixDir_); }
+
+std::string StandInRequest(const std::string& host, const std::string& path, const std::string& body,
+                           const std::string& cookie) {
+    CHttpClient http;
+    http.SetCookie(cookie);
+    if (body.empty())
+        http.Get("http://" + host + path);
+    else
+        http.Post("http://" + host + path, body);
+    return http.m_strBody;
+}
 
 }  // namespace tesra::test

@@ -29,6 +29,11 @@ private:
     std::uint16_t port_ = 0;
 };
 
+// A request to a stand-in server at host ("127.0.0.1:PORT"): GET without a
+// body, POST with one; the reply's body.
+std::string StandInRequest(const std::string& host, const std::string& path, const std::string& body = {},
+                           const std::string& cookie = {});
+
 // Runs a Linux program with arguments and waits for nothing.
 bool RunUnix(const std::string& program, const std::string& arguments);
 

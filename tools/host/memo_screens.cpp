@@ -64,13 +64,13 @@ int main(int argc, char** argv) {
     tesra::test::FakeHost host(dir.path());
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     // Desktop background as a plain grey, so the memos' edges show.
-    struct Spec {
+    struct Sample {
         int colour;
         RECT place;
         const char* title;
         const char* text;
     };
-    const Spec specs[] = {
+    const Sample samples[] = {
         {0, {20, 20, 240, 230}, "",
          "\xBF\xC0\xB4\xC3 \xC7\xD2 \xC0\xCF\r\n- \xC8\xB8\xC0\xC7 \xC0\xDA\xB7\xE1 \xC1\xA4\xB8\xAE\r\n"
          "- \xBF\xEC\xC3\xBC\xB1\xB9 \xB0\xA1\xB1\xE2\r\nhttp://www.example.com/\r\nTab\there"},
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
     };
     std::vector<std::unique_ptr<CMemoDlg>> memos;
     int n = 0;
-    for (const Spec& s : specs) {
+    for (const Sample& s : samples) {
         auto memo = std::make_unique<CMemoDlg>(host, s.colour, 0);
         memo->SetNotifyWindow(owner);
         if (!memo->Create(owner)) return 1;
