@@ -280,11 +280,12 @@ std::int32_t CTesraCtrl::MakeMemoId() {
     return id;
 }
 
-CMemoDlg* CTesraCtrl::MakeMemoWindow(int background, int minimised) {
+CMemoDlg* CTesraCtrl::MakeMemoWindow(int background, int minimised, const std::string& key) {
     HWND window = hwnd();
     if (!window || m_closing) return nullptr;
     auto memo = std::make_unique<CMemoDlg>(*this, background, minimised);
     memo->SetNotifyWindow(window);
+    if (!key.empty()) memo->SetKey(key);
     if (!memo->Create(window)) return nullptr;
     m_memos.push_back(std::move(memo));
     return m_memos.back().get();
@@ -313,9 +314,8 @@ int CTesraCtrl::RestoreMemo(const std::string& section) {
     if (!m_index.GetInt(section, "bg", bg)) return 0;
     int min = 0;
     m_index.GetInt(section, "min", min);
-    CMemoDlg* memo = MakeMemoWindow(bg, min);
+    CMemoDlg* memo = MakeMemoWindow(bg, min, section);
     if (!memo) return 0;
-    memo->SetKey(section);
     memo->SetDataPath(tesra::SectionDataPath(GetUserFolder(), section));
     std::string ver, previousVer;
     m_index.GetString(section, "ver", ver);

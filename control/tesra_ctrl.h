@@ -178,7 +178,9 @@ private:
     void Defer(Work kind, std::string text = {});
     void RunDeferred();
     void RunWork(const Deferred& work);
-    CMemoDlg* MakeMemoWindow(int background, int minimised);
+    // With a key, a memo restored from the index: it is made at its stored
+    // place.
+    CMemoDlg* MakeMemoWindow(int background, int minimised, const std::string& key = {});
     void AddNewMemo(int background, const std::string* text);
     int RunGroupCreation();
     std::unique_ptr<CNoticeDlg> OpenNotice(const char* text);

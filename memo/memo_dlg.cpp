@@ -9,6 +9,7 @@
 #include <array>
 #include <set>
 #include <ctime>
+#include <optional>
 
 #include "base/fs.h"
 #include "base/text.h"
@@ -95,6 +96,15 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
     bool CreateChildren();
+    struct ChildRects {
+        RECT deleteButton, newButton, edit, home;
+        std::optional<RECT> progress;
+    };
+    ChildRects Layout(int cx, int cy) const;
+    // The stored place of a memo being restored, applied before its children
+    // are made.
+    std::optional<RECT> StoredPlacement() const;
+    std::optional<RECT> restoreRect;
     void InitDialog();
     void LayoutChildren(int cx, int cy);
     void Paint();
@@ -156,12 +166,22 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
 
 bool CMemoDlg::Impl::CreateChildren() {
     pinIcon = art->pin.get();
-    if (!edit.Create(hwnd(), IDC_MEMO_EDIT)) return false;
+    // A memo whose place is known goes there before it has children, and
+    // they are made where they belong: moving them later is most of what a
+    // restore would cost.
+    if (restoreRect) ApplyPlacement(*restoreRect);
+    RECT c{};
+    ::GetClientRect(hwnd(), &c);
+    const ChildRects r = Layout(c.right, c.bottom);
+    if (!edit.Create(hwnd(), IDC_MEMO_EDIT, r.edit)) return false;
     edit.DetectLinks();
-    if (!newButton.Create(hwnd(), IDC_MEMO_NEW, art->newButton.get(), art->newHot.get()) ||
-        !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get()) ||
-        !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get()))
+    if (!newButton.Create(hwnd(), IDC_MEMO_NEW, art->newButton.get(), art->newHot.get(), r.newButton) ||
+        !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get(), r.deleteButton) ||
+        !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get(), r.home))
         return false;
+    if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS); progress && r.progress)
+        ::SetWindowPos(progress, nullptr, r.progress->left, r.progress->top, r.progress->right - r.progress->left,
+                       r.progress->bottom - r.progress->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     auto hover = [this](CMemoButton& b, const MSG& m) { OnButtonHover(b, m); };
     newButton.OnHover(hover);
     deleteButton.OnHover(hover);
@@ -219,30 +239,50 @@ void CMemoDlg::Impl::OnButtonHover(CMemoButton& button, const MSG& m) {
 
 // ---- layout and painting -----------------------------------------------------
 
+CMemoDlg::Impl::ChildRects CMemoDlg::Impl::Layout(int cx, int cy) const {
+    const SIZE d = tesra::win::BitmapSize(art->deleteButton.get());
+    const SIZE n = tesra::win::BitmapSize(art->newButton.get());
+    const int top = minimised ? 3 : 1;
+    auto box = [](int x, int y, int w, int h) { return RECT{x, y, x + std::max(0, w), y + std::max(0, h)}; };
+    ChildRects r{};
+    r.deleteButton = box(cx - d.cx - 4, top, d.cx, d.cy);
+    r.newButton = box(cx - 8 - 2 * n.cx, top, n.cx, n.cy);
+    if (minimised) {
+        const int w = normalWidth >= 1 ? normalWidth : cx;
+        r.edit = box(4, 26, w - 8, cy - 27);
+        r.home = box(0, 100, 0, 0);
+        r.progress.reset();  // stays where it was
+    } else {
+        r.edit = box(4, 14, cx - 8, cy - 27);
+        r.progress = box(22, 4, 54, 10);
+        r.home = box(cx / 2 - 42, cy - 10, 84, 7);
+    }
+    return r;
+}
+
 void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     if (!initialised) return;
     layoutPending = 0;
-    const SIZE d = deleteButton.GetBitmapSize();
-    const SIZE n = newButton.GetBitmapSize();
-    const int top = minimised ? 3 : 1;
-    // One move for all children; a hidden memo needs no painting yet.
+    const ChildRects r = Layout(cx, cy);
+    // One move for the children that are not where they belong: a memo
+    // restored to its place made them there, and a move of the rich edit
+    // costs a reflow. A hidden memo needs no painting yet.
     const bool visible = ::IsWindowVisible(hwnd()) != FALSE;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (visible ? 0 : SWP_NOREDRAW);
     HDWP moves = ::BeginDeferWindowPos(5);
-    auto move = [&](HWND child, int x, int y, int w, int h) {
-        if (child && moves) moves = ::DeferWindowPos(moves, child, nullptr, x, y, std::max(0, w), std::max(0, h), flags);
+    auto move = [&](HWND child, const RECT& to) {
+        if (!child || !moves) return;
+        RECT at{};
+        ::GetWindowRect(child, &at);
+        ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&at), 2);
+        if (::EqualRect(&at, &to)) return;
+        moves = ::DeferWindowPos(moves, child, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top, flags);
     };
-    move(deleteButton.hwnd(), cx - d.cx - 4, top, d.cx, d.cy);
-    move(newButton.hwnd(), cx - 8 - 2 * n.cx, top, n.cx, n.cy);
-    if (minimised) {
-        const int w = normalWidth >= 1 ? normalWidth : cx;
-        move(edit.hwnd(), 4, 26, w - 8, cy - 27);
-        move(homeButton.hwnd(), 0, 100, 0, 0);
-    } else {
-        move(edit.hwnd(), 4, 14, cx - 8, cy - 27);
-        move(::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS), 22, 4, 54, 10);
-        move(homeButton.hwnd(), cx / 2 - 42, cy - 10, 84, 7);
-    }
+    move(deleteButton.hwnd(), r.deleteButton);
+    move(newButton.hwnd(), r.newButton);
+    move(edit.hwnd(), r.edit);
+    if (r.progress) move(::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS), *r.progress);
+    move(homeButton.hwnd(), r.home);
     if (moves) ::EndDeferWindowPos(moves);
     self.SavePlacement();
     if (visible) Redraw();
@@ -581,7 +621,11 @@ void CMemoDlg::SetNotifyWindow(HWND window) { m_impl->notify = window; }
 
 bool CMemoDlg::Create(HWND parent) {
     if (!m_impl->art->Complete() || !tesra::win::EnsureCommonControls() || !tesra::win::RichEditClass()) return false;
-    return m_impl->CreateModeless(IDD_MEMO, parent);
+    // Unfolded only: folding needs the children.
+    if (!m_impl->key.empty() && !m_impl->minimised) m_impl->restoreRect = m_impl->StoredPlacement();
+    const bool made = m_impl->CreateModeless(IDD_MEMO, parent);
+    m_impl->restoreRect.reset();
+    return made;
 }
 
 HWND CMemoDlg::hwnd() const { return m_impl->hwnd(); }
@@ -654,25 +698,31 @@ void CMemoDlg::PlaceDefault() {
     m.ApplyPlacement({x, y, x + w, y + h});
 }
 
-void CMemoDlg::RestorePlacement() {
-    Impl& m = *m_impl;
-    tesra::CIniFile& index = m.host.LiveIndex();
+std::optional<RECT> CMemoDlg::Impl::StoredPlacement() const {
+    tesra::CIniFile& index = host.LiveIndex();
     const tesra::DesktopSize d = Desktop();
     std::string text;
     tesra::PixelRect r;
-    if (index.GetString(m.key, "pos", text)) {
-        if (text.empty()) return PlaceDefault();
+    if (index.GetString(key, "pos", text)) {
+        if (text.empty()) return std::nullopt;
         tesra::ParseLegacyPosition(text, r);
     } else {
-        index.GetString(m.key, "%pos", text);
-        if (text.empty()) return PlaceDefault();
+        index.GetString(key, "%pos", text);
+        if (text.empty()) return std::nullopt;
         r = tesra::ParsePositionString(text, d);
     }
     if (!(r.left + 10 >= 0 && r.left + 30 < d.width && r.top + 10 >= 0 && r.top + 30 < d.height))
-        return PlaceDefault();
-    m.normalWidth = r.right - r.left;
-    m.normalHeight = r.bottom - r.top;
-    m.ApplyPlacement({r.left, r.top, r.right, r.bottom});
+        return std::nullopt;
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+
+void CMemoDlg::RestorePlacement() {
+    Impl& m = *m_impl;
+    const std::optional<RECT> r = m.StoredPlacement();
+    if (!r) return PlaceDefault();
+    m.normalWidth = r->right - r->left;
+    m.normalHeight = r->bottom - r->top;
+    m.ApplyPlacement(*r);
     if (m.minimised == 1) SetMinimized(1);
     m_placementChanged = 0;
 }

@@ -11,11 +11,12 @@ using tesra::win::Selection;
 
 CMemoButton::~CMemoButton() { Destroy(); }
 
-bool CMemoButton::Create(HWND parent, int id, HBITMAP normal, HBITMAP hover) {
+bool CMemoButton::Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at) {
     if (!normal || m_hwnd) return false;
     m_normal = normal;
     m_hover = hover;
-    m_hwnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, 0, 0, parent,
+    m_hwnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, at.left, at.top,
+                               at.right - at.left, at.bottom - at.top, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), tesra::win::ModuleInstance(),
                                nullptr);
     if (!m_hwnd) return false;
@@ -31,11 +32,7 @@ void CMemoButton::Destroy() {
     }
 }
 
-SIZE CMemoButton::GetBitmapSize() const {
-    BITMAP bm{};
-    if (m_normal && ::GetObjectA(m_normal, sizeof bm, &bm)) return {bm.bmWidth, bm.bmHeight};
-    return {0, 0};
-}
+SIZE CMemoButton::GetBitmapSize() const { return tesra::win::BitmapSize(m_normal); }
 
 void CMemoButton::SetBackground(COLORREF colour) {
     m_background = colour;

@@ -15,7 +15,7 @@ public:
 
     // The bitmaps are shared artwork: the button does not own them. False
     // when the normal bitmap is missing or the window cannot be made.
-    bool Create(HWND parent, int id, HBITMAP normal, HBITMAP hover);
+    bool Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at = {});
     void Destroy();
     HWND hwnd() const { return m_hwnd; }
 

@@ -22,12 +22,12 @@ CMemoEdit::CMemoEdit(std::function<void()> onUserInput) : m_onUserInput(std::mov
 
 CMemoEdit::~CMemoEdit() { Destroy(); }
 
-bool CMemoEdit::Create(HWND parent, int id) {
+bool CMemoEdit::Create(HWND parent, int id, const RECT& at) {
     const wchar_t* cls = tesra::win::RichEditClass();
     if (!cls || m_hwnd) return false;
     m_hwnd = ::CreateWindowExW(0, cls, L"",
                                WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
-                               0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               at.left, at.top, at.right - at.left, at.bottom - at.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                tesra::win::ModuleInstance(), nullptr);
     if (!m_hwnd) return false;
     ::SetWindowSubclass(m_hwnd, &CMemoEdit::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));

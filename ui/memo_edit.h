@@ -17,7 +17,7 @@ public:
     CMemoEdit(const CMemoEdit&) = delete;
     CMemoEdit& operator=(const CMemoEdit&) = delete;
 
-    bool Create(HWND parent, int id);
+    bool Create(HWND parent, int id, const RECT& at = {});
     void Destroy();
     HWND hwnd() const { return m_hwnd; }
 

@@ -22,6 +22,13 @@ using Brush = GdiObject<HBRUSH>;
 using Pen = GdiObject<HPEN>;
 using Bitmap = GdiObject<HBITMAP>;
 
+// Width and height of a bitmap; zero for none.
+inline SIZE BitmapSize(HBITMAP bitmap) {
+    BITMAP bm{};
+    if (bitmap && ::GetObjectA(bitmap, sizeof bm, &bm)) return {bm.bmWidth, bm.bmHeight};
+    return {0, 0};
+}
+
 // The fonts the memos use: weight 400, Hangul character set, stroke output
 // and clip precision, draft quality (the values the memo index has always
 // stored for them).
