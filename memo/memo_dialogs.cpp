@@ -274,7 +274,7 @@ protected:
     INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    void OnEditUpdate();
+    void OnEditChange();
 
     std::string m_accepted;  // the edit's text as last within the limit
     bool m_restoring = false;
@@ -282,7 +282,7 @@ private:
 
 // The edit counts characters, the title's limit is bytes: a change that
 // would pass the limit is taken back, the caret where the change began.
-void CTitleDlg::OnEditUpdate() {
+void CTitleDlg::OnEditChange() {
     if (m_restoring) return;
     std::string text = ItemText949(hwnd(), IDC_TITLE_EDIT);
     if (text.size() <= kTitleLimit || text.size() <= m_accepted.size()) {
@@ -314,7 +314,7 @@ INT_PTR CTitleDlg::DialogProc(UINT msg, WPARAM wp, LPARAM) {
     case WM_COMMAND:
         switch (LOWORD(wp)) {
         case IDC_TITLE_EDIT:
-            if (HIWORD(wp) == EN_UPDATE) OnEditUpdate();
+            if (HIWORD(wp) == EN_CHANGE) OnEditChange();
             return TRUE;
         case IDOK:
             m_title = ItemText949(hwnd(), IDC_TITLE_EDIT);
