@@ -61,6 +61,18 @@ void DragFromClient(HWND dialog, LPARAM lp) {
     ::SendMessageA(dialog, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(pt.x, pt.y));
 }
 
+// The font dialog finds its first face by the name it lists: a name the
+// machine substitutes (굴림체 drawn by another face) would find none, and the
+// dialog would open on its first font and size.
+void UseListedFace(LOGFONTW& font) {
+    win::Font made(::CreateFontIndirectW(&font));
+    win::WindowDC screen(nullptr);
+    if (!made || !screen.get()) return;
+    win::Selection use(screen.get(), made.get());
+    wchar_t face[LF_FACESIZE] = {};
+    if (::GetTextFaceW(screen.get(), LF_FACESIZE, face) > 0) ::lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+}
+
 int SpinPosition(HWND spin) { return static_cast<int>(::SendMessageA(spin, UDM_GETPOS32, 0, 0)); }
 
 // ---- Settings ---------------------------------------------------------------
@@ -408,6 +420,7 @@ int RunDeleteConfirmDialog(HWND parent) {
 
 int RunFontChooser(HWND parent, LOGFONTA& font, COLORREF& colour) {
     LOGFONTW chosen = win::WideLogFont(font);
+    UseListedFace(chosen);
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof cf;
     cf.hwndOwner = parent;

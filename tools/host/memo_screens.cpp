@@ -1,7 +1,7 @@
 // Puts a few memo windows on the screen (Korean text, colours, a folded one,
 // an alarm) and saves the screen as a 24-bit BMP for a person to look at;
-// with --dialogs, each memo dialog (and the settings dialog's open colour
-// list) as FOLDER/dialog-NAME.bmp.
+// with --dialogs, each memo dialog (with the settings dialog's colour list
+// open in a second shot) and the font chooser as FOLDER/dialog-NAME.bmp.
 // Usage: memo_screens OUTPUT.bmp | memo_screens --dialogs FOLDER
 #include <windows.h>
 
@@ -132,6 +132,12 @@ int DialogShots(const std::string& folder) {
              return tesra::memo::RunTitleDialog(o, title);
          }},
         {"delete", false, [](HWND o) { return tesra::memo::RunDeleteConfirmDialog(o); }},
+        {"font", false,
+         [](HWND o) {
+             LOGFONTA font = MemoDefaults().font;
+             COLORREF colour = RGB(0, 0, 128);
+             return tesra::memo::RunFontChooser(o, font, colour);
+         }},
     };
     bool ok = true;
     for (const DialogShot& shot : shots) {
