@@ -75,22 +75,40 @@ void UseListedFace(LOGFONTW& font) {
 
 int SpinPosition(HWND spin) { return static_cast<int>(::SendMessageA(spin, UDM_GETPOS32, 0, 0)); }
 
+// What the four dialogs share: OK runs OnOk, which ends the dialog with 1;
+// cancel ends it with 0 and keeps nothing; the rest goes to Handle.
+class CModalDlg : public win::CDialog {
+protected:
+    virtual INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp) = 0;
+    virtual void OnOk() { ::EndDialog(hwnd(), 1); }
+
+private:
+    INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) final {
+        if (msg == WM_COMMAND && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+            if (LOWORD(wp) == IDOK) OnOk();
+            else ::EndDialog(hwnd(), 0);
+            return TRUE;
+        }
+        return Handle(msg, wp, lp);
+    }
+};
+
 // ---- Settings ---------------------------------------------------------------
 
-class CSettingsDlg : public win::CDialog {
+class CSettingsDlg : public CModalDlg {
 public:
     CSettingsDlg(MemoDefaultsData& defaults, FontChooser chooseFont)
         : m_defaults(defaults), m_chooseFont(chooseFont), m_step(std::max(1, defaults.sizeStep)) {}
 
 protected:
-    INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void OnInit();
     void InitSize(int spinId, int editId, int low, int high, int value);
     void ShowFontLabel();
     void OnChooseFont();
-    void OnOk();
+    void OnOk() override;
 
     MemoDefaultsData& m_defaults;  // font and text colour change at once
     FontChooser m_chooseFont;
@@ -141,7 +159,7 @@ void CSettingsDlg::OnOk() {
     ::EndDialog(hwnd(), 1);
 }
 
-INT_PTR CSettingsDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
+INT_PTR CSettingsDlg::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG:
         OnInit();
@@ -161,19 +179,9 @@ INT_PTR CSettingsDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
         m_colours.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wp)) {
-        case IDC_SETTINGS_FONT:
-            if (HIWORD(wp) == BN_CLICKED) OnChooseFont();
-            return TRUE;
-        case IDOK:
-            OnOk();
-            return TRUE;
-        case IDCANCEL:
-            ::EndDialog(hwnd(), 0);
-            return TRUE;
-        default:
-            return FALSE;
-        }
+        if (LOWORD(wp) != IDC_SETTINGS_FONT) return FALSE;
+        if (HIWORD(wp) == BN_CLICKED) OnChooseFont();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -181,18 +189,18 @@ INT_PTR CSettingsDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 // ---- Alarm ------------------------------------------------------------------
 
-class CAlarmDlg : public win::CDialog {
+class CAlarmDlg : public CModalDlg {
 public:
     explicit CAlarmDlg(std::int32_t alarmTime) : m_alarmTime(alarmTime) {}
     std::int32_t m_alarmTime;  // seconds since 1970, 0 for none
 
 protected:
-    INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void OnInit();
     void EnablePickers(bool on);
-    void OnOk();
+    void OnOk() override;
 };
 
 void CAlarmDlg::EnablePickers(bool on) {
@@ -248,7 +256,7 @@ void CAlarmDlg::OnOk() {
     ::EndDialog(hwnd(), 1);
 }
 
-INT_PTR CAlarmDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
+INT_PTR CAlarmDlg::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG:
         OnInit();
@@ -257,19 +265,9 @@ INT_PTR CAlarmDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
         DragFromClient(hwnd(), lp);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wp)) {
-        case IDC_ALARM_ON:
-            if (HIWORD(wp) == BN_CLICKED) EnablePickers(::IsDlgButtonChecked(hwnd(), IDC_ALARM_ON) == BST_CHECKED);
-            return TRUE;
-        case IDOK:
-            OnOk();
-            return TRUE;
-        case IDCANCEL:
-            ::EndDialog(hwnd(), 0);
-            return TRUE;
-        default:
-            return FALSE;
-        }
+        if (LOWORD(wp) != IDC_ALARM_ON) return FALSE;
+        if (HIWORD(wp) == BN_CLICKED) EnablePickers(::IsDlgButtonChecked(hwnd(), IDC_ALARM_ON) == BST_CHECKED);
+        return TRUE;
     default:
         return FALSE;
     }
@@ -277,16 +275,20 @@ INT_PTR CAlarmDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 // ---- Title ------------------------------------------------------------------
 
-class CTitleDlg : public win::CDialog {
+class CTitleDlg : public CModalDlg {
 public:
     explicit CTitleDlg(std::string title) : m_title(std::move(title)), m_accepted(m_title) {}
     std::string m_title;
 
 protected:
-    INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void OnEditChange();
+    void OnOk() override {
+        m_title = ItemText949(hwnd(), IDC_TITLE_EDIT);
+        ::EndDialog(hwnd(), 1);
+    }
 
     std::string m_accepted;  // the edit's text as last within the limit
     bool m_restoring = false;
@@ -313,7 +315,7 @@ void CTitleDlg::OnEditChange() {
     ::MessageBeep(MB_OK);
 }
 
-INT_PTR CTitleDlg::DialogProc(UINT msg, WPARAM wp, LPARAM) {
+INT_PTR CTitleDlg::Handle(UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG:
         // Characters never outnumber bytes: the platform's limit is a first fence.
@@ -324,20 +326,9 @@ INT_PTR CTitleDlg::DialogProc(UINT msg, WPARAM wp, LPARAM) {
         CentreOverOwner(hwnd());
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wp)) {
-        case IDC_TITLE_EDIT:
-            if (HIWORD(wp) == EN_CHANGE) OnEditChange();
-            return TRUE;
-        case IDOK:
-            m_title = ItemText949(hwnd(), IDC_TITLE_EDIT);
-            ::EndDialog(hwnd(), 1);
-            return TRUE;
-        case IDCANCEL:
-            ::EndDialog(hwnd(), 0);
-            return TRUE;
-        default:
-            return FALSE;
-        }
+        if (LOWORD(wp) != IDC_TITLE_EDIT) return FALSE;
+        if (HIWORD(wp) == EN_CHANGE) OnEditChange();
+        return TRUE;
     default:
         return FALSE;
     }
@@ -345,16 +336,16 @@ INT_PTR CTitleDlg::DialogProc(UINT msg, WPARAM wp, LPARAM) {
 
 // ---- Delete confirmation ----------------------------------------------------
 
-class CDeleteConfirmDlg : public win::CDialog {
+class CDeleteConfirmDlg : public CModalDlg {
 protected:
-    INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     win::Brush m_background{::CreateSolidBrush(kConfirmBackground)};
     win::Icon m_icon;
 };
 
-INT_PTR CDeleteConfirmDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
+INT_PTR CDeleteConfirmDlg::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG:
         m_icon.Reset(static_cast<HICON>(
@@ -379,12 +370,6 @@ INT_PTR CDeleteConfirmDlg::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN:
         DragFromClient(hwnd(), lp);
         return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
-            ::EndDialog(hwnd(), LOWORD(wp) == IDOK ? 1 : 0);
-            return TRUE;
-        }
-        return FALSE;
     default:
         return FALSE;
     }
