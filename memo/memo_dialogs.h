@@ -14,16 +14,18 @@ struct MemoDefaultsData;
 
 namespace tesra::memo {
 
+// The platform's font dialog, fixed-pitch screen fonts with effects.
+int RunFontChooser(HWND parent, LOGFONTA& font, COLORREF& colour);
+using FontChooser = int (*)(HWND parent, LOGFONTA& font, COLORREF& colour);
+
 // Template 206: default size (clamped to 140..500 × 80..400 on OK), colour
-// and font of new memos.
-int RunSettingsDialog(HWND parent, MemoDefaultsData& defaults);
+// and font of new memos. The font button asks chooseFont.
+int RunSettingsDialog(HWND parent, MemoDefaultsData& defaults, FontChooser chooseFont = RunFontChooser);
 // Template 209: alarm time in seconds since 1970, 0 for none.
 int RunAlarmDialog(HWND parent, std::int32_t& alarmTime);
 // Template 213: the memo's title, at most 70 bytes.
 int RunTitleDialog(HWND parent, std::string& title);
 // Template 207: "delete a memo that has text?"; 1 for yes.
 int RunDeleteConfirmDialog(HWND parent);
-// The platform's font dialog, fixed-pitch screen fonts with effects.
-int RunFontChooser(HWND parent, LOGFONTA& font, COLORREF& colour);
 
 }  // namespace tesra::memo

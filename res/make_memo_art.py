@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the memo window's artwork into a folder: the caption buttons and
 the home strip (24-bit BMP, yellow is see-through), the pin and alarm icons
-(16 x 16, 32-bit ICO), the hand cursor (CUR) and the three sounds (WAV).
+(16 x 16, 32-bit ICO), the delete confirmation's icon (32 x 32), the hand
+cursor (CUR) and the three sounds (WAV).
 Every picture is drawn below as a character map, one character a pixel."""
 import math
 import os
@@ -116,6 +117,38 @@ BELL = """
 
 """
 BELL_HOT = BELL.replace("y", "o").replace("Y", "y")
+# Delete confirmation, 32 x 32: a note on its way into the bin.
+BIN = """
+             kkkkkk
+        kkkkkYYYYYYk
+        kYYYYYYYYYYk
+        kYkkkkkkYYYk
+        kYYYYYYYYYYk
+   kkkkkkkkkkkkkkkkkkkkkkkkkk
+   kwwwwwwwwwwkkkkwwwwwwwwwwk
+   klllllllllllllllllllllllk
+   kkkkkkkkkkkkkkkkkkkkkkkkkk
+    kssssssssssssssssssssssk
+    kswwslllswwslllswwslllsk
+    kswwslllswwslllswwslllsk
+    kswwslllswwslllswwslllsk
+     kswslllswwslllswwsllsk
+     kswslllswwslllswwsllsk
+     kswslllswwslllswwsllsk
+     kswslllswwslllswwsllsk
+     kswslllswwslllswwsllsk
+     kswslllswwslllswwsllsk
+      kswsllswwslllswwsllk
+      kswsllswwslllswwsllk
+      kswsllswwslllswwsllk
+      kswsllswwslllswwsllk
+      kswsllswwslllswwsllk
+      kswsllswwslllswwsllk
+      ksssssssssssssssssk
+       kkkkkkkkkkkkkkkkk
+
+"""
+
 
 # Hand cursor, 32 x 32, hot spot at the finger tip (5, 0).
 HAND = """
@@ -230,6 +263,7 @@ def main(folder, sound_folder):
         "alarm.ico": ico(BELL),
         "alarm_hot.ico": ico(BELL_HOT),
         "hand.cur": ico(HAND, 32, hotspot=(5, 0)),
+        "delete_confirm.ico": ico(BIN, 32),
     }
     for name, data in files.items():
         with open(os.path.join(folder, name), "wb") as f:

@@ -46,3 +46,27 @@
 // Progress notice (template 285).
 #define IDD_NOTICE 285
 #define IDC_NOTICE_TEXT 1300
+
+// Settings dialog (template 206).
+#define IDD_SETTINGS 206
+#define IDC_SETTINGS_WIDTH 204
+#define IDC_SETTINGS_WIDTH_SPIN 205
+#define IDC_SETTINGS_HEIGHT 206
+#define IDC_SETTINGS_HEIGHT_SPIN 207
+#define IDC_SETTINGS_COLOUR 208
+#define IDC_SETTINGS_FONT 209
+#define IDC_SETTINGS_FONT_LABEL 210
+
+// Alarm dialog (template 209).
+#define IDD_ALARM 209
+#define IDC_ALARM_DATE 213
+#define IDC_ALARM_TIME 214
+#define IDC_ALARM_ON 215
+
+// Title dialog (template 213).
+#define IDD_TITLE 213
+#define IDC_TITLE_EDIT 217
+
+// Delete confirmation (template 207) and its picture.
+#define IDD_DELETE_CONFIRM 207
+#define IDI_DELETE_CONFIRM 208

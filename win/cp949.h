@@ -4,8 +4,13 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <cstring>
+#include <cwchar>
 #include <string>
 #include <string_view>
+
+#include "base/text.h"
 
 namespace tesra::win {
 
@@ -26,6 +31,27 @@ inline std::string Cp949FromWide(std::wstring_view text) {
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     if (n > 0)
         ::WideCharToMultiByte(kCp949, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// A font record across the edge: every field as it is, the face name
+// converted (and cut to the record's size between characters).
+inline LOGFONTW WideLogFont(const LOGFONTA& font) {
+    LOGFONTW out{};
+    static_assert(offsetof(LOGFONTA, lfFaceName) == offsetof(LOGFONTW, lfFaceName));
+    std::memcpy(&out, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::wstring face = WideFrom949(std::string_view(font.lfFaceName, ::strnlen(font.lfFaceName, LF_FACESIZE)));
+    ::lstrcpynW(out.lfFaceName, face.c_str(), LF_FACESIZE);
+    return out;
+}
+
+inline LOGFONTA NarrowLogFont(const LOGFONTW& font) {
+    LOGFONTA out{};
+    std::memcpy(&out, &font, offsetof(LOGFONTA, lfFaceName));
+    const std::string face = Cp949FromWide(std::wstring_view(font.lfFaceName, ::wcsnlen(font.lfFaceName, LF_FACESIZE)));
+    std::size_t n = 0;
+    while (n < face.size() && n + CharLength(face, n) < LF_FACESIZE) n += CharLength(face, n);
+    std::memcpy(out.lfFaceName, face.data(), n);
     return out;
 }
 

@@ -105,6 +105,12 @@ bool CDialog::CreateModeless(int templateId, HWND parent) {
                                 reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
+INT_PTR CDialog::DoModal(int templateId, HWND parent) {
+    if (hwnd_) return -1;
+    return ::DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId), parent, &CDialog::StaticProc,
+                             reinterpret_cast<LPARAM>(this));
+}
+
 void CDialog::DestroyWindow() {
     if (hwnd_) ::DestroyWindow(hwnd_);
 }

@@ -63,11 +63,14 @@ private:
     static LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 };
 
-// A modeless dialog from one of the module's templates (ModuleInstance(),
-// the module this code is linked into).
+// A dialog from one of the module's templates (ModuleInstance(), the module
+// this code is linked into).
 class CDialog : public CMessageTarget {
 public:
     bool CreateModeless(int templateId, HWND parent);
+    // Runs the dialog modally: the value given to EndDialog, or -1 when the
+    // dialog could not be made.
+    INT_PTR DoModal(int templateId, HWND parent);
     void DestroyWindow();
 
 protected:

@@ -1,15 +1,23 @@
 // Puts a few memo windows on the screen (Korean text, colours, a folded one,
-// an alarm) and saves the screen as a 24-bit BMP for a person to look at.
-// Usage: memo_screens OUTPUT.bmp
+// an alarm) and saves the screen as a 24-bit BMP for a person to look at;
+// with --dialogs, each memo dialog (with the settings dialog's colour list
+// open in a second shot) and the font chooser as FOLDER/dialog-NAME.bmp.
+// Usage: memo_screens OUTPUT.bmp | memo_screens --dialogs FOLDER
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "control/memo_defaults.h"
+#include "memo/memo_dialogs.h"
 #include "memo/memo_dlg.h"
+#include "res/resource.h"
 #include "support/fake_memo_host.h"
 #include "support/temp_dir.h"
 #include "win/gdi.h"
@@ -29,8 +37,10 @@ void PumpFor(DWORD ms) {
     }
 }
 
-bool SaveScreen(const std::string& path) {
-    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+// The screen's pixels in area (the whole screen by default).
+bool SaveScreen(const std::string& path, RECT area = {}) {
+    if (::IsRectEmpty(&area)) area = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    const int w = area.right - area.left, h = area.bottom - area.top;
     tesra::win::WindowDC screen(nullptr);
     tesra::win::MemoryDC mem(::CreateCompatibleDC(screen.get()));
     BITMAPINFO bi{};
@@ -40,7 +50,7 @@ bool SaveScreen(const std::string& path) {
     if (!mem || !shot) return false;
     {
         tesra::win::Selection sel(mem.get(), shot.get());
-        ::BitBlt(mem.get(), 0, 0, w, h, screen.get(), 0, 0, SRCCOPY);
+        ::BitBlt(mem.get(), 0, 0, w, h, screen.get(), area.left, area.top, SRCCOPY);
     }
     ::GdiFlush();
     const DWORD rowBytes = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
@@ -55,11 +65,99 @@ bool SaveScreen(const std::string& path) {
     return std::fclose(f) == 0;
 }
 
+// One dialog on the screen: from inside its modal loop, the dialog (with its
+// colour list dropped when asked) is saved and the dialog cancelled.
+struct DialogShot {
+    const char* name;
+    bool dropColours;
+    std::function<int(HWND)> open;
+};
+
+HWND g_owner = nullptr;
+const DialogShot* g_shot = nullptr;
+std::string g_folder;
+bool g_saved = false;
+
+BOOL CALLBACK FindOwned(HWND h, LPARAM out) {
+    if (::GetWindow(h, GW_OWNER) != g_owner || !::IsWindowVisible(h)) return TRUE;
+    *reinterpret_cast<HWND*>(out) = h;
+    return FALSE;
+}
+
+void CALLBACK Capture(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    HWND dialog = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &FindOwned, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog) return;
+    RECT area{};
+    ::GetWindowRect(dialog, &area);
+    if (g_shot->dropColours) {
+        HWND combo = ::GetDlgItem(dialog, IDC_SETTINGS_COLOUR);
+        ::SendMessageA(combo, CB_SETCURSEL, 3, 0);
+        ::SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof info;
+        RECT list{};
+        if (::GetComboBoxInfo(combo, &info) && ::GetWindowRect(info.hwndList, &list)) ::UnionRect(&area, &area, &list);
+    }
+    ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpFor(400);
+    ::InflateRect(&area, 4, 4);
+    g_saved = SaveScreen(g_folder + "/dialog-" + g_shot->name + ".bmp", area);
+    ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+int DialogShots(const std::string& folder) {
+    g_folder = folder;
+    g_owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 300, 200, 300, 260, nullptr, nullptr,
+                                nullptr, nullptr);
+    std::tm evening{1, 30, 21, 1, 2, 105, 0, 0, -1};  // 2005-03-01 21:30:01
+    const std::int32_t alarm = static_cast<std::int32_t>(std::mktime(&evening));
+    const DialogShot shots[] = {
+        {"settings", false, [](HWND o) { return tesra::memo::RunSettingsDialog(o, MemoDefaults()); }},
+        {"settings-colours", true, [](HWND o) { return tesra::memo::RunSettingsDialog(o, MemoDefaults()); }},
+        {"alarm", false,
+         [alarm](HWND o) {
+             std::int32_t t = alarm;
+             return tesra::memo::RunAlarmDialog(o, t);
+         }},
+        {"alarm-off", false,
+         [](HWND o) {
+             std::int32_t t = 0;
+             return tesra::memo::RunAlarmDialog(o, t);
+         }},
+        {"title", false,
+         [](HWND o) {
+             std::string title = "\xC1\xDF\xBF\xE4\xC7\xD1 \xC1\xA6\xB8\xF1";  // 중요한 제목
+             return tesra::memo::RunTitleDialog(o, title);
+         }},
+        {"delete", false, [](HWND o) { return tesra::memo::RunDeleteConfirmDialog(o); }},
+        {"font", false,
+         [](HWND o) {
+             LOGFONTA font = MemoDefaults().font;
+             COLORREF colour = RGB(0, 0, 128);
+             return tesra::memo::RunFontChooser(o, font, colour);
+         }},
+    };
+    bool ok = true;
+    for (const DialogShot& shot : shots) {
+        g_shot = &shot;
+        g_saved = false;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, &Capture);
+        shot.open(g_owner);
+        ::KillTimer(nullptr, timer);
+        ok = ok && g_saved;
+    }
+    ::DestroyWindow(g_owner);
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     ResetMemoDefaults();
+    if (std::string(argv[1]) == "--dialogs") return argc < 3 ? 2 : DialogShots(argv[2]);
     tesra::test::TempDir dir;
     tesra::test::FakeHost host(dir.path());
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
