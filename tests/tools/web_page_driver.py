@@ -78,8 +78,20 @@ class Browser:
             self.call("POST", element + "/clear", {})
         self.call("POST", element + "/value", {"text": text})
 
-    def click(self, css):
+    def submit(self, css):
+        # A click may return before the form's page replaces this one: wait
+        # until the old document is gone.
+        old = self.one("html")
         self.call("POST", self.one(css) + "/click", {})
+        for _ in range(100):
+            try:
+                self.call("GET", old + "/name")
+            except Failed as e:
+                if "stale element" in str(e) or "not belong to the document" in str(e):
+                    return
+                raise
+            time.sleep(0.1)
+        raise Failed("no new page after clicking " + css)
 
     def value(self, css):
         return self.call("GET", self.one(css) + "/property/value")
@@ -109,12 +121,12 @@ def run(b, url, user, password, steps):
     b.go(url + "/web")
     b.type("input[name=id]", user)
     b.type("input[name=pw]", "wrong")
-    b.click(".signin button")
+    b.submit(".signin button")
     if not b.find(".signin .error"):
         raise Failed("a wrong password got no error")
     b.type("input[name=id]", user)
     b.type("input[name=pw]", password)
-    b.click(".signin button")
+    b.submit(".signin button")
     if not b.find("article.memo") and not b.find("p.empty"):
         raise Failed("no memo list after signing in")
     for step in steps:
@@ -126,11 +138,11 @@ def run(b, url, user, password, steps):
         if kind == "edit":
             before = b.text(card + " .ver")
             b.type(card + " textarea", cp949(text))
-            b.click(card + " button.save")
+            b.submit(card + " button.save")
             if b.value(card + " textarea") != cp949(text) or b.text(card + " .ver") == before:
                 raise Failed("%s: after saving %r, %s" % (step, b.value(card + " textarea"), b.text(card + " .ver")))
         if kind == "delete":
-            b.click(card + " button.delete")
+            b.submit(card + " button.delete")
             if b.find(card):
                 raise Failed(step + ": still shown")
         if kind == "shot":
