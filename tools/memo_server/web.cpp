@@ -42,9 +42,9 @@ header h1{flex:1;margin:0;font-size:18px}
 header form{margin:0}
 main{display:flex;flex-wrap:wrap;align-items:flex-start;gap:18px;padding:24px}
 .memo{width:270px;border:1px solid #0003;box-shadow:0 2px 6px #0002}
-.memo h2{display:flex;align-items:center;gap:7px;margin:0;padding:5px 8px;font-size:14px;border-bottom:1px solid #0002}
+.memo h2{display:flex;align-items:center;gap:7px;margin:0;padding:5px 8px;font-size:14px;background:#00000014;border-bottom:1px solid #0002}
 .memo h2 span{overflow:hidden;white-space:nowrap;text-overflow:ellipsis}
-.swatch{flex:none;width:12px;height:12px;border:1px solid #0007}
+.swatch{flex:none;width:12px;height:12px;border:2px solid #fff;border-radius:3px;box-shadow:0 0 0 1px #0006}
 .memo form{margin:0}
 textarea{display:block;box-sizing:border-box;width:100%;padding:8px;border:0;background:#fff6;font:inherit;resize:vertical}
 .foot{display:flex;align-items:center;gap:6px;padding:5px 8px}
