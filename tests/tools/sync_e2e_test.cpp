@@ -388,7 +388,7 @@ TEST_F(SyncEndToEnd, WebPageEditMakesTheDesktopAsk) {
     SharedMemo("memo8", "to go");
     const string ver = tools::FormValue(Stored("7"), "ver");
     const string web = cp949::kMemo + "\r\n"s + cp949::kTrailA + " web";
-    const string command = "timeout 120 " TESRA_PYTHON " " TESRA_WEB_DRIVER " " TESRA_CHROMEDRIVER " " TESRA_CHROMIUM
+    const string command = "timeout -k 10 120 " TESRA_PYTHON " " TESRA_WEB_DRIVER " " TESRA_CHROMEDRIVER " " TESRA_CHROMIUM
                            " " + Url("") + " kim " + EncodeFormValue(kPassword) + " expect:7:" +
                            EncodeFormValue(local) + " edit:7:" + EncodeFormValue(web) + " delete:8";
     ASSERT_EQ(std::system(command.c_str()), 0);
