@@ -390,7 +390,7 @@ TEST_F(SyncEndToEnd, WebPageEditMakesTheDesktopAsk) {
     const string web = cp949::kMemo + "\r\n"s + cp949::kTrailA + " web";
     const string command = "timeout -k 10 120 " TESRA_PYTHON " " TESRA_WEB_DRIVER " " TESRA_CHROMEDRIVER " " TESRA_CHROMIUM
                            " " + Url("") + " kim " + EncodeFormValue(kPassword) + " expect:7:" +
-                           EncodeFormValue(local) + " edit:7:" + EncodeFormValue(web) + " delete:8";
+                           EncodeFormValue(local) + " edit:7:" + EncodeFormValue(web) + " delete:8 signout";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(tools::FormValue(Stored("7"), "text"), web);
     EXPECT_NE(tools::FormValue(Stored("7"), "ver"), ver);

@@ -51,6 +51,7 @@ textarea{display:block;box-sizing:border-box;width:100%;padding:8px;border:0;bac
 .ver{flex:1;color:#555;font:12px monospace}
 button{font:inherit;padding:2px 12px}
 .signin{width:260px;margin:70px auto;padding:20px 26px;background:#fff;box-shadow:0 2px 8px #0003}
+.signin h1{margin:0 0 6px;font-size:22px}
 .signin label{display:block;margin-top:10px}
 .signin input{box-sizing:border-box;width:100%;padding:4px}
 .signin button{margin-top:16px}
