@@ -377,6 +377,32 @@ TEST_F(SyncEndToEnd, ConflictWithTheWebMemoService) {
     EXPECT_EQ(tools::FormValue(Stored("7"), "text"), "web two");
 }
 
+// The web memo page in headless Chromium: CP949 shown and typed back through
+// the browser, a save there moves the stamp, and the desktop's next upload
+// of that memo asks before it overwrites.
+TEST_F(SyncEndToEnd, WebPageEditMakesTheDesktopAsk) {
+    if (::access(TESRA_CHROMIUM, X_OK) != 0 || ::access(TESRA_CHROMEDRIVER, X_OK) != 0)
+        GTEST_SKIP() << "no " TESRA_CHROMIUM " or " TESRA_CHROMEDRIVER " (tools/install-deps installs them)";
+    const string local = cp949::kHangul + " <b>&amp;</b>\r\n"s + cp949::kTrailM;
+    SharedMemo("memo7", local);
+    SharedMemo("memo8", "to go");
+    const string ver = tools::FormValue(Stored("7"), "ver");
+    const string web = cp949::kMemo + "\r\n"s + cp949::kTrailA + " web";
+    const string command = "timeout -k 10 120 " TESRA_PYTHON " " TESRA_WEB_DRIVER " " TESRA_CHROMEDRIVER " " TESRA_CHROMIUM
+                           " " + Url("") + " kim " + EncodeFormValue(kPassword) + " expect:7:" +
+                           EncodeFormValue(local) + " edit:7:" + EncodeFormValue(web) + " delete:8 signout";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(tools::FormValue(Stored("7"), "text"), web);
+    EXPECT_NE(tools::FormValue(Stored("7"), "ver"), ver);
+    EXPECT_EQ(tools::FormValue(Stored("8"), "deleted"), "1");
+
+    SaveLocally(*ctx_, "memo7", "desktop");
+    EXPECT_EQ(UploadMemo(*ctx_, "memo7"), 1);
+    ASSERT_EQ(ctx_->questions.size(), 1u);
+    EXPECT_NE(ctx_->questions[0].find(cp949::kHangul + " <b>&amp;</b>"s), string::npos);
+    EXPECT_EQ(tools::FormValue(Stored("7"), "text"), "desktop");
+}
+
 TEST_F(SyncEndToEnd, ReceivedMemoComesOverFtpAndIsFiled) {
     const string root = dir_.File("ftp");
     ASSERT_TRUE(fs::MakeDirectory(root) && fs::MakeDirectory(fs::JoinPath(root, "Tesra")));

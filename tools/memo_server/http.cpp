@@ -127,7 +127,7 @@ std::string ReplyHead(const HttpReply& reply, std::size_t contentLength) {
     std::string head = "HTTP/1.0 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
     head += "Server: tesra-memo-stand-in\r\n";
     for (const std::string& h : reply.headers) head += h + "\r\n";
-    head += "Content-Type: text/plain\r\n";
+    head += "Content-Type: " + reply.contentType + "\r\n";
     head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
     head += "Connection: close\r\n\r\n";
     return head;

@@ -33,6 +33,7 @@ struct HttpReply {
     int status = 200;
     std::string reason = "OK";
     std::vector<std::string> headers;  // extra lines, "Name: value"
+    std::string contentType = "text/plain";
     std::string body;
 };
 

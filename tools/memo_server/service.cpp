@@ -11,8 +11,6 @@ namespace tesra::tools {
 
 namespace {
 
-constexpr char kMgrp[] = "2";
-
 HttpReply Text(std::string body) {
     HttpReply reply;
     reply.body = std::move(body);
@@ -90,6 +88,7 @@ std::string MemoService::KindOf(const HttpRequest& request) {
     const std::string& path = request.path;
     if (path == kLoginPath) return "login";
     if (path.rfind("/admin/", 0) == 0) return "admin";
+    if (path == "/web" || path.rfind("/web/", 0) == 0) return "web";
     if (path == kGetMemoUserPath) return "getmemouser";
     if (path == kSetMemoUserPath) return "setmemouser";
     if (path == kGetMemoGroupPath) return "getmemogrp";
@@ -125,7 +124,8 @@ void MemoService::Serve(int fd) {
 
     const std::string kind = KindOf(request);
     std::optional<FaultRule> fault;
-    if (!kind.empty() && kind != "admin") fault = faults_.Take(kind);
+    // Only the control's own requests are counted and faulted.
+    if (!kind.empty() && kind != "admin" && kind != "web") fault = faults_.Take(kind);
     if (fault && fault->ms > 0 && !server_.Sleep(fault->ms)) return;
 
     HttpReply reply;
@@ -164,6 +164,7 @@ HttpReply MemoService::Answer(const HttpRequest& request, const std::string& kin
     try {
         if (kind == "admin") return Admin(request);
         if (kind == "login") return Login(request);
+        if (kind == "web") return Web(request);
         if (request.path.rfind("/AUTH/", 0) == 0) return Script(request, kind);
         HttpReply missing;
         missing.status = 404;

@@ -12,6 +12,9 @@
 
 namespace tesra::tools {
 
+// The memo group every request of the control names.
+inline constexpr char kMgrp[] = "2";
+
 class MemoService {
 public:
     MemoService(MemoStore& store, LoopbackServer& server) : store_(store), server_(server) {}
@@ -32,6 +35,8 @@ private:
     HttpReply Script(const HttpRequest& request, const std::string& kind);
     HttpReply Login(const HttpRequest& request);
     HttpReply Admin(const HttpRequest& request);
+    // The web memo service's page (web.cpp).
+    HttpReply Web(const HttpRequest& request);
     std::string SessionUser(const HttpRequest& request);
     std::string NewStamp(std::size_t length);
 
