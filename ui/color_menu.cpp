@@ -19,8 +19,15 @@ bool CColorMenu::MeasureItem(MEASUREITEMSTRUCT& measure) const {
 
 bool CColorMenu::DrawItem(const DRAWITEMSTRUCT& draw) const {
     if (!IsSwatch(draw.CtlType, draw.itemID) || reinterpret_cast<HMENU>(draw.hwndItem) != hmenu()) return false;
+    // Each swatch framed apart from the next, or the white one would vanish
+    // into the menu and the pale ones into each other.
+    RECT swatch = draw.rcItem;
+    ::FillRect(draw.hDC, &swatch, ::GetSysColorBrush(COLOR_MENU));
+    ::InflateRect(&swatch, -2, -1);
+    ::FillRect(draw.hDC, &swatch, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    ::InflateRect(&swatch, -1, -1);
     tesra::win::Brush brush(::CreateSolidBrush(m_colours[draw.itemID - kFirstId]));
-    ::FillRect(draw.hDC, &draw.rcItem, brush.get());
+    ::FillRect(draw.hDC, &swatch, brush.get());
     if (draw.itemState & ODS_SELECTED) ::DrawFocusRect(draw.hDC, &draw.rcItem);
     return true;
 }

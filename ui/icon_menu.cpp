@@ -12,6 +12,7 @@ namespace {
 
 constexpr WORD kToolbarType = 241;  // RT_TOOLBAR
 constexpr COLORREF kImageMask = RGB(192, 192, 192);
+constexpr int kBoxMargin = 2;
 
 void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF colour) {
     tesra::win::Pen pen(::CreatePen(PS_SOLID, 1, colour));
@@ -198,7 +199,9 @@ bool CIconMenu::DrawItem(const DRAWITEMSTRUCT& draw) const {
     const UINT state = draw.itemState;
     const bool selected = state & ODS_SELECTED;
     const bool disabled = state & (ODS_GRAYED | ODS_DISABLED);
-    const RECT box{r.left, r.top, r.left + std::max<int>(r.bottom - r.top, m_imageWidth), r.bottom};
+    // The image box a little in from the menu's edge, as the platform's own.
+    const int left = r.left + kBoxMargin;
+    const RECT box{left, r.top, left + std::max<int>(r.bottom - r.top, m_imageWidth), r.bottom};
     if (selected) {
         RECT bar = r;
         if (item->image >= 0 || (state & ODS_CHECKED)) bar.left = box.right;

@@ -344,7 +344,8 @@ TEST_F(MemoWindowTest, TheActiveMemoTakesKeysFromTheHostsLoop) {
 }
 
 TEST_F(MemoWindowTest, TheMemoMenuIsDrawnByItsMenusWithTheToolbarsImages) {
-    const std::string sep, colours = "\xBB\xF6 \xB9\xD9\xB2\xD9\xB1\xE2", settings = "\xB8\xDE\xB8\xF0 \xBC\xB3\xC1\xA4";
+    const std::string sep, colours = "\xBB\xF6 \xB9\xD9\xB2\xD9\xB1\xE2",
+                           settings = "\xB8\xDE\xB8\xF0 \xBC\xB3\xC1\xA4";
     std::vector<MenuRow> main = {
         {IDM_MEMO_MINIMIZE, "\xC5\xA9\xB1\xE2 \xC3\xD6\xBC\xD2\xC8\xAD(&R)", 2},
         {CIconMenu::kSeparator, sep, -1},
