@@ -388,12 +388,12 @@ TEST_F(MemoWindowTest, TheMemoMenuIsDrawnByItsMenusWithTheToolbarsImages) {
 }
 
 TEST_F(MemoWindowTest, ButtonsAndMenuCommandsAskTheManager) {
-    MemoDefaults().background = 5;
-    CMemoDlg& memo = Make("memo1", 2);
+    MemoDefaults().background = 2;
+    CMemoDlg& memo = Make("memo1", 5);  // a blue memo
     ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_NEW, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_NEW)));
     memo.RunMemoCommand(IDM_MEMO_NEW);
-    EXPECT_EQ(host.newMemos, (std::vector<int>{5, 5}));  // the user's colour, not this memo's
+    EXPECT_EQ(host.newMemos, (std::vector<int>{2, 2}));  // the user's colour, not this memo's
     memo.SetMemoText("\xC7\xD1\r\nx");
     memo.RunMemoCommand(IDM_MEMO_SEND);
     memo.RunMemoCommand(IDM_MEMO_HANCOM);
@@ -408,7 +408,12 @@ TEST_F(MemoWindowTest, ButtonsAndMenuCommandsAskTheManager) {
         EXPECT_EQ(Index("memo1", "bg"), "7");
         EXPECT_EQ(memo.m_propertiesChanged, 1);
     }
-    memo.RunMemoCommand(IDM_MEMO_MINIMIZE);
+    // The pin opens the menu; its choice runs once it has closed. (Keys
+    // queued before the click reach the menu's own loop: Down, Enter folds.)
+    memo.Show(true);
+    ::PostMessageA(memo.hwnd(), WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(memo.hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    ::SendMessageA(memo.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 15));
     EXPECT_TRUE(memo.IsMinimized());
     memo.RunMemoCommand(IDM_MEMO_RESTORE);
     EXPECT_FALSE(memo.IsMinimized());
