@@ -61,11 +61,6 @@ std::string ModuleFolder() {
     return tesra::fs::FolderOf(std::string_view(path, n));
 }
 
-void DrawText949(HDC dc, const std::string& text, RECT r, UINT format) {
-    const std::wstring wide = tesra::win::WideFrom949(text);
-    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, format);
-}
-
 RECT WindowRect(HWND hwnd) {
     RECT r{};
     ::GetWindowRect(hwnd, &r);
@@ -285,8 +280,8 @@ void CMemoDlg::Impl::Paint() {
             tesra::win::Selection font(dc.get(), art->caption.get());
             ::SetBkMode(dc.get(), TRANSPARENT);
             ::SetBkColor(dc.get(), RGB(255, 255, 255));
-            DrawText949(dc.get(), self.m_title, {18, 0, r.right - 30, r.bottom},
-                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            tesra::win::DrawText949(dc.get(), self.m_title, {18, 0, r.right - 30, r.bottom},
+                                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         }
     }
     if (!minimised) {

@@ -34,11 +34,6 @@ void Frame3d(HDC dc, const RECT& r, COLORREF topLeft, COLORREF bottomRight) {
     Line(dc, r.right - 1, r.bottom - 1, r.left - 1, r.bottom - 1, bottomRight);
 }
 
-void DrawText949(HDC dc, std::string_view text, RECT r, UINT format) {
-    const std::wstring wide = tesra::win::WideFrom949(text);
-    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, format);
-}
-
 }  // namespace
 
 CIconMenu::CIconMenu()
@@ -219,8 +214,8 @@ bool CIconMenu::DrawItem(const DRAWITEMSTRUCT& draw) const {
         tab == std::string::npos ? std::string_view() : std::string_view(item->text).substr(tab + 1);
     const UINT format = DT_SINGLELINE | DT_VCENTER | ((state & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
     auto put = [&](const RECT& where) {
-        DrawText949(dc, before, where, format | DT_LEFT);
-        if (!after.empty()) DrawText949(dc, after, where, format | DT_RIGHT);
+        tesra::win::DrawText949(dc, before, where, format | DT_LEFT);
+        if (!after.empty()) tesra::win::DrawText949(dc, after, where, format | DT_RIGHT);
     };
     if (disabled && !selected) {
         ::SetTextColor(dc, m_buttonHighlight);
