@@ -914,6 +914,7 @@ void CMemoDlg::PlayMemoSound(int code) {
 void CMemoDlg::DeleteMemo() {
     Impl& m = *m_impl;
     if (m.host.IsLoaded()) {
+        // Text goes only on the user's yes; the window may be gone by then.
         if (!m.edit.Text().empty() && (tesra::memo::RunDeleteConfirmDialog(hwnd()) != 1 || !hwnd())) return;
         m.edit.SetModified(false);
         tesra::DeleteMemoOnServer(m.host.Sync(), m.key);
