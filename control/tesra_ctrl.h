@@ -114,7 +114,7 @@ public:
     // to be made; taking it records the offer), and the import itself, which
     // gives 1 when the data file was read.
     int TakeHncNoteFlag();
-    int ImportHancomNotes(int reportMissing);
+    int ImportHancomNotes(int reportMissing) override;
 
     // Seams for tests; the defaults are the system's own.
     using Clock = std::function<std::int64_t()>;

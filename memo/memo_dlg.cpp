@@ -1,6 +1,7 @@
 #include "memo/memo_dlg.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <mmsystem.h>
 #include <richedit.h>
 #include <shellapi.h>
@@ -15,6 +16,8 @@
 #include "base/text.h"
 #include "control/memo_defaults.h"
 #include "memo/memo_art.h"
+#include "memo/memo_dialogs.h"
+#include "memo/memo_menu.h"
 #include "res/resource.h"
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
@@ -33,6 +36,7 @@ namespace {
 
 // The control window's private messages (the control declares the same).
 constexpr UINT kMemoChangedMessage = WM_USER + 100;
+constexpr UINT kSettingsChangedMessage = WM_USER + 101;
 constexpr UINT kTransferProgressMessage = WM_USER + 901;
 
 constexpr int kCaptionHeight = 16;
@@ -42,6 +46,9 @@ constexpr int kMinTrackWidth = 140;
 constexpr int kMinTrackHeight = 80;
 constexpr char kPortalHome[] = "http://www.quillmar.co.kr/";
 constexpr char kAlarmFormat[] = "[\xBE\xCB\xB6\xF7] %s";  // [알람] %s
+// "모든 파일 (*.*)|*.*|텍스트 파일 (*.txt)|*.txt|"
+constexpr char kTextFileFilter[] =
+    "\xB8\xF0\xB5\xE7 \xC6\xC4\xC0\xCF (*.*)|*.*|\xC5\xD8\xBD\xBA\xC6\xAE \xC6\xC4\xC0\xCF (*.txt)|*.txt|";
 
 tesra::DesktopSize Desktop() {
     RECT d{};
@@ -53,11 +60,6 @@ std::string ModuleFolder() {
     char path[MAX_PATH] = {};
     const DWORD n = ::GetModuleFileNameA(tesra::win::ModuleInstance(), path, MAX_PATH);
     return tesra::fs::FolderOf(std::string_view(path, n));
-}
-
-void DrawText949(HDC dc, const std::string& text, RECT r, UINT format) {
-    const std::wstring wide = tesra::win::WideFrom949(text);
-    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, format);
 }
 
 RECT WindowRect(HWND hwnd) {
@@ -124,6 +126,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     void OnButtonHover(CMemoButton& button, const MSG& m);
     void SaveAll();
     void ApplyPlacement(const RECT& r);
+    std::string ChooseTextFile(bool save);
     void UseDefaultFont() {
         memoFont = MemoDefaults().font;
         textColour = MemoDefaults().textColour;
@@ -160,6 +163,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     std::unique_ptr<CDataTip> tip;  // made on the first rest over the pin
     int transferTotal = 0;
     int transferCount = 0;
+    const MemoMenu* trackedMenu = nullptr;  // while the memo menu is open
 };
 
 // ---- creation ---------------------------------------------------------------
@@ -316,8 +320,8 @@ void CMemoDlg::Impl::Paint() {
             tesra::win::Selection font(dc.get(), art->caption.get());
             ::SetBkMode(dc.get(), TRANSPARENT);
             ::SetBkColor(dc.get(), RGB(255, 255, 255));
-            DrawText949(dc.get(), self.m_title, {18, 0, r.right - 30, r.bottom},
-                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+            tesra::win::DrawText949(dc.get(), self.m_title, {18, 0, r.right - 30, r.bottom},
+                                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         }
     }
     if (!minimised) {
@@ -366,7 +370,8 @@ void CMemoDlg::Impl::OnLeftDown(int x, int y, WPARAM, LPARAM lp) {
     if (blinking) self.StartBlink(0, 0);
     if (y > kCaptionHeight) return;
     if (x >= 0 && x < 16 && y >= 0 && y < 16) {
-        // The memo menu comes with the commands; the pin has nothing to open yet.
+        const RECT w = WindowRect(hwnd());
+        self.ShowMemoMenu(w.left + 3, w.top + 16);
         return;
     }
     ::ReleaseCapture();
@@ -582,8 +587,13 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
         return FALSE;
     case WM_COMMAND:
         return OnCommand(LOWORD(wp), HIWORD(wp)) ? TRUE : FALSE;
+    case WM_MEASUREITEM: {
+        auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+        return measure->CtlType == ODT_MENU && trackedMenu && trackedMenu->MeasureItem(*measure);
+    }
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        if (item->CtlType == ODT_MENU) return trackedMenu && trackedMenu->DrawItem(*item);
         for (CMemoButton* b : {&newButton, &deleteButton, &homeButton})
             if (item->hwndItem == b->hwnd()) b->Draw(*item);
         return TRUE;
@@ -954,7 +964,8 @@ void CMemoDlg::PlayMemoSound(int code) {
 void CMemoDlg::DeleteMemo() {
     Impl& m = *m_impl;
     if (m.host.IsLoaded()) {
-        // The confirmation for a memo with text comes with the dialogs.
+        // Text goes only on the user's yes; the window may be gone by then.
+        if (!m.edit.Text().empty() && (tesra::memo::RunDeleteConfirmDialog(hwnd()) != 1 || !hwnd())) return;
         m.edit.SetModified(false);
         tesra::DeleteMemoOnServer(m.host.Sync(), m.key);
         if (!m.dataPath.empty()) {
@@ -980,4 +991,117 @@ void CMemoDlg::Destroy(std::unique_ptr<CMemoDlg> memo) {
     if (impl.hwnd()) ::DestroyWindow(impl.hwnd());
     CMemoDlg* raw = memo.release();
     impl.ReleaseWhenIdle([raw] { delete raw; });
+}
+
+// ---- the memo menu -------------------------------------------------------------------
+
+void CMemoDlg::ShowMemoMenu(int x, int y) {
+    Impl& m = *m_impl;
+    std::unique_ptr<MemoMenu> menu = hwnd() ? BuildMemoMenu(m.minimised != 0) : nullptr;
+    if (!menu) return;
+    m.trackedMenu = menu.get();
+    const UINT id = static_cast<UINT>(::TrackPopupMenu(
+        menu->main.hmenu(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN, x, y, 0, hwnd(), nullptr));
+    m.trackedMenu = nullptr;
+    menu.reset();
+    RunMemoCommand(id);
+}
+
+std::string CMemoDlg::Impl::ChooseTextFile(bool save) {
+    std::wstring filter = tesra::win::WideFrom949(kTextFileFilter);
+    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    wchar_t path[MAX_PATH] = {};
+    const std::wstring initial = tesra::win::WideFrom949(textFileName);
+    initial.copy(path, MAX_PATH - 1);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = hwnd();
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    const BOOL chosen = save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+    if (!hwnd()) return {};
+    edit.Select(0, 0);
+    return chosen ? tesra::win::Cp949FromWide(path) : std::string();
+}
+
+void CMemoDlg::RunMemoCommand(UINT id) {
+    Impl& m = *m_impl;
+    // A modal loop (the menu's, a dialog's) may have seen the window go.
+    if (!hwnd()) return;
+    if (id >= IDM_MEMO_COLOUR && id < IDM_MEMO_COLOUR + kMemoColourCount) {
+        SetColor(static_cast<int>(id - IDM_MEMO_COLOUR), true);
+        m_propertiesChanged = 1;
+        return;
+    }
+    switch (id) {
+    case IDM_MEMO_MINIMIZE:
+    case IDM_MEMO_RESTORE:
+        SetMinimized(id == IDM_MEMO_MINIMIZE ? 1 : 0);
+        break;
+    case IDM_MEMO_NEW:
+        m.host.NewMemo(MemoDefaults().background);  // the user's colour, not this memo's
+        break;
+    case IDM_MEMO_OPEN:
+    case IDM_MEMO_SAVE: {
+        const std::string path = m.ChooseTextFile(id == IDM_MEMO_SAVE);
+        if (path.empty()) break;
+        m.textFileName = path;
+        tesra::win::WaitCursor wait;
+        if (id == IDM_MEMO_SAVE) {
+            SaveText(path);
+        } else {
+            LoadTextFile(path);
+            m.edit.SetModified(true);  // the file's text becomes the memo's at the next save
+        }
+        break;
+    }
+    case IDM_MEMO_TITLE: {
+        std::string title = m_title;
+        if (tesra::memo::RunTitleDialog(hwnd(), title) != 1 || !hwnd()) break;
+        m_title = title;
+        m.host.LiveIndex().SetString(m.key, "title", m_title);
+        m_propertiesChanged = 1;
+        m.Redraw();
+        break;
+    }
+    case IDM_MEMO_FONT: {
+        LOGFONTA font = m.memoFont;
+        COLORREF colour = m.textColour;
+        if (tesra::memo::RunFontChooser(hwnd(), font, colour) != 1 || !hwnd()) break;
+        m.memoFont = font;
+        m.textColour = colour;
+        SaveFont();
+        ApplyFont();
+        m_propertiesChanged = 1;
+        break;
+    }
+    case IDM_MEMO_ALARM: {
+        std::int32_t alarm = m_alarmTime;
+        if (tesra::memo::RunAlarmDialog(hwnd(), alarm) != 1 || !hwnd()) break;
+        m_alarmTime = alarm;
+        m.host.LiveIndex().SetLong(m.key, "alarm", alarm);
+        m_propertiesChanged = 1;
+        break;
+    }
+    case IDM_MEMO_SETTINGS:
+        if (tesra::memo::RunSettingsDialog(hwnd(), MemoDefaults()) == 1 && m.notify)
+            ::PostMessageA(m.notify, kSettingsChangedMessage, 0, 0);
+        break;
+    case IDM_MEMO_PRINTER_SETUP:
+        PrinterSetup();
+        break;
+    case IDM_MEMO_PRINT:
+        PrintMemo();
+        break;
+    case IDM_MEMO_HANCOM:
+        m.host.ImportHancomNotes(1);
+        break;
+    case IDM_MEMO_SEND:
+        m.host.FireSendMemoData(m.edit.Text());
+        break;
+    default:
+        break;  // the menu closed without a choice
+    }
 }

@@ -63,6 +63,11 @@ public:
     // 1 new, 2 recycle, 3 ring, 4 new memo.
     void PlayMemoSound(int code);
     void DeleteMemo();
+    // The memo menu behind the pin, opened at a screen point; the chosen
+    // command runs after it has closed.
+    void ShowMemoMenu(int x, int y);
+    // A command of the memo menu (ids in res/resource.h); others do nothing.
+    void RunMemoCommand(UINT id);
 
     void Show(bool show);
 

@@ -24,6 +24,9 @@ public:
     virtual UINT_PTR ScheduleRemove(CMemoDlg* memo) = 0;
     // Send as a messenger note.
     virtual void FireSendMemoData(const std::string& text) = 0;
+    // The memo menu's Hancom Note import; reportMissing: say so when Hancom
+    // Note's file is not there.
+    virtual int ImportHancomNotes(int reportMissing) = 0;
     // m_loaded: a start-up has completed.
     virtual bool IsLoaded() const = 0;
     // The live memo index (m_index) that placement and properties go to.

@@ -2,8 +2,10 @@
 """Writes the memo window's artwork into a folder: the caption buttons and
 the home strip (24-bit BMP, yellow is see-through), the pin and alarm icons
 (16 x 16, 32-bit ICO), the delete confirmation's icon (32 x 32), the hand
-cursor (CUR) and the three sounds (WAV).
-Every picture is drawn below as a character map, one character a pixel."""
+cursor (CUR), the memo menu's images (a
+toolbar resource and its 24-bit BMP, grey 192 see-through) and the three
+sounds (WAV). Every picture is drawn below as a character map, one
+character a pixel."""
 import math
 import os
 import random
@@ -25,6 +27,8 @@ PALETTE = {
     "Y": (255, 240, 150),
     "o": (200, 120, 20),
     "s": (150, 150, 160),
+    "G": (30, 140, 50),
+    "W": (232, 232, 232),
 }
 
 # Caption buttons, 11 x 11.
@@ -172,9 +176,157 @@ kwwkwwwwwwwwkwk
     kkkkkkkkk
 """
 
+# The memo menu's images, 16 x 16, in the order of the toolbar's commands.
+PRINT = """
+    kkkkkkkk
+    kwwwwwwk
+    kwggggwk
+    kwwwwwwk
+    kwggggwk
+  kkkkkkkkkkkk
+ kWWWWWWWWWWWWk
+ kWWWWWWWWWWGWk
+ kllllllllllllk
+ kllkkkkkkkkllk
+ kllkwwwwwwkllk
+ kkkkwggggwkkkk
+    kwwwwwwk
+    kwggggwk
+    kkkkkkkk
+"""
+SEND = """
+           G
+           GG
+      GGGGGGGG
+      GGGGGGGGG
+      GGGGGGGG
+           GG
+           G
+kkkkkkkkkkkkk
+kkwwwwwwwwwkk
+kwkwwwwwwwkwk
+kwwkwwwwwkwwk
+kwwwkwwwkwwwk
+kwwwwkwkwwwwk
+kwwwwwkwwwwwk
+kkkkkkkkkkkkk
+"""
+MINIMISE = """
+
+ kkkkkkkkkkkkkk
+ kyyyyyyyyyyyyk
+ kyyyyyyyyyyyyk
+ kkkkkkkkkkkkkk
+ l     bb     l
+      bbbb
+ l   bbbbbb   l
+    bbbbbbbb
+ l    bbbb    l
+      bbbb
+ l    bbbb    l
+
+ l l l l l l ll
+"""
+RESTORE = """
+
+ kkkkkkkkkkkkkk
+ kyyyyyyyyyyyyk
+ kkkkkkkkkkkkkk
+ kYYYYbbbbYYYYk
+ kYYYYbbbbYYYYk
+ kYYYYbbbbYYYYk
+ kYYbbbbbbbbYYk
+ kYYYbbbbbbYYYk
+ kYYYYbbbbYYYYk
+ kYYYYYbbYYYYYk
+ kYYYYYYYYYYYYk
+ kYYYYYYYYYYYYk
+ kkkkkkkkkkkkkk
+"""
+NEW_MEMO = """
+            G
+            G
+          GGGGG
+ kkkkkkkkkk G
+ kYYYYYYYYk G
+ kYggggggYk
+ kYYYYYYYYYk
+ kYggggggYYk
+ kYYYYYYYYYk
+ kYggggggYYk
+ kYYYYYYYYYk
+ kYgggggYkkk
+ kYYYYYYkyk
+ kYYYYYYkk
+ kkkkkkkk
+"""
+OPEN = """
+
+
+ kkkk
+kyyyyk
+kyYYYykkkkkkk
+kyYyyyyyyyyyk
+kyYyykkkkkkkkkkk
+kyYykYYYYYYYYYYk
+kyYkYYYYYYYYYYk
+kyykYYYYYYYYYk
+kykYYYYYYYYYYk
+kkYYYYYYYYYYk
+kkkkkkkkkkkkk
+"""
+SAVE = """
+
+ kkkkkkkkkkkkkk
+ kbkwwwwwwwwkbk
+ kbkwggggggwkbk
+ kbkwwwwwwwwkbk
+ kbkwggggggwkbk
+ kbkwwwwwwwwkbk
+ kbbkkkkkkkkbbk
+ kbbbbbbbbbbbbk
+ kbbkkkkkkkbbbk
+ kbbkllkllkbbbk
+ kbbkllkllkbbbk
+ kbbkllllllkbbk
+  kbkllllllkbbk
+   kkkkkkkkkkkk
+"""
+IMPORT = """
+
+      kkkkkkkkkk
+      kYYYYYYYYk
+      kYggggggYk
+     GkYYYYYYYYk
+     GGYggggggYk
+GGGGGGGGYYYYYYYk
+GGGGGGGGGgggggYk
+GGGGGGGGYYYYYYYk
+     GGYggggggYk
+     GkYYYYYYYYk
+      kYgggggYkk
+      kYYYYYYky
+      kkkkkkkk
+"""
+MENU_IMAGES = [(308, PRINT), (310, SEND), (311, MINIMISE), (312, RESTORE), (315, BELL), (317, NEW_MEMO),
+               (318, OPEN), (319, SAVE), (321, IMPORT)]
+MENU_SEE_THROUGH = (192, 192, 192)
+
+
+def side_by_side(images, size, clear):
+    """The images side by side as one bitmap's character rows."""
+    grids = [grid(art, size, size) for art in images]
+    return [[p if p else clear for g in grids for p in g[y]] for y in range(size)]
+
+
+def toolbar(commands, size):
+    """A toolbar resource: version 1, button width and height, count, ids."""
+    return struct.pack("<4H", 1, size, size, len(commands)) + struct.pack("<%dH" % len(commands), *commands)
+
 
 def grid(art, w, h):
-    lines = art.strip("\n").split("\n")
+    # The newline after the opening quotes is not a row; blank rows after it are.
+    lines = art.removeprefix("\n").rstrip("\n").split("\n")
     out = []
     for y in range(h):
         line = lines[y] if y < len(lines) else ""
@@ -183,7 +335,10 @@ def grid(art, w, h):
 
 
 def bmp(art, w, h):
-    pixels = grid(art, w, h)
+    return bmp_pixels(grid(art, w, h), w, h)
+
+
+def bmp_pixels(pixels, w, h):
     row_bytes = (w * 3 + 3) & ~3
     data = bytearray()
     for row in reversed(pixels):
@@ -264,6 +419,9 @@ def main(folder, sound_folder):
         "alarm_hot.ico": ico(BELL_HOT),
         "hand.cur": ico(HAND, 32, hotspot=(5, 0)),
         "delete_confirm.ico": ico(BIN, 32),
+        "memo_toolbar.bmp": bmp_pixels(side_by_side([a for _, a in MENU_IMAGES], 16, MENU_SEE_THROUGH),
+                                       16 * len(MENU_IMAGES), 16),
+        "memo_toolbar.bin": toolbar([c for c, _ in MENU_IMAGES], 16),
     }
     for name, data in files.items():
         with open(os.path.join(folder, name), "wb") as f:

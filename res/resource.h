@@ -70,3 +70,21 @@
 // Delete confirmation (template 207) and its picture.
 #define IDD_DELETE_CONFIRM 207
 #define IDI_DELETE_CONFIRM 208
+
+// The memo menu behind the pin: its commands, and the toolbar resource (type
+// 241) and bitmap that hold the images of some of them.
+#define IDR_MEMO_TOOLBAR 204
+#define IDM_MEMO_PRINT 308
+#define IDM_MEMO_PRINTER_SETUP 309
+#define IDM_MEMO_SEND 310
+#define IDM_MEMO_MINIMIZE 311
+#define IDM_MEMO_RESTORE 312
+#define IDM_MEMO_SETTINGS 313
+#define IDM_MEMO_FONT 314
+#define IDM_MEMO_ALARM 315
+#define IDM_MEMO_NEW 317
+#define IDM_MEMO_OPEN 318
+#define IDM_MEMO_SAVE 319
+#define IDM_MEMO_HANCOM 321
+#define IDM_MEMO_TITLE 324
+#define IDM_MEMO_COLOUR 500  // 500 + colour index, 500..508

@@ -55,4 +55,10 @@ inline LOGFONTA NarrowLogFont(const LOGFONTW& font) {
     return out;
 }
 
+// DrawTextW of CP949 text.
+inline void DrawText949(HDC dc, std::string_view text, RECT r, UINT format) {
+    const std::wstring wide = WideFrom949(text);
+    ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r, format);
+}
+
 }  // namespace tesra::win

@@ -19,8 +19,12 @@ struct FakeHost : IMemoHost {
         if (onRemove) onRemove(memo);
         return 1;
     }
-    void FireSendMemoData(const std::string&) override {}
-    bool IsLoaded() const override { return false; }
+    void FireSendMemoData(const std::string& text) override { sent.push_back(text); }
+    int ImportHancomNotes(int reportMissing) override {
+        imports.push_back(reportMissing);
+        return 0;
+    }
+    bool IsLoaded() const override { return loaded; }
     CIniFile& LiveIndex() override { return sync.index; }
     std::string GetUserFolder() override { return sync.folder; }
     ISyncContext& Sync() override { return sync; }
@@ -30,6 +34,9 @@ struct FakeHost : IMemoHost {
     std::vector<int> newMemos;
     std::vector<CMemoDlg*> removed;
     std::vector<HWND> registered;
+    std::vector<std::string> sent;
+    std::vector<int> imports;
+    bool loaded = false;
     std::function<void(CMemoDlg*)> onRemove;
 };
 

@@ -1,17 +1,20 @@
 // Memo windows in Xvfb with a stand-in manager: placement, folding, the
 // grid, saving on deactivation and destruction, the alarm blink, the active
-// memo's keyboard hook, the notice window, and releasing a window object
-// from inside its own handler.
+// memo's keyboard hook, the memo menu and its commands, deleting, the notice
+// window, and releasing a window object from inside its own handler.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "control/memo_defaults.h"
 #include "memo/memo_dlg.h"
+#include "memo/memo_menu.h"
 #include "memo/notice_dlg.h"
 #include "res/resource.h"
 #include "storage/memo_format.h"
@@ -64,6 +67,48 @@ std::vector<int> Box(HWND h) {
     const RECT r = Rect(h);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
+
+// A menu's items as (command, text, image) of their records, or (id, "", -1)
+// for an item drawn by other code; every item must be owner-drawn.
+using MenuRow = std::tuple<int, std::string, int>;
+std::vector<MenuRow> MenuRows(HMENU menu) {
+    std::vector<MenuRow> rows;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_DATA;
+        ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+        EXPECT_TRUE(info.fType & MFT_OWNERDRAW) << i;
+        const auto* item = reinterpret_cast<const CIconMenu::Item*>(info.dwItemData);
+        rows.push_back(item ? MenuRow{item->command, item->text, item->image}
+                            : MenuRow{static_cast<int>(info.wID), "", -1});
+    }
+    return rows;
+}
+
+// Answers cancel to every dialog a memo opens (they are modal) for as long
+// as it lives.
+class CancelMemoDialogs {
+public:
+    CancelMemoDialogs() : timer_(::SetTimer(nullptr, 0, 50, &Tick)) {}
+    ~CancelMemoDialogs() { ::KillTimer(nullptr, timer_); }
+
+private:
+    static bool IsDialog(HWND h) {
+        char cls[16] = {};
+        ::GetClassNameA(h, cls, sizeof cls);
+        return h && std::strcmp(cls, "#32770") == 0;
+    }
+    static BOOL CALLBACK Cancel(HWND h, LPARAM) {
+        if (IsDialog(h) && ::IsWindowVisible(h) && IsDialog(::GetWindow(h, GW_OWNER)))
+            ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &Cancel, 0);
+    }
+    UINT_PTR timer_;
+};
 
 class MemoWindowTest : public ::testing::Test {
 protected:
@@ -298,17 +343,124 @@ TEST_F(MemoWindowTest, TheActiveMemoTakesKeysFromTheHostsLoop) {
     EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
 }
 
-TEST_F(MemoWindowTest, ButtonsAskTheManager) {
-    MemoDefaults().background = 5;
-    CMemoDlg& memo = Make("memo1", 2);
+TEST_F(MemoWindowTest, TheMemoMenuIsDrawnByItsMenusWithTheToolbarsImages) {
+    const std::string sep, colours = "\xBB\xF6 \xB9\xD9\xB2\xD9\xB1\xE2",
+                           settings = "\xB8\xDE\xB8\xF0 \xBC\xB3\xC1\xA4";
+    std::vector<MenuRow> main = {
+        {IDM_MEMO_MINIMIZE, "\xC5\xA9\xB1\xE2 \xC3\xD6\xBC\xD2\xC8\xAD(&R)", 2},
+        {CIconMenu::kSeparator, sep, -1},
+        {IDM_MEMO_NEW, "\xBB\xF5 \xB8\xDE\xB8\xF0(&N)...", 5},
+        {IDM_MEMO_OPEN, "\xB8\xDE\xB8\xF0 \xBA\xD2\xB7\xAF\xBF\xC0\xB1\xE2(&O)...", 6},
+        {IDM_MEMO_SAVE, "\xB8\xDE\xB8\xF0 \xC0\xFA\xC0\xE5\xC7\xCF\xB1\xE2(&S)...", 7},
+        {CIconMenu::kSeparator, sep, -1},
+        {CIconMenu::kTopPopup, colours, -1},
+        {CIconMenu::kTopPopup, settings, -1},
+        {CIconMenu::kSeparator, sep, -1},
+        {IDM_MEMO_PRINTER_SETUP, "\xC7\xC1\xB8\xB0\xC5\xCD \xBC\xB3\xC1\xA4...", -1},
+        {IDM_MEMO_PRINT, "\xC0\xCE\xBC\xE2(&P)", 0},
+        {CIconMenu::kSeparator, sep, -1},
+        {IDM_MEMO_HANCOM, "\xC7\xD1\xC4\xC4 \xC2\xCA\xC1\xF6\xBF\xA1\xBC\xAD \xBA\xD2\xB7\xAF\xBF\xC0\xB1\xE2...", 8},
+        {IDM_MEMO_SEND, "\xC7\xD2\xBA\xB8 \xC2\xCA\xC1\xF6\xB7\xCE \xBA\xB8\xB3\xBB\xB1\xE2...", 1},
+    };
+    const std::vector<MenuRow> sub = {
+        {IDM_MEMO_TITLE, "\xC1\xA6\xB8\xF1 \xBC\xB3\xC1\xA4(&T)...", -1},
+        {IDM_MEMO_FONT, "\xB1\xDB\xB2\xC3 \xBC\xB3\xC1\xA4(&F)...", -1},
+        {IDM_MEMO_ALARM, "\xBE\xCB\xB6\xF7 \xBC\xB3\xC1\xA4(&A)...", 4},
+        {CIconMenu::kSeparator, sep, -1},
+        {IDM_MEMO_SETTINGS, "\xC8\xAF\xB0\xE6 \xBC\xB3\xC1\xA4(&E)...", -1},
+    };
+    std::vector<MenuRow> swatches;
+    for (int i = 0; i < 9; ++i) swatches.emplace_back(IDM_MEMO_COLOUR + i, "", -1);
+    for (bool folded : {false, true}) {
+        SCOPED_TRACE(folded);
+        if (folded) main[0] = {IDM_MEMO_RESTORE, "\xC0\xCC\xC0\xFC \xC5\xA9\xB1\xE2\xB7\xCE(&N)", 3};
+        const std::unique_ptr<MemoMenu> menu = BuildMemoMenu(folded);
+        ASSERT_TRUE(menu);
+        EXPECT_EQ(MenuRows(menu->main.hmenu()), main);
+        EXPECT_EQ(::GetSubMenu(menu->main.hmenu(), 6), menu->colours.hmenu());
+        EXPECT_EQ(MenuRows(menu->colours.hmenu()), swatches);  // their own drawing kept
+        EXPECT_EQ(::GetSubMenu(menu->main.hmenu(), 7), menu->settings.hmenu());
+        EXPECT_EQ(MenuRows(menu->settings.hmenu()), sub);
+        MEASUREITEMSTRUCT swatch{ODT_MENU, 0, IDM_MEMO_COLOUR + 8, 0, 0, 0};
+        EXPECT_TRUE(menu->MeasureItem(swatch));
+        EXPECT_EQ(swatch.itemWidth * 100 + swatch.itemHeight, 3015u);
+    }
+}
+
+TEST_F(MemoWindowTest, ButtonsAndMenuCommandsAskTheManager) {
+    MemoDefaults().background = 2;
+    CMemoDlg& memo = Make("memo1", 5);  // a blue memo
     ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_NEW, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_NEW)));
-    EXPECT_EQ(host.newMemos, std::vector<int>{5});  // the user's colour, not this memo's
+    memo.RunMemoCommand(IDM_MEMO_NEW);
+    EXPECT_EQ(host.newMemos, (std::vector<int>{2, 2}));  // the user's colour, not this memo's
+    memo.SetMemoText("\xC7\xD1\r\nx");
+    memo.RunMemoCommand(IDM_MEMO_SEND);
+    memo.RunMemoCommand(IDM_MEMO_HANCOM);
+    EXPECT_EQ(host.sent, std::vector<std::string>{"\xC7\xD1\r\nx"});
+    EXPECT_EQ(host.imports, std::vector<int>{1});
+    // A swatch recolours the memo at once; even its own colour marks the
+    // properties changed.
+    for (int twice = 0; twice < 2; ++twice) {
+        memo.m_propertiesChanged = 0;
+        memo.RunMemoCommand(IDM_MEMO_COLOUR + 7);
+        EXPECT_EQ(memo.ColourIndex(), 7);
+        EXPECT_EQ(Index("memo1", "bg"), "7");
+        EXPECT_EQ(memo.m_propertiesChanged, 1);
+    }
+    // The pin opens the menu; its choice runs once it has closed. (Keys
+    // queued before the click reach the menu's own loop: Down, Enter folds.)
+    memo.Show(true);
+    ::PostMessageA(memo.hwnd(), WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(memo.hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    ::SendMessageA(memo.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 15));
+    EXPECT_TRUE(memo.IsMinimized());
+    memo.RunMemoCommand(IDM_MEMO_RESTORE);
+    EXPECT_FALSE(memo.IsMinimized());
+    // Cancelled dialogs change nothing and mark nothing.
+    memo.m_propertiesChanged = 0;
+    memo.m_title = "t";
+    memo.m_alarmTime = 42;
+    ChangeNotices();
+    {
+        CancelMemoDialogs cancel;
+        for (int id : {IDM_MEMO_TITLE, IDM_MEMO_FONT, IDM_MEMO_ALARM, IDM_MEMO_SETTINGS, 0, 9999})
+            memo.RunMemoCommand(static_cast<UINT>(id));
+    }
+    EXPECT_EQ(memo.m_propertiesChanged, 0);
+    EXPECT_EQ(memo.m_title, "t");
+    EXPECT_EQ(memo.m_alarmTime, 42);
+    MSG m;
+    EXPECT_FALSE(::PeekMessageA(&m, owner, WM_USER + 101, WM_USER + 101, PM_REMOVE));
     memo.Show(true);
     ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_DELETE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_DELETE)));
     EXPECT_EQ(host.removed, std::vector<CMemoDlg*>{&memo});
     EXPECT_FALSE(::IsWindowVisible(memo.hwnd()));
+}
+
+TEST_F(MemoWindowTest, OnlyAMemoWithTextAsksBeforeItIsDeleted) {
+    host.loaded = true;
+    host.sync.memoHost = "127.0.0.1:1";  // nothing listens: the server's copy stays
+    CancelMemoDialogs cancel;
+    ASSERT_TRUE(tesra::test::WriteBytes(dir.File("memo1.dat"), "keep"));
+    ASSERT_TRUE(tesra::test::WriteBytes(dir.File("memo2.dat"), "last"));
+    host.sync.index.SetString("memo1", "title", "t");
+    CMemoDlg& kept = Make("memo1");
+    kept.LoadMemoText();
+    kept.Show(true);
+    kept.DeleteMemo();  // the user says no
+    EXPECT_TRUE(::IsWindowVisible(kept.hwnd()));
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "keep");
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.bak")), "<missing>");
+    EXPECT_EQ(Index("memo1", "title"), "t");
+    EXPECT_TRUE(host.removed.empty());
+
+    CMemoDlg& empty = Make("memo2");  // its text was cleared, not yet saved
+    empty.DeleteMemo();
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo2.dat")), "<missing>");
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo2.bak")), "last");
+    EXPECT_EQ(host.removed, std::vector<CMemoDlg*>{&empty});
 }
 
 TEST_F(MemoWindowTest, TipsAreMadeOnTheFirstHoverOnly) {

@@ -2,16 +2,20 @@
 // an alarm) and saves the screen as a 24-bit BMP for a person to look at;
 // with --dialogs, each memo dialog (with the settings dialog's colour list
 // open in a second shot) and the font chooser as FOLDER/dialog-NAME.bmp.
-// Usage: memo_screens OUTPUT.bmp | memo_screens --dialogs FOLDER
+// Without --dialogs, also the memo menu with its settings submenu open and
+// with its colour submenu open when asked.
+// Usage: memo_screens OUTPUT.bmp [MENU.bmp COLOURS.bmp] | memo_screens --dialogs FOLDER
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control/memo_defaults.h"
@@ -154,6 +158,26 @@ int DialogShots(const std::string& folder) {
 
 }  // namespace
 
+// Opens the memo menu of memo by a click on its pin; a second thread walks
+// down to the item-th selectable item (a submenu) and into it to its
+// subItem-th with the keys, saves the screen while the menu is up (tracking
+// a menu is modal) and closes it.
+bool ShootMenu(HWND memo, int item, int subItem, const std::string& path) {
+    std::atomic<bool> saved{false};
+    std::thread shooter([&] {
+        ::Sleep(800);
+        for (int i = 0; i <= item; ++i) ::PostMessageA(memo, WM_KEYDOWN, VK_DOWN, 0);
+        ::PostMessageA(memo, WM_KEYDOWN, VK_RIGHT, 0);  // the submenu opens on its first item
+        for (int i = 0; i < subItem; ++i) ::PostMessageA(memo, WM_KEYDOWN, VK_DOWN, 0);
+        ::Sleep(800);
+        saved = SaveScreen(path);
+        ::PostMessageA(memo, WM_CANCELMODE, 0, 0);
+    });
+    ::SendMessageA(memo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));  // back when the menu has closed
+    shooter.join();
+    return saved;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     ResetMemoDefaults();
@@ -202,7 +226,8 @@ int main(int argc, char** argv) {
     ::GetWindowRect(::GetDlgItem(memos[1]->hwnd(), 305), &del);
     ::SetCursorPos(del.left + 5, del.top + 5);
     PumpFor(1500);
-    const bool ok = SaveScreen(argv[1]);
+    bool ok = SaveScreen(argv[1]);
+    if (argc >= 4) ok = ShootMenu(memos[0]->hwnd(), 5, 2, argv[2]) && ShootMenu(memos[0]->hwnd(), 4, 3, argv[3]) && ok;
     memos.clear();
     ::DestroyWindow(owner);
     return ok ? 0 : 1;
