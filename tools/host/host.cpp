@@ -28,7 +28,7 @@
 #include "tools/host/container.h"
 #include "win/com.h"
 #include "win/cp949.h"
-#include "win/unique_handle.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -100,6 +100,15 @@ std::wstring OneLine(const std::string& cp949) {
         }
     }
     return out.size() > 160 ? out.substr(0, 160) + L"..." : out;
+}
+
+// Width and height of text in the panel's font, as drawn in window w.
+SIZE TextSize(HWND w, HFONT font, const std::wstring& text) {
+    tesra::win::WindowDC dc(w);
+    tesra::win::Selection select(dc.get(), font);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
 }
 
 std::wstring Describe(HRESULT hr, const VARIANT* result) {
@@ -208,7 +217,7 @@ private:
     void SendReceived();
 
     Options options_;
-    tesra::win::UniqueHandle<HWND, &::DestroyWindow> window_;
+    tesra::win::Window window_;
     HFONT font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     int lineHeight_ = 16;
     tesra::win::UniqueHandle<HMODULE, &::FreeLibrary> module_;  // when the control is not registered
@@ -230,14 +239,8 @@ HWND HostPanel::Child(const wchar_t* cls, const wchar_t* text, DWORD style, int 
 SIZE HostPanel::ButtonSize(int id) const {
     HWND button = ::GetDlgItem(window_.get(), id);
     wchar_t text[64] = {};
-    const int n = ::GetWindowTextW(button, text, 64);
-    SIZE size{};
-    HDC dc = ::GetDC(button);
-    HGDIOBJ old = ::SelectObject(dc, font_);
-    ::GetTextExtentPoint32W(dc, text, n, &size);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(button, dc);
-    return {std::max<LONG>(size.cx + 24, 84), lineHeight_ + 10};
+    ::GetWindowTextW(button, text, 64);
+    return {std::max<LONG>(TextSize(button, font_, text).cx + 24, 84), lineHeight_ + 10};
 }
 
 // Margins of 12, a status block, a row of buttons per group, and the event
@@ -256,7 +259,8 @@ void HostPanel::Layout() {
     place(kServers, kMargin, y, width, lineHeight_ + 2);
     y += lineHeight_ + 2 + 10;
     int x = kMargin, rowHeight = 0;
-    for (int id : {kSignIn, kSignOut, 0, kShow, kHide, 0, kSendReceived}) {
+    const int row[] = {kSignIn, kSignOut, 0, kShow, kHide, 0, kSendReceived};  // 0: a group's gap
+    for (int id : row) {
         if (id == 0) {
             x += 10;
             continue;
@@ -296,15 +300,7 @@ bool HostPanel::Create(HINSTANCE instance) {
                                     work.bottom - h - 16, w, h, nullptr, nullptr, instance, this));
     if (!window_) return false;
 
-    {
-        HDC dc = ::GetDC(window_.get());
-        HGDIOBJ old = ::SelectObject(dc, font_);
-        TEXTMETRICW tm{};
-        ::GetTextMetricsW(dc, &tm);
-        ::SelectObject(dc, old);
-        ::ReleaseDC(window_.get(), dc);
-        lineHeight_ = tm.tmHeight;
-    }
+    lineHeight_ = TextSize(window_.get(), font_, L"Ag\xD55C").cy;
     Child(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kStatus);
     Child(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kServers);
     const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
@@ -314,7 +310,7 @@ bool HostPanel::Create(HINSTANCE instance) {
     Child(L"BUTTON", L"Hide memos", button, kHide);
     Child(L"BUTTON", L"Send a received memo", button, kSendReceived);
     Child(L"STATIC", L"Events", SS_LEFTNOWORDWRAP, kEventsLabel);
-    Child(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, kLog);
+    Child(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, kLog);
 
     wchar_t memoServer[128] = L"-";
     ::GetEnvironmentVariableW(L"TESRA_MEMO_SERVER", memoServer, 128);
@@ -348,6 +344,10 @@ void HostPanel::Log(const std::wstring& line) {
     HWND list = ::GetDlgItem(window_.get(), kLog);
     if (::SendMessageW(list, LB_GETCOUNT, 0, 0) >= kLogLines) ::SendMessageW(list, LB_DELETESTRING, 0, 0);
     const LRESULT at = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // A line wider than the list scrolls sideways rather than being cut.
+    const SIZE size = TextSize(list, font_, text);
+    if (size.cx + 8 > ::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0))
+        ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 8), 0);
     ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
     if (!options_.logFile.empty()) {
         if (FILE* f = std::fopen(options_.logFile.c_str(), "ab")) {
@@ -468,8 +468,8 @@ void HostPanel::SendReceived() {
                             const_cast<char*>(payload.data())};
         const LRESULT r = ::SendMessageW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_.get()),
                                          reinterpret_cast<LPARAM>(&data));
-        Log(L"Received memo " + WideFrom949(options_.received) + L" handed over (command 302): " +
-            (r ? L"taken" : L"failed"));
+        Log(L"Received memo " + WideFrom949(options_.received) + L": " + (r ? L"taken" : L"failed") +
+            L" (command 302)");
         if (!r) return;
         // It appears with the next start-up, which a show runs only once the
         // last one is far enough behind.
