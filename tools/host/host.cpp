@@ -357,18 +357,17 @@ void HostPanel::Log(const std::wstring& line) {
     }
 }
 
+BOOL CALLBACK CountMemoWindow(HWND w, LPARAM counter) {
+    char cls[16] = {};
+    ::GetClassNameA(w, cls, sizeof cls);
+    if (::IsWindowVisible(w) && std::string(cls) == "#32770") ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
 int HostPanel::MemoCount() const {
     // Memo windows are the visible dialog windows of this thread.
     int count = 0;
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND w, LPARAM counter) -> BOOL {
-            char cls[16] = {};
-            ::GetClassNameA(w, cls, sizeof cls);
-            if (::IsWindowVisible(w) && std::string(cls) == "#32770") ++*reinterpret_cast<int*>(counter);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountMemoWindow, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
