@@ -137,13 +137,19 @@ public:
         }
     }
 
-    HRESULT Create(HWND panel, HMODULE fallback, std::function<void(const std::string&)> onSendMemoData) {
+    // By its class id; when that is not registered, from the module that
+    // fallback() loads. byClassId tells which.
+    HRESULT Create(HWND panel, const std::function<HMODULE()>& fallback, bool* byClassId,
+                   std::function<void(const std::string&)> onSendMemoData) {
         HRESULT hr = ::CoCreateInstance(CLSID_Tesra, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                         reinterpret_cast<void**>(control_.Out()));
-        if (FAILED(hr) && fallback) {
+        *byClassId = SUCCEEDED(hr);
+        if (FAILED(hr)) {
+            HMODULE module = fallback();
             using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-            auto get = reinterpret_cast<GetClassObject>(
-                reinterpret_cast<void (*)()>(::GetProcAddress(fallback, "DllGetClassObject")));
+            auto get = module ? reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(
+                                    ::GetProcAddress(module, "DllGetClassObject")))
+                              : nullptr;
             ComPtr<IClassFactory> factory;
             if (get && SUCCEEDED(hr = get(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()))))
                 hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control_.Out()));
@@ -220,7 +226,7 @@ private:
     tesra::win::Window window_;
     HFONT font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     int lineHeight_ = 16;
-    tesra::win::UniqueHandle<HMODULE, &::FreeLibrary> module_;  // when the control is not registered
+    tesra::win::UniqueHandle<HMODULE, &::FreeLibrary> module_;  // loaded when the control is not registered
     std::unique_ptr<SignedInControl> control_;
     std::time_t lastShow_ = 0;
     bool busy_ = false;
@@ -320,11 +326,6 @@ bool HostPanel::Create(HINSTANCE instance) {
     ::SetDlgItemTextW(window_.get(), kServers, servers);
     Layout();
 
-    char self[MAX_PATH];
-    std::string path(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
-    path = path.substr(0, path.find_last_of('\\') + 1) + "TESRA.OCX";
-    module_.Reset(::LoadLibraryA(path.c_str()));
-
     UpdateState();
     ::ShowWindow(window_.get(), SW_SHOWNORMAL);
     ::UpdateWindow(window_.get());
@@ -408,7 +409,17 @@ void HostPanel::SignIn() {
     if (control_ || busy_) return;
     Busy([this] {
         auto control = std::make_unique<SignedInControl>();
-        const HRESULT hr = control->Create(window_.get(), module_.get(), [this](const std::string& text) {
+        const auto besideHost = [this] {
+            if (!module_) {
+                wchar_t self[MAX_PATH];
+                std::wstring path(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+                path = path.substr(0, path.find_last_of(L'\\') + 1) + L"TESRA.OCX";
+                module_.Reset(::LoadLibraryW(path.c_str()));
+            }
+            return module_.get();
+        };
+        bool byClassId = false;
+        const HRESULT hr = control->Create(window_.get(), besideHost, &byClassId, [this](const std::string& text) {
             Log(L"SendMemoData: " + OneLine(text));
         });
         if (FAILED(hr)) {
@@ -418,6 +429,7 @@ void HostPanel::SignIn() {
             return;
         }
         control_ = std::move(control);
+        if (!byClassId) Log(L"the control is not registered: made from TESRA.OCX beside the host");
         Bstr server(WideFrom949(options_.server).c_str()), user(WideFrom949(options_.user).c_str()),
             password(WideFrom949(options_.password).c_str());
         Variant result;
