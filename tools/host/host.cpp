@@ -1,26 +1,34 @@
-// Stand-in for the messenger client: hosts the control in a window, drives
-// its property and methods from buttons, shows SendMemoData events, and
-// sends WM_COPYDATA commands to the control's window.
+// Stand-in for the messenger client: a small panel that signs the user in
+// and out (the control lives while the user is signed in, as in the
+// messenger), shows and hides the memos, hands over a memo received by file
+// transfer, and logs the control's SendMemoData events with its own actions.
 //
-//   host.exe [--server S] [--port N] [--user ID] [--password P] [--show]
-//            [--log FILE] [--quit-after SECONDS] [--minute-tick-after SECONDS]
+//   host.exe [--server S] [--port N] [--user ID] [--password P] [--sign-in]
+//            [--received NAME] [--log FILE] [--quit-after SECONDS]
+//   host.exe --close
 //
-// With --server (and the rest) it calls FtpConnection at start, with --show
-// it then sets ShowMemoDlg; --log appends every log line to FILE; and
-// --quit-after closes the window after that many seconds (for unattended
-// runs); --minute-tick-after hands the control one minute tick early, so that
-// a short run shows alarms that are due.
+// --server and --port name the FTP server handed to FtpConnection; --sign-in
+// signs in at start; --received names a file under /Tesra on that server for
+// "Send a received memo"; --log appends every log line, in UTF-8, to FILE;
+// --quit-after closes the panel after that many seconds. --close asks the
+// running panel to close as its close box does, and waits until it has.
 #include <windows.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "control/guids.h"
 #include "tools/host/container.h"
 #include "win/com.h"
+#include "win/cp949.h"
+#include "win/handles.h"
 
 namespace {
 
@@ -30,28 +38,26 @@ using tesra::host::EventSink;
 using tesra::host::VBool;
 using tesra::host::VI4;
 using tesra::host::VStr;
-using tesra::host::VStrRef;
 using tesra::win::Bstr;
 using tesra::win::ComPtr;
 using tesra::win::Variant;
-using tesra::win::WideFromAnsi;
+using tesra::win::WideFrom949;
 
-enum : int {
-    kServer = 100, kPort, kUser, kPassword, kConnect, kChangeConnection,
-    kShow, kHide, kQueryShow, kMemoText, kReceive, kName, kExists,
-    kCommand, kPayload, kSend, kLog,
-};
-constexpr UINT_PTR kQuitTimer = 1;
-constexpr UINT_PTR kTickTimer = 2;
-constexpr UINT_PTR kControlMinuteTimer = 2;  // the control's own timer id
+constexpr wchar_t kClassName[] = L"TesraHost";
+enum : int { kSignIn = 100, kSignOut, kShow, kHide, kSendReceived, kStatus, kServers, kEventsLabel, kLog };
+enum : UINT_PTR { kQuitTimer = 1, kReloadTimer, kStatusTimer };
+// The command that announces a memo file waiting on the FTP server.
+constexpr ULONG_PTR kCommandReceivedMemo = 302;
+// A show within this many seconds of the last start-up only shows.
+constexpr std::time_t kStartUpSpacing = 10;
+constexpr LRESULT kLogLines = 500;
 
 struct Options {
-    std::string server, user, password, logFile;
+    std::string server, user, password, received, logFile;
     long port = 0;
-    bool connect = false;
-    bool show = false;
+    bool signIn = false;
+    bool close = false;
     int quitAfter = 0;
-    int tickAfter = 0;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -59,24 +65,140 @@ Options ParseOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : "";
-        if (a == "--server") o.server = next, o.connect = true, ++i;
+        if (a == "--server") o.server = next, ++i;
         else if (a == "--port") o.port = std::atol(next), ++i;
         else if (a == "--user") o.user = next, ++i;
         else if (a == "--password") o.password = next, ++i;
+        else if (a == "--received") o.received = next, ++i;
         else if (a == "--log") o.logFile = next, ++i;
         else if (a == "--quit-after") o.quitAfter = std::atoi(next), ++i;
-        else if (a == "--minute-tick-after") o.tickAfter = std::atoi(next), ++i;
-        else if (a == "--show") o.show = true;
+        else if (a == "--sign-in" || a == "--show") o.signIn = true;
+        else if (a == "--close") o.close = true;
     }
     return o;
 }
 
-class HostApp {
+std::string Utf8FromWide(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                              nullptr);
+    return out;
+}
+
+// One line of memo text for the log: line breaks shown as " / ".
+std::wstring OneLine(const std::string& cp949) {
+    std::wstring text = WideFrom949(cp949), out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' || text[i] == L'\n') {
+            if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+            out += L" / ";
+        } else {
+            out += text[i];
+        }
+    }
+    return out.size() > 160 ? out.substr(0, 160) + L"..." : out;
+}
+
+// Width and height of text in the panel's font, as drawn in window w.
+SIZE TextSize(HWND w, HFONT font, const std::wstring& text) {
+    tesra::win::WindowDC dc(w);
+    tesra::win::Selection select(dc.get(), font);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+std::wstring Describe(HRESULT hr, const VARIANT* result) {
+    if (FAILED(hr)) {
+        wchar_t text[32];
+        std::swprintf(text, 32, L"failed 0x%08lX", static_cast<unsigned long>(hr));
+        return text;
+    }
+    if (result && V_VT(result) == VT_BOOL) return V_BOOL(result) ? L"true" : L"false";
+    return L"done";
+}
+
+// The control for one sign-in: created, sited in the panel, connected to
+// for its events; closed when the user signs out (its at-exit pass runs then).
+class SignedInControl {
 public:
-    explicit HostApp(Options options) : options_(std::move(options)) {}
-    HostApp(const HostApp&) = delete;
-    HostApp& operator=(const HostApp&) = delete;
-    ~HostApp() { Shutdown(); }
+    SignedInControl() = default;
+    SignedInControl(const SignedInControl&) = delete;
+    SignedInControl& operator=(const SignedInControl&) = delete;
+    ~SignedInControl() {
+        if (point_) point_->Unadvise(cookie_);
+        if (ole_) {
+            if (auto place = ole_.As<IOleInPlaceObject>(IID_IOleInPlaceObject)) place->InPlaceDeactivate();
+            ole_->Close(OLECLOSE_NOSAVE);
+            ole_->SetClientSite(nullptr);
+        }
+    }
+
+    // By its class id; when that is not registered, from the module that
+    // fallback() loads. byClassId tells which.
+    HRESULT Create(HWND panel, const std::function<HMODULE()>& fallback, bool* byClassId,
+                   std::function<void(const std::string&)> onSendMemoData) {
+        HRESULT hr = ::CoCreateInstance(CLSID_Tesra, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                        reinterpret_cast<void**>(control_.Out()));
+        *byClassId = SUCCEEDED(hr);
+        if (FAILED(hr)) {
+            HMODULE module = fallback();
+            using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+            auto get = module ? reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(
+                                    ::GetProcAddress(module, "DllGetClassObject")))
+                              : nullptr;
+            ComPtr<IClassFactory> factory;
+            if (get && SUCCEEDED(hr = get(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()))))
+                hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control_.Out()));
+        }
+        if (FAILED(hr)) return hr;
+
+        sink_ = ComPtr<EventSink>::Attach(new EventSink(DIID__DTesraEvents));
+        sink_->onSendMemoData = std::move(onSendMemoData);
+        auto container = control_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+        if (container && SUCCEEDED(container->FindConnectionPoint(DIID__DTesraEvents, point_.Out())))
+            point_->Advise(sink_.get(), &cookie_);
+
+        // The control has no face: a token place in the panel.
+        RECT pos{0, 0, 1, 1};
+        site_ = ComPtr<ContainerSite>::Attach(new ContainerSite(panel, pos));
+        ole_ = control_.As<IOleObject>(IID_IOleObject);
+        if (ole_) {
+            ole_->SetClientSite(site_.get());
+            ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, panel, &pos);
+        }
+        return S_OK;
+    }
+
+    IDispatch* dispatch() const { return control_.get(); }
+
+    HWND window() const {
+        HWND w = nullptr;
+        if (auto ow = control_.As<IOleWindow>(IID_IOleWindow)) ow->GetWindow(&w);
+        return w;
+    }
+
+private:
+    ComPtr<IDispatch> control_;
+    ComPtr<IOleObject> ole_;
+    ComPtr<ContainerSite> site_;
+    ComPtr<EventSink> sink_;
+    ComPtr<IConnectionPoint> point_;
+    DWORD cookie_ = 0;
+};
+
+class HostPanel {
+public:
+    explicit HostPanel(Options options) : options_(std::move(options)) {}
+    HostPanel(const HostPanel&) = delete;
+    HostPanel& operator=(const HostPanel&) = delete;
+    ~HostPanel() {
+        control_.reset();
+        window_.Reset();
+    }
 
     bool Create(HINSTANCE instance);
     int Run();
@@ -84,259 +206,336 @@ public:
 private:
     static LRESULT CALLBACK WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
-    HWND Child(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id);
-    std::string Text(int id) const;
-    void Log(const std::string& line);
-    bool CreateControl();
-    void Shutdown();
-    void Connect(int dispid);
+    HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, int id);
+    void Layout();
+    SIZE ButtonSize(int id) const;
+    void Log(const std::wstring& line);
+    void UpdateState();
+    int MemoCount() const;
+    // Runs a call into the control with the panel's buttons off: the control
+    // pumps messages while it waits for the network.
+    template <class Body>
+    void Busy(Body&& body);
+
+    void SignIn();
+    void SignOut();
     void SetShow(bool show);
-    void QueryShow();
-    void Receive();
-    void Exists();
-    void SendCommand();
-    static std::string Describe(HRESULT hr, const VARIANT* result);
+    void SendReceived();
 
     Options options_;
-    HWND window_ = nullptr;
-    ComPtr<IDispatch> control_;
-    ComPtr<IOleObject> ole_;
-    ContainerSite* site_ = nullptr;
-    EventSink* sink_ = nullptr;
-    ComPtr<IConnectionPoint> point_;
-    DWORD cookie_ = 0;
-    HMODULE module_ = nullptr;  // when loaded without registration
+    tesra::win::Window window_;
+    HFONT font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    int lineHeight_ = 16;
+    tesra::win::UniqueHandle<HMODULE, &::FreeLibrary> module_;  // loaded when the control is not registered
+    std::unique_ptr<SignedInControl> control_;
+    std::time_t lastShow_ = 0;
+    bool busy_ = false;
+    bool closePending_ = false;
+    std::wstring status_;
 };
 
-HWND HostApp::Child(const char* cls, const char* text, DWORD style, int x, int y, int w, int h, int id) {
-    HWND child = ::CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleA(nullptr),
+HWND HostPanel::Child(const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
+    HWND child = ::CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_.get(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                                    nullptr);
-    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     return child;
 }
 
-std::string HostApp::Text(int id) const {
-    char buf[4096] = {};
-    const int n = ::GetDlgItemTextA(window_, id, buf, sizeof buf);
-    return std::string(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+SIZE HostPanel::ButtonSize(int id) const {
+    HWND button = ::GetDlgItem(window_.get(), id);
+    wchar_t text[64] = {};
+    ::GetWindowTextW(button, text, 64);
+    return {std::max<LONG>(TextSize(button, font_, text).cx + 24, 84), lineHeight_ + 10};
 }
 
-void HostApp::Log(const std::string& line) {
-    HWND list = ::GetDlgItem(window_, kLog);
-    const LRESULT at = ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+// Margins of 12, a status block, a row of buttons per group, and the event
+// log taking the rest.
+void HostPanel::Layout() {
+    constexpr int kMargin = 12, kGap = 6;
+    RECT client;
+    ::GetClientRect(window_.get(), &client);
+    const int width = client.right - 2 * kMargin;
+    int y = kMargin;
+    auto place = [&](int id, int x, int top, int w, int h) {
+        ::MoveWindow(::GetDlgItem(window_.get(), id), x, top, w, h, TRUE);
+    };
+    place(kStatus, kMargin, y, width, lineHeight_ + 2);
+    y += lineHeight_ + 4;
+    place(kServers, kMargin, y, width, lineHeight_ + 2);
+    y += lineHeight_ + 2 + 10;
+    int x = kMargin, rowHeight = 0;
+    const int row[] = {kSignIn, kSignOut, 0, kShow, kHide, 0, kSendReceived};  // 0: a group's gap
+    for (int id : row) {
+        if (id == 0) {
+            x += 10;
+            continue;
+        }
+        const SIZE s = ButtonSize(id);
+        if (x > kMargin && x + s.cx > kMargin + width) {
+            x = kMargin;
+            y += rowHeight + kGap;
+        }
+        place(id, x, y, s.cx, s.cy);
+        x += s.cx + kGap;
+        rowHeight = std::max<int>(rowHeight, s.cy);
+    }
+    y += rowHeight + 12;
+    place(kEventsLabel, kMargin, y, width, lineHeight_ + 2);
+    y += lineHeight_ + 4;
+    place(kLog, kMargin, y, width, std::max<int>(client.bottom - kMargin - y, lineHeight_ * 3));
+}
+
+bool HostPanel::Create(HINSTANCE instance) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &HostPanel::WndProc;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    if (!::RegisterClassW(&wc)) return false;
+
+    // Bottom right of the work area, where the demo's memos leave room.
+    RECT work{0, 0, 1024, 768};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT frame{0, 0, 420, 300};
+    const DWORD style = WS_OVERLAPPEDWINDOW;
+    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+    window_.Reset(::CreateWindowExW(0, kClassName, L"Tesra \xBA54\xBAA8 - host", style, work.right - w - 16,
+                                    work.bottom - h - 16, w, h, nullptr, nullptr, instance, this));
+    if (!window_) return false;
+
+    lineHeight_ = TextSize(window_.get(), font_, L"Ag\xD55C").cy;
+    Child(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kStatus);
+    Child(L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX, kServers);
+    const DWORD button = BS_PUSHBUTTON | WS_TABSTOP;
+    Child(L"BUTTON", L"Sign in", button, kSignIn);
+    Child(L"BUTTON", L"Sign out", button, kSignOut);
+    Child(L"BUTTON", L"Show memos", button, kShow);
+    Child(L"BUTTON", L"Hide memos", button, kHide);
+    Child(L"BUTTON", L"Send a received memo", button, kSendReceived);
+    Child(L"STATIC", L"Events", SS_LEFTNOWORDWRAP, kEventsLabel);
+    Child(L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL, kLog);
+
+    wchar_t memoServer[128] = L"-";
+    ::GetEnvironmentVariableW(L"TESRA_MEMO_SERVER", memoServer, 128);
+    wchar_t servers[256];
+    std::swprintf(servers, 256, L"Memo server %ls \x00B7 FTP %ls:%ld", memoServer,
+                  WideFrom949(options_.server).c_str(), options_.port);
+    ::SetDlgItemTextW(window_.get(), kServers, servers);
+    Layout();
+
+    UpdateState();
+    ::ShowWindow(window_.get(), SW_SHOWNORMAL);
+    ::UpdateWindow(window_.get());
+    if (options_.quitAfter > 0)
+        ::SetTimer(window_.get(), kQuitTimer, static_cast<UINT>(options_.quitAfter) * 1000u, nullptr);
+    ::SetTimer(window_.get(), kStatusTimer, 1000, nullptr);
+    if (options_.signIn) SignIn();
+    return true;
+}
+
+void HostPanel::Log(const std::wstring& line) {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    wchar_t stamp[16];
+    std::swprintf(stamp, 16, L"%02u:%02u:%02u  ", now.wHour, now.wMinute, now.wSecond);
+    const std::wstring text = stamp + line;
+    HWND list = ::GetDlgItem(window_.get(), kLog);
+    if (::SendMessageW(list, LB_GETCOUNT, 0, 0) >= kLogLines) ::SendMessageW(list, LB_DELETESTRING, 0, 0);
+    const LRESULT at = ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // A line wider than the list scrolls sideways rather than being cut.
+    const SIZE size = TextSize(list, font_, text);
+    if (size.cx + 8 > ::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0))
+        ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 8), 0);
+    ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(at), 0);
     if (!options_.logFile.empty()) {
         if (FILE* f = std::fopen(options_.logFile.c_str(), "ab")) {
-            std::fprintf(f, "%s\r\n", line.c_str());
+            std::fprintf(f, "%s\n", Utf8FromWide(text).c_str());
             std::fclose(f);
         }
     }
 }
 
-std::string HostApp::Describe(HRESULT hr, const VARIANT* result) {
-    char text[64];
-    if (FAILED(hr)) {
-        std::snprintf(text, sizeof text, "failed 0x%08lX", static_cast<unsigned long>(hr));
-        return text;
-    }
-    if (result && V_VT(result) == VT_BOOL) return V_BOOL(result) ? "true" : "false";
-    return "done";
+BOOL CALLBACK CountMemoWindow(HWND w, LPARAM counter) {
+    char cls[16] = {};
+    ::GetClassNameA(w, cls, sizeof cls);
+    if (::IsWindowVisible(w) && std::string(cls) == "#32770") ++*reinterpret_cast<int*>(counter);
+    return TRUE;
 }
 
-bool HostApp::Create(HINSTANCE instance) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &HostApp::WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "TesraHost";
-    if (!::RegisterClassA(&wc)) return false;
-    window_ = ::CreateWindowExA(0, "TesraHost", "Tesra host", WS_OVERLAPPEDWINDOW, 40, 40, 640, 520, nullptr,
-                                nullptr, instance, this);
-    if (!window_) return false;
-
-    const DWORD edit = WS_BORDER | ES_AUTOHSCROLL, button = BS_PUSHBUTTON;
-    Child("STATIC", "Server / port", 0, 10, 12, 100, 20, -1);
-    Child("EDIT", options_.server.c_str(), edit, 110, 10, 200, 22, kServer);
-    Child("EDIT", std::to_string(options_.port).c_str(), edit | ES_NUMBER, 320, 10, 60, 22, kPort);
-    Child("STATIC", "User / password", 0, 10, 40, 100, 20, -1);
-    Child("EDIT", options_.user.c_str(), edit, 110, 38, 200, 22, kUser);
-    Child("EDIT", options_.password.c_str(), edit | ES_PASSWORD, 320, 38, 120, 22, kPassword);
-    Child("BUTTON", "FtpConnection", button, 450, 10, 170, 24, kConnect);
-    Child("BUTTON", "ChageFtpConnection", button, 450, 38, 170, 24, kChangeConnection);
-    Child("BUTTON", "Show memos", button, 10, 72, 140, 24, kShow);
-    Child("BUTTON", "Hide memos", button, 160, 72, 140, 24, kHide);
-    Child("BUTTON", "Read ShowMemoDlg", button, 310, 72, 140, 24, kQueryShow);
-    Child("EDIT", "", edit, 10, 106, 430, 22, kMemoText);
-    Child("BUTTON", "ReceiveMemoData", button, 450, 105, 170, 24, kReceive);
-    Child("EDIT", "", edit, 10, 136, 430, 22, kName);
-    Child("BUTTON", "IsMemoFileExists", button, 450, 135, 170, 24, kExists);
-    HWND codes = Child("COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, 10, 168, 80, 200, kCommand);
-    for (const char* code : {"300", "301", "302", "303", "304"})
-        ::SendMessageA(codes, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(code));
-    ::SendMessageA(codes, CB_SETCURSEL, 0, 0);
-    Child("EDIT", "", edit, 100, 168, 340, 22, kPayload);
-    Child("BUTTON", "Send command", button, 450, 167, 170, 24, kSend);
-    Child("LISTBOX", "", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 10, 200, 610, 270, kLog);
-
-    if (!CreateControl()) return false;
-    ::ShowWindow(window_, SW_SHOWNORMAL);
-    if (options_.connect) Connect(2);
-    if (options_.show) SetShow(true);
-    if (options_.quitAfter > 0)
-        ::SetTimer(window_, kQuitTimer, static_cast<UINT>(options_.quitAfter) * 1000u, nullptr);
-    if (options_.tickAfter > 0)
-        ::SetTimer(window_, kTickTimer, static_cast<UINT>(options_.tickAfter) * 1000u, nullptr);
-    return true;
+int HostPanel::MemoCount() const {
+    // Memo windows are the visible dialog windows of this thread.
+    int count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountMemoWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
 }
 
-bool HostApp::CreateControl() {
-    HRESULT hr = ::CoCreateInstance(CLSID_Tesra, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                    reinterpret_cast<void**>(control_.Out()));
-    if (FAILED(hr)) {
-        // Not registered: take the module beside this program.
-        char self[MAX_PATH];
-        std::string path(self, ::GetModuleFileNameA(nullptr, self, MAX_PATH));
-        path = path.substr(0, path.find_last_of('\\') + 1) + "TESRA.OCX";
-        module_ = ::LoadLibraryA(path.c_str());
-        using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        auto get = module_ ? reinterpret_cast<GetClassObject>(
-                                 reinterpret_cast<void (*)()>(::GetProcAddress(module_, "DllGetClassObject")))
-                           : nullptr;
-        ComPtr<IClassFactory> factory;
-        if (get && SUCCEEDED(get(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()))))
-            hr = factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(control_.Out()));
-        Log(SUCCEEDED(hr) ? "control created from " + path : "cannot create the control");
+void HostPanel::UpdateState() {
+    const bool in = control_ != nullptr;
+    std::wstring status;
+    if (in) {
+        const int memos = MemoCount();
+        wchar_t count[64];
+        std::swprintf(count, 64, memos == 1 ? L"1 memo on the desktop" : L"%d memos on the desktop", memos);
+        status = L"Signed in as " + WideFrom949(options_.user) + L" \x00B7 " + count;
     } else {
-        Log("control created by CLSID");
+        status = L"Signed out";
     }
-    if (FAILED(hr)) return false;
-
-    sink_ = new EventSink(DIID__DTesraEvents);
-    sink_->onSendMemoData = [this](const std::string& text) { Log("SendMemoData: " + text); };
-    auto container = control_.As<IConnectionPointContainer>(IID_IConnectionPointContainer);
-    if (container && SUCCEEDED(container->FindConnectionPoint(DIID__DTesraEvents, point_.Out())))
-        point_->Advise(sink_, &cookie_);
-
-    ole_ = control_.As<IOleObject>(IID_IOleObject);
-    RECT pos{630, 0, 631, 1};  // the control has no face; a token place in the window
-    site_ = new ContainerSite(window_, pos);
-    if (ole_) {
-        ole_->SetClientSite(site_);
-        ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_, &pos);
+    if (status != status_) {
+        status_ = status;
+        ::SetDlgItemTextW(window_.get(), kStatus, status.c_str());
     }
-    return true;
+    const auto enable = [this](int id, bool on) { ::EnableWindow(::GetDlgItem(window_.get(), id), on && !busy_); };
+    enable(kSignIn, !in);
+    enable(kSignOut, in);
+    enable(kShow, in);
+    enable(kHide, in);
+    enable(kSendReceived, in && !options_.received.empty());
 }
 
-void HostApp::Shutdown() {
-    if (point_) point_->Unadvise(cookie_);
-    point_.Reset();
-    if (ole_) {
-        if (auto ipo = ole_.As<IOleInPlaceObject>(IID_IOleInPlaceObject)) ipo->InPlaceDeactivate();
-        ole_->Close(OLECLOSE_NOSAVE);
-        ole_->SetClientSite(nullptr);
-    }
-    ole_.Reset();
-    control_.Reset();
-    if (site_) site_->Release();
-    if (sink_) sink_->Release();
-    site_ = nullptr;
-    sink_ = nullptr;
-    if (module_) ::FreeLibrary(module_);
-    module_ = nullptr;
+template <class Body>
+void HostPanel::Busy(Body&& body) {
+    busy_ = true;
+    UpdateState();
+    body();
+    busy_ = false;
+    UpdateState();
+    if (closePending_) ::PostMessageW(window_.get(), WM_CLOSE, 0, 0);
 }
 
-void HostApp::Connect(int dispid) {
-    Bstr server(WideFromAnsi(Text(kServer)).c_str()), user(WideFromAnsi(Text(kUser)).c_str()),
-        password(WideFromAnsi(Text(kPassword)).c_str());
-    Variant result;
-    const HRESULT hr = Call(control_.get(), dispid, DISPATCH_METHOD,
-                            {VStr(server.get()), VI4(std::atol(Text(kPort).c_str())), VStr(user.get()),
-                             VStr(password.get())},
-                            result.get());
-    Log(std::string(dispid == 2 ? "FtpConnection: " : "ChageFtpConnection: ") + Describe(hr, result.get()));
+void HostPanel::SignIn() {
+    if (control_ || busy_) return;
+    Busy([this] {
+        auto control = std::make_unique<SignedInControl>();
+        const auto besideHost = [this] {
+            if (!module_) {
+                wchar_t self[MAX_PATH];
+                std::wstring path(self, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+                path = path.substr(0, path.find_last_of(L'\\') + 1) + L"TESRA.OCX";
+                module_.Reset(::LoadLibraryW(path.c_str()));
+            }
+            return module_.get();
+        };
+        bool byClassId = false;
+        const HRESULT hr = control->Create(window_.get(), besideHost, &byClassId, [this](const std::string& text) {
+            Log(L"SendMemoData: " + OneLine(text));
+        });
+        if (FAILED(hr)) {
+            wchar_t text[64];
+            std::swprintf(text, 64, L"cannot create the control (0x%08lX)", static_cast<unsigned long>(hr));
+            Log(text);
+            return;
+        }
+        control_ = std::move(control);
+        if (!byClassId) Log(L"the control is not registered: made from TESRA.OCX beside the host");
+        Bstr server(WideFrom949(options_.server).c_str()), user(WideFrom949(options_.user).c_str()),
+            password(WideFrom949(options_.password).c_str());
+        Variant result;
+        const HRESULT call = Call(control_->dispatch(), 2, DISPATCH_METHOD,
+                                  {VStr(server.get()), VI4(options_.port), VStr(user.get()), VStr(password.get())},
+                                  result.get());
+        Log(L"Signing in as " + WideFrom949(options_.user) + L" (FtpConnection: " + Describe(call, result.get()) +
+            L")");
+    });
+    SetShow(true);
 }
 
-void HostApp::SetShow(bool show) {
-    const HRESULT hr = Call(control_.get(), 1, DISPATCH_PROPERTYPUT, {VBool(show)}, nullptr);
-    Log(std::string("ShowMemoDlg = ") + (show ? "true: " : "false: ") + Describe(hr, nullptr));
+void HostPanel::SignOut() {
+    if (!control_ || busy_) return;
+    Busy([this] {
+        // Closing the control runs its last save and upload.
+        control_.reset();
+        ::KillTimer(window_.get(), kReloadTimer);
+        Log(L"Signed out");
+    });
 }
 
-void HostApp::QueryShow() {
-    Variant result;
-    const HRESULT hr = Call(control_.get(), 1, DISPATCH_PROPERTYGET, {}, result.get());
-    Log("ShowMemoDlg is " + Describe(hr, result.get()));
+void HostPanel::SetShow(bool show) {
+    if (!control_ || busy_) return;
+    Busy([this, show] {
+        if (show) lastShow_ = std::time(nullptr);
+        const HRESULT hr = Call(control_->dispatch(), 1, DISPATCH_PROPERTYPUT, {VBool(show)}, nullptr);
+        wchar_t text[96];
+        std::swprintf(text, 96, L"ShowMemoDlg = %ls: %ls, %d memos on the desktop", show ? L"true" : L"false",
+                      Describe(hr, nullptr).c_str(), MemoCount());
+        Log(text);
+    });
 }
 
-void HostApp::Receive() {
-    // Memo text crosses as its CP949 bytes packed into a BSTR.
-    Bstr text = Bstr::FromBytes(Text(kMemoText));
-    BSTR raw = text.get();
-    Variant result;
-    const HRESULT hr = Call(control_.get(), 4, DISPATCH_METHOD, {VStrRef(&raw)}, result.get());
-    Log("ReceiveMemoData: " + Describe(hr, result.get()));
-}
-
-void HostApp::Exists() {
-    Bstr name(WideFromAnsi(Text(kName)).c_str());
-    Variant result;
-    const HRESULT hr = Call(control_.get(), 5, DISPATCH_METHOD, {VStr(name.get())}, result.get());
-    Log("IsMemoFileExists(" + Text(kName) + "): " + Describe(hr, result.get()));
-}
-
-void HostApp::SendCommand() {
-    HWND target = nullptr;
-    if (auto w = control_.As<IOleWindow>(IID_IOleWindow)) w->GetWindow(&target);
+void HostPanel::SendReceived() {
+    if (!control_ || busy_) return;
+    HWND target = control_->window();
     if (!target) {
-        Log("the control has no window");
+        Log(L"the control has no window");
         return;
     }
-    const std::string payload = Text(kPayload);
-    const ULONG_PTR code = std::strtoul(Text(kCommand).c_str(), nullptr, 10);
-    COPYDATASTRUCT cds{code, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
-    const LRESULT r = ::SendMessageA(target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
-                                     reinterpret_cast<LPARAM>(&cds));
-    Log("command " + std::to_string(code) + ": " + std::to_string(r));
+    Busy([this, target] {
+        // "file name|time stamp": the control fetches /Tesra/<name> over FTP
+        // and files it on the memo server as a new memo.
+        const std::string payload = options_.received + "|" + std::to_string(std::time(nullptr));
+        COPYDATASTRUCT data{kCommandReceivedMemo, static_cast<DWORD>(payload.size()),
+                            const_cast<char*>(payload.data())};
+        const LRESULT r = ::SendMessageW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(window_.get()),
+                                         reinterpret_cast<LPARAM>(&data));
+        Log(L"Received memo " + WideFrom949(options_.received) + L": " + (r ? L"taken" : L"failed") +
+            L" (command 302)");
+        if (!r) return;
+        // It appears with the next start-up, which a show runs only once the
+        // last one is far enough behind.
+        const std::time_t since = std::time(nullptr) - lastShow_;
+        const UINT wait = since > kStartUpSpacing ? 100u : static_cast<UINT>(kStartUpSpacing + 1 - since) * 1000u;
+        ::SetTimer(window_.get(), kReloadTimer, wait, nullptr);
+    });
 }
 
-LRESULT CALLBACK HostApp::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK HostPanel::WndProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE)
-        ::SetWindowLongPtrA(h, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-    auto* self = reinterpret_cast<HostApp*>(::GetWindowLongPtrA(h, GWLP_USERDATA));
-    if (self && self->window_ == h) return self->Handle(msg, wp, lp);
-    return ::DefWindowProcA(h, msg, wp, lp);
+        ::SetWindowLongPtrW(h, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    auto* self = reinterpret_cast<HostPanel*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (self && self->window_.get() == h) return self->Handle(msg, wp, lp);
+    return ::DefWindowProcW(h, msg, wp, lp);
 }
 
-LRESULT HostApp::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT HostPanel::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
         switch (LOWORD(wp)) {
-        case kConnect: Connect(2); return 0;
-        case kChangeConnection: Connect(3); return 0;
+        case kSignIn: SignIn(); return 0;
+        case kSignOut: SignOut(); return 0;
         case kShow: SetShow(true); return 0;
         case kHide: SetShow(false); return 0;
-        case kQueryShow: QueryShow(); return 0;
-        case kReceive: Receive(); return 0;
-        case kExists: Exists(); return 0;
-        case kSend: SendCommand(); return 0;
+        case kSendReceived: SendReceived(); return 0;
         default: break;
         }
         break;
+    case WM_SIZE:
+        Layout();
+        return 0;
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+        info->ptMinTrackSize = {360, 260};
+        return 0;
+    }
     case WM_TIMER:
-        if (wp == kQuitTimer) ::PostMessageA(window_, WM_CLOSE, 0, 0);
-        if (wp == kTickTimer) {
-            ::KillTimer(window_, kTickTimer);
-            HWND control = nullptr;
-            if (auto w = control_.As<IOleWindow>(IID_IOleWindow)) w->GetWindow(&control);
-            if (control) ::PostMessageA(control, WM_TIMER, kControlMinuteTimer, 0);
-            Log("minute tick handed to the control");
+        if (wp == kQuitTimer) ::PostMessageW(window_.get(), WM_CLOSE, 0, 0);
+        if (wp == kStatusTimer && !busy_) UpdateState();
+        if (wp == kReloadTimer && !busy_) {
+            ::KillTimer(window_.get(), kReloadTimer);
+            Log(L"Loading the memos again for the received one");
+            SetShow(true);
         }
         return 0;
     case WM_CLOSE:
-        Shutdown();
-        ::DestroyWindow(window_);
+        // Never inside a call into the control: it closes when that returns.
+        if (busy_) {
+            closePending_ = true;
+            return 0;
+        }
+        SignOut();
+        window_.Reset();
         return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);
@@ -344,26 +543,38 @@ LRESULT HostApp::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     default:
         break;
     }
-    return ::DefWindowProcA(window_, msg, wp, lp);
+    return ::DefWindowProcW(window_.get(), msg, wp, lp);
 }
 
-int HostApp::Run() {
+int HostPanel::Run() {
     MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (window_ && ::IsDialogMessageW(window_.get(), &msg)) continue;
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
+}
+
+// Asks the running panel to close and waits, bounded, until it has gone.
+int CloseRunningPanel() {
+    HWND panel = ::FindWindowW(kClassName, nullptr);
+    if (!panel) return 1;
+    ::PostMessageW(panel, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 300 && ::IsWindow(panel); ++i) ::Sleep(100);
+    return ::IsWindow(panel) ? 2 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    Options options = ParseOptions(argc, argv);
+    if (options.close) return CloseRunningPanel();
     if (FAILED(::OleInitialize(nullptr))) return 2;
     int rc = 1;
     {
-        HostApp app(ParseOptions(argc, argv));
-        if (app.Create(::GetModuleHandleA(nullptr))) rc = app.Run();
+        HostPanel panel(std::move(options));
+        if (panel.Create(::GetModuleHandleW(nullptr))) rc = panel.Run();
     }
     ::OleUninitialize();
     return rc;

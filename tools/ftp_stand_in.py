@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""A pyftpdlib FTP server on 127.0.0.1 for the end-to-end tests.
+"""A pyftpdlib FTP server on 127.0.0.1 for the end-to-end tests and the host demo.
 
 Usage: ftp_stand_in.py ROOT USER PASSWORD [SECONDS]
 Prints "listening 127.0.0.1:PORT" first, serves ROOT to the one user, and
-stops on SIGTERM or after SECONDS (60 by default)."""
+stops on SIGTERM or SIGINT, or after SECONDS (60 by default; 0: only then)."""
 
 import logging
 import signal
@@ -26,8 +26,9 @@ def main():
     server = FTPServer(("127.0.0.1", 0), handler)
     print("listening 127.0.0.1:%d" % server.address[1], flush=True)
     stop = []
-    signal.signal(signal.SIGTERM, lambda *_: stop.append(1))
-    deadline = time.monotonic() + seconds
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(sig, lambda *_: stop.append(1))
+    deadline = time.monotonic() + seconds if seconds > 0 else float("inf")
     while not stop and time.monotonic() < deadline:
         server.serve_forever(timeout=0.2, blocking=False, handle_exit=False)
     server.close_all()
