@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,10 +17,13 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "control/app.h"
+#include "control/guids.h"
+#include "control/memo_defaults.h"
 #include "control/tesra_ctrl.h"
 #include "memo/memo_dlg.h"
 #include "net/http_client.h"
 #include "storage/memo_format.h"
+#include "storage/storage_util.h"
 #include "support/cp949_corpus.h"
 #include "support/temp_dir.h"
 #include "sync/protocol.h"
@@ -388,6 +392,65 @@ TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
     for (const auto& m : ctrl_->memos()) found = found || m->Text() == "from a friend";
     EXPECT_TRUE(found);
     RunUnix("/bin/rm", "-rf " + root);
+}
+
+// Answers "yes" to the delete confirmation a memo window opens.
+void CALLBACK ConfirmDelete(HWND, UINT, UINT_PTR, DWORD) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM) -> BOOL {
+        char cls[16] = {};
+        ::GetClassNameA(h, cls, sizeof cls);
+        if (std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(h)) ::PostMessageA(h, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }, 0);
+}
+
+// A user's day through the menu's commands: send a memo on as a messenger
+// note, change the defaults, delete a memo, sign out and in again.
+TEST_F(Manager, AUsersDay) {
+    SeedTwo();
+    Connect();
+    Show();
+    CMemoDlg* a = Memo("memo101");
+    CMemoDlg* b = Memo("memo102");
+    ASSERT_TRUE(a && b);
+
+    auto* sink = new host::EventSink(DIID__DTesraEvents);
+    win::ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(ole_.As<IConnectionPointContainer>(IID_IConnectionPointContainer)
+                  ->FindConnectionPoint(DIID__DTesraEvents, point.Out()), S_OK);
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(sink, &cookie), S_OK);
+    a->RunMemoCommand(310);
+    EXPECT_EQ(sink->received, std::vector<string>{a->Text()});
+    point->Unadvise(cookie);
+    sink->Release();
+
+    ClearRequests();
+    MemoDefaults().background = 4;
+    ::PostMessageA(ctrl_->hwnd(), WM_SETTINGS_CHANGED, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Requests() == Kinds{"setmemouser"}; }));
+
+    ClearRequests();
+    const string data = b->dataPath();
+    const UINT_PTR yes = ::SetTimer(nullptr, 0, 50, &ConfirmDelete);
+    b->DeleteMemo();
+    ::KillTimer(nullptr, yes);
+    ASSERT_TRUE(PumpUntil([&] { return ctrl_->memos().size() == 1u; }));
+    EXPECT_EQ(Requests(), Kinds{"delmemo"});
+    EXPECT_FALSE(fs::Stat(data));
+    EXPECT_EQ(ReadBytes(MakeBackupName(data)), "second");
+
+    // Signed out and in again: what is left is back, as it was.
+    const string text = a->Text();
+    CloseControl();
+    NewControl();
+    Connect();
+    Show();
+    ASSERT_EQ(ctrl_->memos().size(), 1u);
+    EXPECT_EQ(ctrl_->memos()[0]->key(), "memo101");
+    EXPECT_EQ(ctrl_->memos()[0]->Text(), text);
+    EXPECT_EQ(MemoDefaults().background, 4);
+    EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);
 }
 
 }  // namespace
