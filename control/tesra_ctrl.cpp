@@ -857,6 +857,7 @@ void CTesraCtrl::SyncAllMemosNow(bool atExit) {
                     memo->SaveProperties();
                     memo->SaveFont();
                     memo->SavePlacement();
+                    tesra::MarkTextSaved(*this, memo->key());
                 }
                 memo->ClearTextModified();
                 action = kFull;

@@ -3,12 +3,7 @@
 // The fault cases fail each request of an upload, an index fetch and a
 // restore in every way the stand-in knows, and then check every byte of
 // text, here and on the server. The stand-ins are tested through these runs.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -23,6 +18,7 @@
 #include "net/http_client.h"
 #include "support/cp949_corpus.h"
 #include "support/fake_sync_context.h"
+#include "support/stand_in.h"
 #include "support/temp_dir.h"
 #include "sync/download.h"
 #include "sync/login.h"
@@ -40,61 +36,6 @@ using namespace std::string_literals;
 
 const string kPassword = "pw&"s + cp949::kHangul;
 const char* const kModes[] = {"drop", "reset", "empty", "midbody", "error", "ise", "delay"};
-
-// A stand-in run as the separate program it is. It prints
-// "listening 127.0.0.1:PORT" first and must exit with 0 on SIGTERM.
-class StandIn {
-public:
-    StandIn(const string& binary, std::vector<string> args) {
-        args.insert(args.begin(), binary);
-        std::vector<char*> argv;
-        for (string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::execv(binary.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char c;
-        for (pollfd p{out[0], POLLIN, 0}; firstLine_.size() < 200 && ::poll(&p, 1, 10000) > 0;) {
-            if (::read(out[0], &c, 1) != 1 || c == '\n') break;
-            firstLine_.push_back(c);
-        }
-        ::close(out[0]);
-        const string prefix = "listening 127.0.0.1:";
-        if (firstLine_.rfind(prefix, 0) == 0) port_ = ParseInt(firstLine_.substr(prefix.size()));
-    }
-    StandIn(const StandIn&) = delete;
-    StandIn& operator=(const StandIn&) = delete;
-    ~StandIn() { Stop(); }
-
-    int port() const { return port_; }
-    const string& firstLine() const { return firstLine_; }
-    // SIGTERM; the exit status, or -1 when it had to be killed.
-    int Stop() {
-        if (pid_ <= 0) return -1;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        pid_t done = 0;
-        for (int i = 0; i < 1000 && (done = ::waitpid(pid_, &status, WNOHANG)) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (done == 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-        }
-        pid_ = -1;
-        return done != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-    string firstLine_;
-};
 
 // Text with every byte value, CP949 and CR LF lines: what a memo may hold.
 string AllBytes(const string& tag) {
