@@ -32,10 +32,7 @@ namespace {
 
 using std::string;
 
-long EnvNumber(const char* name, long fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? std::strtol(v, nullptr, 10) : fallback;
-}
+long EnvNumber(const char* name, long fallback) { return std::getenv(name) ? std::atol(std::getenv(name)) : fallback; }
 
 // One run of the control: its live and previous index, its windows (memo
 // key to the title the window holds) and whether its start-up completed.
@@ -122,12 +119,9 @@ protected:
         index.GetString(section, "ver", old);
         index.SetString(section, "oldver", old);
         index.SetString(section, "ver", FormatVersionStamp(st));
-        index.SetLong(section, "alarm", 0);
         index.SetString(section, "title", client_->windows[section]);
-        index.SetString(section, "font", "0 -12 0 0 0 400 0 0 129 3 2 1 1 x");
-        index.SetInt(section, "bg", 1);
-        index.SetString(section, "%pos", kDefaultPositionString);
-        index.SetInt(section, "min", 0);
+        for (const char* kv : {"alarm=0", "bg=1", "min=0", "%pos=0.00 0.00 20.00 20.00", "font=0 -12 0 0 0 400 0 0 129 3 2 1 1 x"})
+            index.SetString(section, GetPiece(kv, "=", 0), GetPiece(kv, "=", 1));
         MarkTextSaved(client_->ctx, section);
         // An emptied memo is never sent: the server's text comes back.
         if (text.empty())
