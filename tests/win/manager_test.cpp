@@ -400,6 +400,19 @@ TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
     RunUnix("/bin/rm", "-rf " + root);
 }
 
+// A flood of received-memo commands inside a flow's wait, first one the
+// receipt would refuse; their answers.
+std::vector<LRESULT> g_floodAnswers;
+void CALLBACK FloodInsideTheWait(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!g_ctrl || g_ctrl->busy() == 0) return;
+    ::KillTimer(nullptr, timer);
+    for (int i = 0; i < 100; ++i) {
+        const string payload = i == 0 ? "..\\evil.txt|1" : "note.txt|1";
+        COPYDATASTRUCT cds{302, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
+        g_floodAnswers.push_back(::SendMessageA(g_ctrl->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
+    }
+}
+
 // The file names under a folder, its subfolders' included.
 std::vector<string> Tree(const string& folder) {
     std::vector<string> names;
@@ -463,6 +476,20 @@ TEST_F(Manager, HostileCommandsFromAnotherProcessChangeNothing) {
     EXPECT_EQ(::SendMessageA(ctrl_->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
     ASSERT_EQ(ctrl_->memos().size(), 2u);
     EXPECT_EQ(Memo("memo101")->Text(), text101);
+
+    // Inside a flow's wait the commands wait for it: what the receipt would
+    // refuse is refused at once, and one wait queues a bounded number.
+    Admin("/admin/fault", "kind=getini&mode=delay&ms=1500");
+    g_ctrl = ctrl_;
+    ::SetTimer(nullptr, 0, 20, &FloodInsideTheWait);
+    Type(*Memo("memo102"), "typed");
+    ::SendMessageA(Memo("memo102")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ServerText("102") == "typed"; }));
+    g_ctrl = nullptr;
+    ASSERT_EQ(g_floodAnswers.size(), 100u);
+    EXPECT_EQ(g_floodAnswers[0], 0);
+    EXPECT_EQ(std::count(g_floodAnswers.begin(), g_floodAnswers.end(), 1), 64);
+    EXPECT_EQ(roots(), outside);
 }
 
 }  // namespace
