@@ -24,6 +24,7 @@
 #include "sync/download.h"
 #include "sync/login.h"
 #include "sync/pending.h"
+#include "sync/protocol.h"
 #include "sync/upload.h"
 #include "tools/common/form.h"
 
@@ -232,6 +233,17 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
         } else if (what < 88) {
             UploadPendingMemos(client_->ctx);  // the minute tick
             SaveIndexIfModified(client_->ctx.index, folder_);
+        } else if (what < 90 && downFor == 0 && !typed_.empty()) {
+            // An edit in the web memo service. The user always lets the local
+            // text win a conflict, so the web's text is the one to keep only
+            // when no local text is waiting.
+            const string section = std::next(typed_.begin(), static_cast<long>(rng_() % typed_.size()))->first;
+            const string web = "web " + std::to_string(step_);
+            if (ServerText(section) == "(none)" ||
+                Admin("/admin/memo", "user=kim&muid=" + section.substr(4) + "&text=" + EncodeFormValue(web)).rfind("[OK]", 0))
+                continue;
+            if (!IsUploadPending(folder_, section)) typed_[section] = web;
+            ++faults_["web edit"];
         } else {
             // Command 302 with the FTP server gone: nothing arrives, nothing
             // is filed, and the sender hears of it.
