@@ -137,6 +137,7 @@ protected:
         SaveIndexIfModified(client_->ctx.index, folder_);
     }
 
+    string Pick(const std::map<string, string>& m) { return std::next(m.begin(), static_cast<long>(rng_() % m.size()))->first; }
     string RandomText() {
         if (rng_() % 30 == 0) return {};
         string t = "step " + std::to_string(step_) + "\r\n";
@@ -212,7 +213,7 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
                 if (next >= 112) continue;
                 ++next;
             } else {
-                section = std::next(client_->windows.begin(), static_cast<long>(rng_() % client_->windows.size()))->first;
+                section = Pick(client_->windows);
             }
             Type(section, RandomText());
             if (what >= 92) {
@@ -225,8 +226,7 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
             }
         } else if (what < 80) {
             if (client_->windows.empty()) continue;
-            const string section =
-                std::next(client_->windows.begin(), static_cast<long>(rng_() % client_->windows.size()))->first;
+            const string section = Pick(client_->windows);
             client_->ctx.index.SetInt(section, "bg", static_cast<int>(rng_() % 9));
             UploadMemoProperties(client_->ctx, section);
             SaveIndexIfModified(client_->ctx.index, folder_);
@@ -237,7 +237,7 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
             // An edit in the web memo service. The user always lets the local
             // text win a conflict, so the web's text is the one to keep only
             // when no local text is waiting.
-            const string section = std::next(typed_.begin(), static_cast<long>(rng_() % typed_.size()))->first;
+            const string section = Pick(typed_);
             const string web = "web " + std::to_string(step_);
             if (ServerText(section) == "(none)" ||
                 Admin("/admin/memo", "user=kim&muid=" + section.substr(4) + "&text=" + EncodeFormValue(web)).rfind("[OK]", 0))
