@@ -805,6 +805,13 @@ LRESULT CTesraCtrl::RunCommand(int code, const std::string& text) {
     case tesra::kCmdReceiveMemo:
         if (m_busy) {
             // Taken: it runs when the flow ends, from this copy of the text.
+            // What the receipt refuses is refused now, and a sender that
+            // floods one long wait is told "not taken" rather than let the
+            // copies grow without bound.
+            const auto queued = std::count_if(m_deferred.begin(), m_deferred.end(),
+                                              [](const Deferred& d) { return d.kind == Work::kReceive; });
+            if (!tesra::fs::IsSafeFileName(tesra::ParseReceiveCommand(text).name) || queued >= kMaxDeferredReceives)
+                return 0;
             Defer(Work::kReceive, text);
             return 1;
         } else {
@@ -857,6 +864,7 @@ void CTesraCtrl::SyncAllMemosNow(bool atExit) {
                     memo->SaveProperties();
                     memo->SaveFont();
                     memo->SavePlacement();
+                    tesra::MarkTextSaved(*this, memo->key());
                 }
                 memo->ClearTextModified();
                 action = kFull;

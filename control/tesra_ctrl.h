@@ -224,6 +224,8 @@ private:
     bool m_groupCreation = false;  // the worker's commands run inside the start-up's wait
     bool m_closing = false;        // the at-exit pass has begun
     bool m_draining = false;
+    // Received-memo commands that one flow's wait may queue.
+    static constexpr std::ptrdiff_t kMaxDeferredReceives = 64;
     std::deque<Deferred> m_deferred;
     struct Connection {
         std::string server;

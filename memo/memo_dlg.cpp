@@ -427,6 +427,9 @@ void CMemoDlg::Impl::SaveAll() {
     self.SaveProperties();
     self.SaveFont();
     self.SavePlacement();
+    // Pending from the save on: a host that dies before its change notice
+    // runs must not take the upload with it.
+    tesra::MarkTextSaved(host.Sync(), key);
 }
 
 void CMemoDlg::Impl::OnActivate(bool active) {

@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "base/text.h"
@@ -77,6 +78,8 @@ bool ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector
         const int n = sock.ReadHeaderLine(buffer.data(), lineRoom, recv);
         headers->append(buffer.data(), static_cast<std::size_t>(n));
         if (n == 2 && buffer[0] == '\r' && buffer[1] == '\n') break;
+        // Header lines without end are no reply either.
+        if (headers->size() > CHttpClient::kBodyLimit) return false;
     }
     // The body whole, to the peer's close: what the header reads took past
     // the empty line first. One byte beyond the bound is enough to know the
@@ -110,9 +113,16 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
             sock.Connect(addr);
             const std::size_t length = std::strlen(request.c_str());
             sock.Write(request.data(), static_cast<int>(length), ioSecs);
-            out->completed = ReadHttpReply(
-                sock, [&sock, ioSecs](char* b, int c) { return sock.Receive(b, c, ioSecs); }, buffer,
-                &out->headers, &out->body);
+            // A peer that trickles bytes never lets one receive time out:
+            // the reply as a whole must arrive within the same seconds.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(ioSecs);
+            const auto recv = [&sock, ioSecs, deadline](char* b, int c) {
+                if (ioSecs <= 0) return sock.Receive(b, c, ioSecs);
+                const auto left = std::chrono::ceil<std::chrono::seconds>(deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) ThrowSocketException("Receive timeout");
+                return sock.Receive(b, c, static_cast<int>(left.count()));
+            };
+            out->completed = ReadHttpReply(sock, recv, buffer, &out->headers, &out->body);
         } catch (CBlockingSocketException* e) {
             ExceptionOwner release(e);
         }

@@ -87,7 +87,7 @@ struct HttpReply {
 
 // Reads header lines through the empty line into headers and then the body
 // until the peer's close, cut at its first NUL. False, with no body, when
-// the body runs past CHttpClient::kBodyLimit bytes. Throws what the reads
+// the header lines or the body run past CHttpClient::kBodyLimit bytes. Throws what the reads
 // throw; what arrived before a failure is already in headers and body.
 bool ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
                    std::string* headers, std::string* body);

@@ -72,7 +72,7 @@ bool NoAnswer(ISyncContext& ctx, const Reply& reply) {
 }
 
 bool Acknowledged(ISyncContext& ctx, const Reply& reply) {
-    return reply.completed && !reply.body.empty() &&
+    return reply.completed && !StatusToken(reply.body).empty() &&
            IsServerErrorReply(reply.body, HostName(ctx.MemoServerHost())) == 0;
 }
 

@@ -29,10 +29,14 @@ int FetchIndexText(ISyncContext& ctx, std::string& text) {
     }
     const sync::Reply index = sync::Post(ctx, kGetMemoPath, ListIniBody());
     // Without an answer the text would hold no memos, and the start-up would
-    // take that for the truth: fail the whole fetch instead.
+    // take that for the truth: fail the whole fetch instead. A page without
+    // any section (a proxy's) is no answer either; an ERROR token is the
+    // server's word and leaves the defaults alone in the text.
     if (sync::NoAnswer(ctx, index)) return 0;
+    const bool refused = FindFrom(StatusToken(index.body), "ERROR", 0) >= 0;
+    if (!refused && !IsUsableListReply(index.body)) return 0;
     text += defaults.body;
-    if (IsUsableListReply(index.body)) text += index.body;
+    if (!refused) text += index.body;
     return 1;
 }
 

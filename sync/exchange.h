@@ -29,9 +29,9 @@ bool IsErrorPage(std::string_view reply, std::string_view host);
 bool NoAnswer(ISyncContext& ctx, const Reply& reply);
 
 // A reply that says the server stored what we sent: the exchange completed,
-// something came back, and it passes the setmemo rule. An empty body proves
-// nothing was stored, and sending again costs nothing, so it is not taken
-// for an acknowledgement.
+// it holds a status token, and it passes the setmemo rule. An empty body or
+// one without a token (a proxy's page) proves nothing was stored, and
+// sending again costs nothing, so it is not taken for an acknowledgement.
 bool Acknowledged(ISyncContext& ctx, const Reply& reply);
 
 // Lone LFs become CR LF; a CR LF stays as it is. Index texts go to disk in

@@ -34,7 +34,10 @@ int IsServerErrorReply(std::string_view reply, std::string_view memoServerHost) 
     return Contains(StatusToken(reply), "ERROR") ? 1 : 0;
 }
 
-bool IsUsableListReply(std::string_view reply) { return !Contains(StatusToken(reply), "ERROR"); }
+bool IsUsableListReply(std::string_view reply) {
+    const std::string token = StatusToken(reply);
+    return !Contains(token, "ERROR") && (reply.empty() || !token.empty());
+}
 
 UserDefaultsReply ClassifyUserDefaultsReply(std::string_view reply) {
     const std::string token = StatusToken(reply);

@@ -40,6 +40,8 @@ std::string StatusToken(std::string_view reply);
 int IsServerErrorReply(std::string_view reply, std::string_view memoServerHost);
 
 // listini, and getmemouser for the index file: is the reply worth keeping?
+// Not with an ERROR token; nor, taken as an index, a text without any
+// section (a proxy's page), which would stand for an index without memos.
 bool IsUsableListReply(std::string_view reply);
 
 enum class UserDefaultsReply {

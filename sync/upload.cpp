@@ -5,6 +5,7 @@
 #include "net/ftp_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_files.h"
+#include "storage/memo_index.h"
 #include "storage/storage_util.h"
 #include "sync/exchange.h"
 #include "sync/pending.h"
@@ -120,7 +121,12 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     const std::string muid = MuidFromSection(section);
     const std::string path = SectionDataPath(ctx.UserFolder(), section);
     std::string text;
-    if (!fs::ReadFile(path, &text) || text.empty()) return 0;
+    if (!fs::ReadFile(path, &text) || text.empty()) {
+        // An emptied memo is never sent; left pending it would hold back
+        // every other pending memo for good.
+        if (was) pending.Remove(section);
+        return 0;
+    }
 
     MemoFields f = m.fields;
     if (f.title.empty()) {
@@ -199,6 +205,12 @@ void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section) {
     sync::Post(ctx, kSetMemoPath, DelMemoBody(MuidFromSection(section)));
     ctx.LiveIndex().DeleteSection(section);
     CPendingUploads(ctx.UserFolder()).Remove(section);
+}
+
+void MarkTextSaved(ISyncContext& ctx, std::string_view section) {
+    if (section.empty()) return;
+    KeepTextPending(ctx, section, ReadMemo(ctx, section), {});
+    SaveIndexIfModified(ctx.LiveIndex(), ctx.UserFolder());
 }
 
 int UploadPendingMemos(ISyncContext& ctx) {

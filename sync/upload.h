@@ -31,6 +31,12 @@ int UploadMemoProperties(ISyncContext& ctx, std::string_view section);
 // index, whatever the server answered; nothing of it stays pending.
 void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section);
 
+// A memo's text has just been saved to its file and its stamps moved on in
+// the index: the text is pending until the server acknowledges it, and the
+// index that names the memo is saved, so a process that ends before its
+// upload leaves both for the next start-up to send.
+void MarkTextSaved(ISyncContext& ctx, std::string_view section);
+
 // Uploads what is pending, quietly; stops at the first upload that fails.
 // Returns how many memos are still pending.
 int UploadPendingMemos(ISyncContext& ctx);

@@ -18,6 +18,7 @@
 #include "support/fake_server.h"
 #include "support/fake_sync_context.h"
 #include "support/temp_dir.h"
+#include "storage/memo_index.h"
 #include "sync/download.h"
 #include "sync/login.h"
 #include "sync/pending.h"
@@ -231,6 +232,23 @@ TEST_F(Flow, PendingUploadGoesAgainThroughTheCheck) {
     ctx_.messages.clear();
     EXPECT_EQ(UploadPendingMemos(ctx_), 1);
     EXPECT_TRUE(ctx_.messages.empty());
+
+    // A text is pending from its save on, with the index that names it on
+    // disk: a host killed before the upload leaves both for the next run.
+    // An emptied memo is never sent and holds back no other.
+    CPendingUploads(dir_.path()).Remove("memo5");
+    AddMemo("memo7", "", "0:1700000300", "");
+    AddMemo("memo8", "typed", "5:1700000200", "");
+    MarkTextSaved(ctx_, "memo7");
+    MarkTextSaved(ctx_, "memo8");
+    ASSERT_TRUE(Pending("memo8"));
+    CIniFile onDisk;
+    onDisk.Load(dir_.File(kIndexFileName));
+    EXPECT_GE(onDisk.FindSection("memo8"), 0);
+    Serve({Answer("[ERROR:404]\n"), Answer("[OK]\n")});
+    EXPECT_EQ(UploadPendingMemos(ctx_), 0);
+    EXPECT_TRUE(server_->Finish());
+    EXPECT_EQ(Body(1).substr(0, 25), "cmd=setmemo&mgrp=2&muid=8");
 }
 
 TEST_F(Flow, PropertiesAndDeletion) {

@@ -112,6 +112,7 @@ TEST(ReplyRules, ListRepliesAreDroppedOnlyOnErrorToken) {
     EXPECT_FALSE(IsUsableListReply("[ERROR:1]"));
     EXPECT_TRUE(IsUsableListReply("[memo1]\ntitle=ERROR\n"));
     EXPECT_TRUE(IsUsableListReply(""));
+    EXPECT_FALSE(IsUsableListReply("<html><body>Service Unavailable</body></html>\n"));
 }
 
 TEST(ReplyRules, UserDefaultsAtStartUp) {

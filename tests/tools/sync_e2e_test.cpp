@@ -3,12 +3,7 @@
 // The fault cases fail each request of an upload, an index fetch and a
 // restore in every way the stand-in knows, and then check every byte of
 // text, here and on the server. The stand-ins are tested through these runs.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -23,6 +18,7 @@
 #include "net/http_client.h"
 #include "support/cp949_corpus.h"
 #include "support/fake_sync_context.h"
+#include "support/stand_in.h"
 #include "support/temp_dir.h"
 #include "sync/download.h"
 #include "sync/login.h"
@@ -39,62 +35,7 @@ using std::string;
 using namespace std::string_literals;
 
 const string kPassword = "pw&"s + cp949::kHangul;
-const char* const kModes[] = {"drop", "reset", "empty", "midbody", "error", "ise", "delay"};
-
-// A stand-in run as the separate program it is. It prints
-// "listening 127.0.0.1:PORT" first and must exit with 0 on SIGTERM.
-class StandIn {
-public:
-    StandIn(const string& binary, std::vector<string> args) {
-        args.insert(args.begin(), binary);
-        std::vector<char*> argv;
-        for (string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::execv(binary.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char c;
-        for (pollfd p{out[0], POLLIN, 0}; firstLine_.size() < 200 && ::poll(&p, 1, 10000) > 0;) {
-            if (::read(out[0], &c, 1) != 1 || c == '\n') break;
-            firstLine_.push_back(c);
-        }
-        ::close(out[0]);
-        const string prefix = "listening 127.0.0.1:";
-        if (firstLine_.rfind(prefix, 0) == 0) port_ = ParseInt(firstLine_.substr(prefix.size()));
-    }
-    StandIn(const StandIn&) = delete;
-    StandIn& operator=(const StandIn&) = delete;
-    ~StandIn() { Stop(); }
-
-    int port() const { return port_; }
-    const string& firstLine() const { return firstLine_; }
-    // SIGTERM; the exit status, or -1 when it had to be killed.
-    int Stop() {
-        if (pid_ <= 0) return -1;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        pid_t done = 0;
-        for (int i = 0; i < 1000 && (done = ::waitpid(pid_, &status, WNOHANG)) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (done == 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-        }
-        pid_ = -1;
-        return done != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-    string firstLine_;
-};
+const char* const kModes[] = {"drop", "reset", "empty", "midbody", "error", "ise", "delay", "endless", "binary", "oversize", "page"};
 
 // Text with every byte value, CP949 and CR LF lines: what a memo may hold.
 string AllBytes(const string& tag) {
@@ -320,8 +261,9 @@ TEST_F(SyncEndToEnd, EachFaultArrivesAsItsOwnTransportOutcome) {
         const char* rule;
         int rounds;
         std::vector<T> outcomes;
-        std::size_t firstBody;
+        std::size_t firstBody;  // kAny: what a trickle left
     };
+    constexpr std::size_t kAny = ~std::size_t{0};
     const Case cases[] = {
         {"kind=getdata&mode=drop", 50, {T::kFailed, T::kCompleted}, 0},
         {"kind=getdata&mode=reset", 50, {T::kFailed}, 0},
@@ -332,7 +274,14 @@ TEST_F(SyncEndToEnd, EachFaultArrivesAsItsOwnTransportOutcome) {
         {"kind=getdata&mode=delay&ms=1500", 5, {T::kTimedOut}, 0},
         {"kind=getdata&mode=reset&skip=1&times=2", 50, {T::kCompleted, T::kFailed, T::kFailed, T::kCompleted}, 1000},
         {"kind=all&mode=drop&times=0", 50, {T::kFailed, T::kFailed, T::kFailed}, 0},
+        // Hostile replies: a trickle without end fails when the exchange's
+        // seconds are up, a body is cut at its first NUL, one past the bound
+        // is no body at all.
+        {"kind=getdata&mode=endless", 50, {T::kFailed}, kAny},
+        {"kind=getdata&mode=binary", 50, {T::kCompleted}, 255},
+        {"kind=getdata&mode=oversize&apply=1", 50, {T::kFailed}, 0},
     };
+    ctx_->http.m_nIoSecs = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
         Fault(c.rule);
@@ -340,12 +289,16 @@ TEST_F(SyncEndToEnd, EachFaultArrivesAsItsOwnTransportOutcome) {
         for (std::size_t i = 0; i < c.outcomes.size(); ++i) {
             ctx_->http.Post(ServerUrl(ctx_->memoHost, kGetMemoPath), GetDataBody("1"));
             EXPECT_EQ(ctx_->http.m_transport, c.outcomes[i]) << i;
-            if (i == 0) {
+            if (i == 0 && c.firstBody != kAny) {
                 EXPECT_EQ(ctx_->http.m_strBody.size(), c.firstBody);
             }
         }
         ClearFaults();
     }
+    // The login script's GET holds its thread: a trickle must end it too.
+    Fault("kind=login&mode=endless");
+    ctx_->http.Get(Url("/BIN/login_halvo.cgi?id=kim&pw=x"));
+    EXPECT_EQ(ctx_->http.m_transport, T::kFailed);
 }
 
 TEST_F(SyncEndToEnd, ConflictWithTheWebMemoService) {
@@ -542,6 +495,8 @@ TEST_F(SyncEndToEnd, IndexFaultsChangeNothing) {
 TEST_F(SyncEndToEnd, RestoreFaultsKeepTheFileUntilTheTextArrives) {
     int n = 0;
     for (const string mode : kModes) {
+        // A getdata reply is the text itself: a page is a text like any.
+        if (mode == "page") continue;
         SCOPED_TRACE(mode);
         const string section = "memo" + std::to_string(700 + n++);
         const string local = AllBytes("local");

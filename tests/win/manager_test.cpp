@@ -6,9 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,10 +27,13 @@
 #include "storage/storage_util.h"
 #include "support/cp949_corpus.h"
 #include "support/temp_dir.h"
+#include "sync/pending.h"
 #include "sync/protocol.h"
 #include "tools/host/container.h"
+#include "module_util.h"
 #include "unix_stand_in.h"
 #include "win/class_factory.h"
+#include "win/unique_handle.h"
 
 namespace tesra::test {
 namespace {
@@ -303,7 +307,13 @@ TEST_F(Manager, TypedTextReachesItsFileAndTheServerOnDeactivationAndAtExit) {
     Type(*a, typed);
     ClearRequests();
     ::SendMessageA(a->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    // Before the change notice runs, what a killed host would leave: the
+    // text, its pending mark and the index naming it.
+    const string folder = fs::FolderOf(a->dataPath());
+    EXPECT_TRUE(IsUploadPending(folder, "memo101"));
+    EXPECT_NE(ReadBytes(folder + "\\tesra.ini").find("[memo101]"), string::npos);
     ASSERT_TRUE(PumpUntil([&] { return ServerText("101") == typed; }));
+    EXPECT_FALSE(IsUploadPending(folder, "memo101"));
     EXPECT_EQ(ReadBytes(a->dataPath()), typed);
     EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo"}));
 
@@ -451,6 +461,98 @@ TEST_F(Manager, AUsersDay) {
     EXPECT_EQ(ctrl_->memos()[0]->Text(), text);
     EXPECT_EQ(MemoDefaults().background, 4);
     EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);
+}
+
+// A flood of received-memo commands inside a flow's wait, first one the
+// receipt would refuse; their answers.
+std::vector<LRESULT> g_floodAnswers;
+void CALLBACK FloodInsideTheWait(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!g_ctrl || g_ctrl->busy() == 0) return;
+    ::KillTimer(nullptr, timer);
+    for (int i = 0; i < 100; ++i) {
+        const string payload = i == 0 ? "..\\evil.txt|1" : "note.txt|1";
+        COPYDATASTRUCT cds{302, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
+        g_floodAnswers.push_back(::SendMessageA(g_ctrl->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
+    }
+}
+
+// The file names under a folder, its subfolders' included.
+std::vector<string> Tree(const string& folder) {
+    std::vector<string> names;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec); !ec && it != decltype(it){}; it.increment(ec))
+        names.push_back(it->path().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Commands from another program on the desktop, hostile in every way the
+// sender knows (copydata_sender.cpp): each is answered, the refused ones
+// with 0; no file lands outside the user folder or takes a name of the
+// sender's choosing; no memo text changes; the control goes on answering.
+TEST_F(Manager, HostileCommandsFromAnotherProcessChangeNothing) {
+    SeedTwo();
+    Connect();  // the FTP server is gone: nobody on port 21
+    Show();
+    ASSERT_EQ(ctrl_->memos().size(), 2u);
+    const string root = TheApp().dataRoot();
+    const string folder = root + "\\" + user_;
+    const string module = root.substr(0, root.find_last_of('\\'));
+    const auto roots = [&] {
+        std::vector<string> both;
+        for (const string& f : {module, root})
+            for (const auto& e : std::filesystem::directory_iterator(f)) both.push_back(e.path().string());
+        std::sort(both.begin(), both.end());
+        return both;
+    };
+    const std::vector<string> outside = roots(), inside = Tree(folder);
+    const string text101 = ReadBytes(folder + "\\memo101.dat"), server101 = ServerText("101");
+
+    const string results = folder + "-results.txt";
+    string command = "copydata_sender.exe " + std::to_string(reinterpret_cast<INT_PTR>(ctrl_->hwnd())) + " " + results;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(::CreateProcessA(BesideThisProgram("copydata_sender.exe").c_str(), command.data(), nullptr, nullptr,
+                                 FALSE, 0, nullptr, nullptr, &si, &pi));
+    win::UniqueHandle<HANDLE, &::CloseHandle> process(pi.hProcess), thread(pi.hThread);
+    ASSERT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 6000));
+    const string answers = ReadBytes(results);
+    ::DeleteFileA(results.c_str());
+    ASSERT_EQ(CountPieces(answers, "\n"), 61) << answers;
+    for (int i = 0; i < 60; ++i) {
+        const string line = GetPiece(answers, "\n", i);
+        EXPECT_EQ(GetPiece(line, " ", 2), GetPiece(line, " ", 0) == "302" ? "0" : "1") << line;
+    }
+
+    EXPECT_EQ(roots(), outside);
+    // Command 303 writes the index and 300 drops its working copy: names the
+    // folder had before, and no other.
+    std::vector<string> allowed = inside;
+    allowed.push_back(folder + "\\tesra.ini");
+    std::sort(allowed.begin(), allowed.end());
+    for (const string& name : Tree(folder))
+        EXPECT_TRUE(std::binary_search(allowed.begin(), allowed.end(), name)) << name;
+    EXPECT_EQ(ReadBytes(folder + "\\memo101.dat"), text101);
+    EXPECT_EQ(ServerText("101"), server101);
+    COPYDATASTRUCT cds{99999, 0, const_cast<char*>("")};
+    EXPECT_EQ(::SendMessageA(ctrl_->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
+    ASSERT_EQ(ctrl_->memos().size(), 2u);
+    EXPECT_EQ(Memo("memo101")->Text(), text101);
+
+    // Inside a flow's wait the commands wait for it: what the receipt would
+    // refuse is refused at once, and one wait queues a bounded number.
+    Admin("/admin/fault", "kind=getini&mode=delay&ms=1500");
+    g_ctrl = ctrl_;
+    ::SetTimer(nullptr, 0, 20, &FloodInsideTheWait);
+    Type(*Memo("memo102"), "typed");
+    ::SendMessageA(Memo("memo102")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ServerText("102") == "typed"; }));
+    g_ctrl = nullptr;
+    ASSERT_EQ(g_floodAnswers.size(), 100u);
+    EXPECT_EQ(g_floodAnswers[0], 0);
+    EXPECT_EQ(std::count(g_floodAnswers.begin(), g_floodAnswers.end(), 1), 64);
+    EXPECT_EQ(roots(), outside);
 }
 
 }  // namespace

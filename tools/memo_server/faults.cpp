@@ -13,7 +13,8 @@ struct ModeName {
 constexpr ModeName kModes[] = {
     {"drop", FaultMode::kDrop},   {"reset", FaultMode::kReset}, {"empty", FaultMode::kEmpty},
     {"midbody", FaultMode::kMidBody}, {"error", FaultMode::kError}, {"ise", FaultMode::kServerError},
-    {"delay", FaultMode::kDelay},
+    {"delay", FaultMode::kDelay}, {"endless", FaultMode::kEndless}, {"binary", FaultMode::kBinary},
+    {"oversize", FaultMode::kOversize}, {"page", FaultMode::kPage},
 };
 
 bool ParseCount(const Form& form, const char* name, int& out, std::string& error) {

@@ -20,6 +20,10 @@ enum class FaultMode {
     kError,        // the body is an ERROR status token
     kServerError,  // an "Internal Server Error" page naming the host
     kDelay,        // answer normally, only late
+    kEndless,      // a head announcing a huge body, then a byte every 100 ms
+    kBinary,       // the body is every byte value, NUL included
+    kOversize,     // the body is one byte past 16 MiB
+    kPage,         // a proxy's HTML page, without a status token
 };
 
 struct FaultRule {

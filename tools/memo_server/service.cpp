@@ -155,6 +155,22 @@ void MemoService::Serve(int fd) {
             break;
         case FaultMode::kDelay:
             break;
+        case FaultMode::kEndless:
+            // Until the client gives up or the server stops.
+            if (!SendAll(fd, ReplyHead(reply, std::size_t{1} << 30))) return;
+            while (server_.Sleep(100) && SendAll(fd, "x")) {
+            }
+            return;
+        case FaultMode::kBinary:
+            reply.body.clear();
+            for (int i = 1; i <= 1024; ++i) reply.body.push_back(static_cast<char>(i));
+            break;
+        case FaultMode::kOversize:
+            reply.body.resize((std::size_t{16} << 20) + 1, ' ');
+            break;
+        case FaultMode::kPage:
+            reply.body = "<html><body><h1>Service Unavailable</h1></body></html>\n";
+            break;
         }
     }
     SendAll(fd, ReplyHead(reply, reply.body.size()) + reply.body);
