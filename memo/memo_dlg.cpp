@@ -195,7 +195,9 @@ bool CMemoDlg::Impl::CreateChildren() {
 
 void CMemoDlg::Impl::InitDialog() {
     UseDefaultFont();
-    edit.ApplyFont(memoFont, textColour);
+    // A memo restored from the index gets its own font next; formatting the
+    // edit twice is a good part of what a restore costs.
+    if (key.empty()) edit.ApplyFont(memoFont, textColour);
     edit.SetModified(false);
     edit.SetBackground(background);
     edit.WrapAtWindow();
