@@ -16,24 +16,23 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <map>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/fs.h"
 #include "base/text.h"
-#include "storage/ini_file.h"
 #include "control/app.h"
 #include "control/memo_defaults.h"
 #include "control/tesra_ctrl.h"
 #include "memo/memo_dlg.h"
 #include "net/http_client.h"
+#include "storage/ini_file.h"
 #include "sync/protocol.h"
 #include "sync/upload.h"
 #include "tools/host/container.h"
