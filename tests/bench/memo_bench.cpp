@@ -4,16 +4,23 @@
 // timed from ShowMemoDlg = true until every memo window is visible, first
 // with no local copy (every text downloaded), then again from the local
 // copies. Prints the times, their ratio to the floor, and windows per memo
-// (GDI and USER objects too where GetGuiResources counts them; Wine does not).
-// Usage: memo_bench [N...]   (default 200; the native preset's stand-ins)
+// and GDI objects per memo (GetGuiResources; under Wine, which answers 0 there,
+// the live entries of its GDI handle table). For the first N, with the control
+// still up: its thread's wake-ups while idle, and a memo's upload round trip
+// against curl posting the same requests to the same server.
+// Usage: memo_bench [--idle=SECONDS] [--uploads=K] [N...]
+//        (defaults 60, 50 and 200; the native preset's stand-ins)
 #include <windows.h>
 #include <ole2.h>
 #include <richedit.h>
+#include <winternl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,7 +32,9 @@
 #include "control/tesra_ctrl.h"
 #include "memo/memo_dlg.h"
 #include "net/http_client.h"
+#include "storage/ini_file.h"
 #include "sync/protocol.h"
+#include "sync/upload.h"
 #include "tools/host/container.h"
 #include "win/class_factory.h"
 #include "win/controls.h"
@@ -58,13 +67,37 @@ long ThreadWindows() {
     return n;
 }
 
+// Wine keeps its GDI handles in a table that the PEB points to where Windows
+// keeps its own; an entry of 24 bytes is in use while its type byte is set.
+long WineGdiObjects() {
+    PROCESS_BASIC_INFORMATION info{};
+    if (NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
+        return 0;
+    const auto* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    long n = 0;
+    for (int i = 0; table && i < 0x10000; ++i) n += table[i * 24 + 14] != 0;
+    return n;
+}
+
 struct Counts {
     long windows, gdi, user;
 };
 
 Counts Now() {
-    return {ThreadWindows(), static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS)),
+    const long gdi = static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
+    return {ThreadWindows(), gdi ? gdi : WineGdiObjects(),
             static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS))};
+}
+
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 template <class F>
@@ -73,15 +106,13 @@ double Measure(const char* what, int n, F make) {
     const auto start = std::chrono::steady_clock::now();
     make();
     Pump();
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double ms = Since(start);
     const Counts after = Now();
     std::printf("%-28s n=%-5d %9.1f ms  %6.3f ms/memo  windows/memo %.2f", what, n, ms, ms / n,
                 double(after.windows - before.windows) / n);
-    // Wine answers 0 for both counts.
-    if (after.gdi != before.gdi || after.user != before.user)
-        std::printf("  GDI/memo %.2f  USER/memo %.2f", double(after.gdi - before.gdi) / n,
-                    double(after.user - before.user) / n);
+    std::printf("  GDI/memo %.2f", double(after.gdi - before.gdi) / n);
+    // Wine answers 0.
+    if (after.user != before.user) std::printf("  USER/memo %.2f", double(after.user - before.user) / n);
     std::printf("\n");
     std::fflush(stdout);
     return ms;
@@ -128,9 +159,9 @@ public:
         Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
         const std::string sid =
             std::string(tesra::Trim(tesra::GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
-        const std::string cookie = tesra::SessionCookie(sid);
+        cookie_ = tesra::SessionCookie(sid);
         Admin(tesra::kSetMemoUserPath, tesra::SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x"),
-              cookie);
+              cookie_);
         // Spread over the screen as the floor's popups are, in the nine colours.
         for (int i = 0; i < n; ++i) {
             const double x = (i * 7) % 80, y = (i * 5) % 65;
@@ -140,7 +171,7 @@ public:
                                       .font = "",
                                       .pos = tesra::Format("%.2f %.2f %.2f %.2f", x, y, x + 19.5, y + 27.3),
                                       .bg = i % 9};
-            Admin(tesra::kSetMemoPath, tesra::SetMemoBody(std::to_string(1000 + i), f, text), cookie);
+            Admin(tesra::kSetMemoPath, tesra::SetMemoBody(std::to_string(1000 + i), f, text), cookie_);
         }
         ok_ = true;
     }
@@ -153,8 +184,8 @@ public:
     }
     bool ok() const { return ok_; }
 
-    // One start-up: a new control, connected, then shown.
-    double Run(const char* what) {
+    // One start-up: a new control, connected, then shown; kept up on asking.
+    double Run(const char* what, bool keep = false) {
         Open();
         ctrl_->FtpConnection("127.0.0.1", 21, user_ + "@x", "pw");
         Pump();
@@ -168,8 +199,101 @@ public:
         if (visible != n_) std::printf("  only %ld of %d memo windows visible\n", visible, n_);
         for (const std::string& text : messages_) std::printf("  message: %s\n", text.c_str());
         messages_.clear();
-        Close();
+        if (!keep) Close();
         return ms;
+    }
+
+    // What wakes the control's thread while nobody touches it.
+    void Idle(int seconds) {
+        std::map<std::string, long> seen;
+        long wakes = 0;
+        const ULONGLONG end = ::GetTickCount64() + seconds * 1000ULL;
+        for (ULONGLONG now; (now = ::GetTickCount64()) < end;) {
+            if (::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT,
+                                              MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT)
+                break;
+            ++wakes;
+            MSG m;
+            bool any = false;
+            for (; ::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE); any = true) {
+                char cls[64] = "";
+                ::GetClassNameA(m.hwnd, cls, sizeof cls);
+                const auto id = static_cast<unsigned long long>(m.wParam);
+                ++seen[m.message == WM_TIMER ? tesra::Format("WM_TIMER id %llu on %s", id, cls)
+                                             : tesra::Format("message 0x%04X on %s", m.message, cls)];
+                ::TranslateMessage(&m);
+                ::DispatchMessageA(&m);
+            }
+            if (!any) ++seen["no message (sent messages, driver events)"];
+        }
+        const double perMinute = 60.0 / seconds;
+        std::printf("idle %d s, %d memos: %.1f wake-ups/min of the thread\n", seconds, n_, wakes * perMinute);
+        for (const auto& [what, count] : seen) std::printf("  %-44s %6.1f/min\n", what.c_str(), count * perMinute);
+        std::printf("  control timers: minute tick id %llu every %u s, session refresh id %llu every %u s, removal "
+                    "id %llu one-shot after %u ms when a memo goes\n",
+                    static_cast<unsigned long long>(ctrl_->minuteTimer()), kMinutePeriodMs / 1000,
+                    static_cast<unsigned long long>(ctrl_->sessionTimer()), kSessionPeriodMs / 1000,
+                    static_cast<unsigned long long>(kRemoveTimer), kRemovePeriodMs);
+        std::fflush(stdout);
+    }
+
+    // One memo's upload (the stamp check and the store) through the control's
+    // own path, k times; then curl sending the same two requests to the same
+    // server k times, timed by curl itself (its start-up left out).
+    void Uploads(int k) {
+        const std::string section = ctrl_->memos().front()->key();
+        std::vector<double> ours;
+        for (int i = 0; i < k; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            if (tesra::UploadMemo(*ctrl_, section) != 1) {
+                std::printf("upload %d failed\n", i);
+                return;
+            }
+            ours.push_back(Since(start));
+        }
+        tesra::CIniFile& index = ctrl_->LiveIndex();
+        tesra::MemoFields f;
+        index.GetString(section, "ver", f.ver);
+        index.GetString(section, "title", f.title);
+        index.GetString(section, "font", f.font);
+        index.GetString(section, "%pos", f.pos);
+        index.GetInt(section, "bg", f.bg);
+        index.GetInt(section, "min", f.min);
+        index.GetInt(section, "alarm", f.alarm);
+        std::string text;
+        tesra::fs::ReadFile(tesra::SectionDataPath(ctrl_->UserFolder(), section), &text);
+        const std::string muid = tesra::MuidFromSection(section), dir = server_->windowsDir();
+        // The same two requests through the HTTP client alone: what the flow
+        // adds to it.
+        std::vector<double> client;
+        for (int i = 0; i < k; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            Admin(tesra::kGetMemoPath, tesra::GetIniBody(muid), cookie_);
+            Admin(tesra::kSetMemoPath, tesra::SetMemoBody(muid, f, text), cookie_);
+            client.push_back(Since(start));
+        }
+        tesra::fs::WriteFileAtomic(dir + "\\check", tesra::GetIniBody(muid));
+        tesra::fs::WriteFileAtomic(dir + "\\store", tesra::SetMemoBody(muid, f, text));
+        const std::string curl = "-s -0 -o /dev/null -w '%{time_total}\\n' -b '" + cookie_ + "' --data-binary ";
+        tesra::fs::WriteFileAtomic(dir + "\\curl.sh",
+                             tesra::Format("cd %s; for i in $(seq %d); do curl %s@check http://%s%s --next %s@store "
+                                           "http://%s%s; done > times.part; mv times.part times\n",
+                                           server_->unixDir().c_str(), k, curl.c_str(), host_.c_str(),
+                                           tesra::kGetMemoPath, curl.c_str(), host_.c_str(), tesra::kSetMemoPath));
+        tesra::test::RunUnix("/bin/sh", server_->unixDir() + "/curl.sh");
+        std::string times;
+        for (int round = 0; round < 1200 && !tesra::fs::ReadFile(dir + "\\times", &times); ++round) ::Sleep(50);
+        std::vector<double> theirs;  // one line a request, two a round trip
+        std::size_t lines = 0;
+        for (std::size_t at = 0, end; (end = times.find('\n', at)) != std::string::npos; at = end + 1, ++lines) {
+            if (lines % 2 == 0) theirs.push_back(0);
+            theirs.back() += std::atof(times.substr(at, end - at).c_str()) * 1000;
+        }
+        std::printf("upload round trip (stamp check + store, %zu-byte body), median of %d: control %.2f ms, its "
+                    "HTTP client alone %.2f ms, curl %.2f ms (%zu rounds)\n",
+                    tesra::SetMemoBody(muid, f, text).size(), k, Median(ours), Median(client), Median(theirs),
+                    theirs.size());
+        std::fflush(stdout);
     }
 
 private:
@@ -205,7 +329,7 @@ private:
 
     int n_;
     bool ok_ = false;
-    std::string user_, host_;
+    std::string user_, host_, cookie_;
     std::unique_ptr<tesra::test::UnixStandIn> server_;
     tesra::host::HostWindow window_;
     tesra::host::ContainerSite* site_ = nullptr;
@@ -219,7 +343,16 @@ private:
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
+    int idleSeconds = 60, uploads = 50;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--idle=", 0) == 0)
+            idleSeconds = std::atoi(a.c_str() + 7);
+        else if (a.rfind("--uploads=", 0) == 0)
+            uploads = std::atoi(a.c_str() + 10);
+        else
+            sizes.push_back(std::atoi(a.c_str()));
+    }
     if (sizes.empty()) sizes.push_back(200);
     if (FAILED(::OleInitialize(nullptr))) return 1;
     tesra::win::EnsureCommonControls();
@@ -238,7 +371,12 @@ int main(int argc, char** argv) {
             continue;
         }
         const double cold = bench.Run("start-up, texts downloaded");
-        const double warm = bench.Run("start-up, local copies");
+        const bool first = n == sizes.front();
+        const double warm = bench.Run("start-up, local copies", first);
+        if (first) {
+            if (idleSeconds > 0) bench.Idle(idleSeconds);
+            if (uploads > 0) bench.Uploads(uploads);
+        }
         std::printf("n=%d: floor %.0f ms; start-up %.0f ms (%.2f x floor) downloading, %.0f ms (%.2f x floor) from "
                     "local copies\n",
                     n, floor, cold, cold / floor, warm, warm / floor);
