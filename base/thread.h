@@ -1,7 +1,9 @@
 // Detached threads. On Windows such a thread holds a reference on the module
 // that contains this code from its start until it leaves through
 // FreeLibraryAndExitThread, so the module cannot be unloaded while the
-// thread still runs in it.
+// thread still runs in it. There a thread that has run its body waits a
+// couple of seconds for the next one before it leaves, since making one
+// costs as much as a loopback exchange.
 #pragma once
 
 #include <functional>

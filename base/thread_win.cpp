@@ -2,10 +2,54 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <memory>
 
 namespace tesra {
 namespace {
+
+// Making a thread costs milliseconds under some systems, as much as a whole
+// loopback exchange: a thread that has run its body waits a while for the
+// next one before it leaves. Process-wide, as threads are.
+constexpr DWORD kLingerMs = 2000;
+
+struct Pool {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;
+    std::deque<std::function<void()>> jobs;
+    int idle = 0;
+};
+
+Pool& ThePool() {
+    static Pool pool;
+    return pool;
+}
+
+void RunQuietly(std::function<void()>& body) {
+    try {
+        body();
+    } catch (...) {
+    }
+    body = nullptr;  // what it captured goes before the thread waits
+}
+
+// The next body, or nothing once none came for the linger time.
+std::function<void()> NextJob() {
+    Pool& pool = ThePool();
+    ::AcquireSRWLockExclusive(&pool.lock);
+    ++pool.idle;
+    while (pool.jobs.empty()) {
+        if (!::SleepConditionVariableSRW(&pool.wake, &pool.lock, kLingerMs, 0)) break;
+    }
+    --pool.idle;
+    std::function<void()> job;
+    if (!pool.jobs.empty()) {
+        job = std::move(pool.jobs.front());
+        pool.jobs.pop_front();
+    }
+    ::ReleaseSRWLockExclusive(&pool.lock);
+    return job;
+}
 
 struct Start {
     std::function<void()> body;
@@ -17,9 +61,14 @@ DWORD WINAPI ThreadEntry(void* param) {
     {
         std::unique_ptr<Start> start(static_cast<Start*>(param));
         module = start->module;
-        try {
-            start->body();
-        } catch (...) {
+        std::function<void()> body = std::move(start->body);
+        while (body) {
+            RunQuietly(body);
+            try {
+                body = NextJob();
+            } catch (...) {
+                body = nullptr;
+            }
         }
     }
     // Never returns into the module: the system drops the reference after
@@ -32,6 +81,22 @@ DWORD WINAPI ThreadEntry(void* param) {
 
 bool StartDetachedThread(std::function<void()> body) {
     try {
+        Pool& pool = ThePool();
+        ::AcquireSRWLockExclusive(&pool.lock);
+        // Only as many waiting bodies as waiting threads: each is taken.
+        const bool handed = pool.idle > static_cast<int>(pool.jobs.size());
+        if (handed) {
+            try {
+                pool.jobs.push_back(std::move(body));
+            } catch (...) {
+                ::ReleaseSRWLockExclusive(&pool.lock);
+                return false;
+            }
+            ::WakeConditionVariable(&pool.wake);
+        }
+        ::ReleaseSRWLockExclusive(&pool.lock);
+        if (handed) return true;
+
         auto start = std::make_unique<Start>();
         start->body = std::move(body);
         // Taken here, before the thread exists, so no unload can come between.
