@@ -191,23 +191,17 @@ TEST(PumpWin, ARequestFromInsideAPostsWaitIsRefused) {
     EXPECT_EQ(server.accepted(), 1);
 }
 
-TEST(PumpWin, ACloseEndsAPostAndTheNextPostIsItsOwn) {
-    FakeServer slow({{step::ReadUntil("\n\nfirst"), step::Delay(500),
-                      step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: LATE=1; x\r\n\r\n[LATE]")}});
-    FakeServer fast({{step::ReadUntil("\n\nsecond"), step::Delay(700), step::Send("HTTP/1.0 200 OK\r\n\r\n[SECOND]")}});
+// (That the next request is not disturbed by the worker left behind: the
+// HTTP client's abandoned-post test.)
+TEST(PumpWin, ACloseEndsAPostAndLeavesItsEventToTheWorker) {
+    FakeServer slow({{step::ReadUntil("\n\nfirst"), step::Delay(300), step::Send("HTTP/1.0 200 OK\r\n\r\n[LATE]")}});
     TestWindow w([](UINT) {});
     {
         CHttpClient client;
         ::PostMessageA(w.hwnd(), WM_CLOSE, 0, 0);
         client.Post("http://" + slow.address() + "/x", "first");
         EXPECT_EQ(client.m_transport, HttpTransport::kInterrupted);
-        EXPECT_NE(client.m_hEvent, nullptr);  // left as it was
-        // The first worker ends while this request waits: its reply and its
-        // cookie stay its own.
-        client.Post("http://" + fast.address() + "/x", "second");
-        EXPECT_EQ(client.m_transport, HttpTransport::kCompleted);
-        EXPECT_EQ(client.m_strBody, "[SECOND]");
-        EXPECT_EQ(client.m_strCookie, "");
+        EXPECT_NE(client.m_hEvent, nullptr);
     }
     EXPECT_TRUE(net::WaitForWorkers(5000));
 }
