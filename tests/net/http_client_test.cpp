@@ -70,11 +70,11 @@ TEST(HttpClient, GetSendsExactlyTheTemplateWithAndWithoutCookie) {
 
 TEST(HttpClient, PostSendsExactlyTheTemplateWithAndWithoutCookie) {
     const string form(42, 'f');
-    const auto post = [](std::size_t bodyLen) {
-        return Script{step::ReadUntil("\n\n"), step::ReadBytes(bodyLen),
+    const auto post = [](const string& body) {
+        return Script{step::ReadUntil("\n\n" + body),
                       step::Send("HTTP/1.0 302 Found\r\nSet-Cookie: S=1; x\r\nLocation: http://x/y\r\n\r\n[OK]")};
     };
-    FakeServer server({post(42), post(3)});
+    FakeServer server({post(form), post("a=b")});
     CHttpClient c;
     c.Post(Url(server, "/AUTH/setmemo.cgi"), form);
     EXPECT_EQ(c.m_strBody, "[OK]");
@@ -133,7 +133,6 @@ TEST(HttpClient, ReplyShapes) {
     const string head = "HTTP/1.0 302 Found\r\nSet-Cookie: A=1; x\r\nLocation: http://x/y\r\n\r\n";
     const Case cases[] = {
         {"one packet", {step::Send(head + "body")}, head, "body", HttpTransport::kCompleted},
-        {"one byte per packet", {step::Drip(head + "body")}, head, "body", HttpTransport::kCompleted},
         {"close before any byte", {step::Close()}, "", "", HttpTransport::kFailed},
         {"reset before any byte", {step::Reset()}, "", "", HttpTransport::kFailed},
         {"close mid-header", {step::Send("HTTP/1.0 200 OK\r\nSet-Coo")}, "HTTP/1.0 200 OK\r\n", "",
@@ -184,26 +183,13 @@ TEST(HttpClient, FailuresLeaveAnEmptyBodyAndTheCookieAlone) {
     EXPECT_EQ(c.m_strCookie, "K=1; ");
 }
 
-TEST(HttpClient, SilentServers) {
-    // Get: the receive time-out ends it before the late answer.
+// A Post's round limit: the end-to-end fault matrix and the abandoned post below.
+TEST(HttpClient, AGetEndsOnItsReceiveTimeOut) {
     FakeServer quiet({{step::ReadUntil("\n\n"), step::Delay(5000), step::Send(kOk + "late")}});
     CHttpClient c;
     c.m_nIoSecs = 1;
     c.Get(Url(quiet));
     EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
-
-    // Post: the round limit ends the wait, with nothing collected.
-    FakeServer quieter({{step::ReadUntil("\n\nq"), step::Delay(1000), step::Send(kOk.substr(0, 17) +
-                                                                                  "Set-Cookie: B=2; x\r\n\r\nlate")}});
-    c.SetCookie("A=1; ");
-    c.m_nPostRounds = 3;
-    c.Post(Url(quieter), "q");
-    EXPECT_EQ(c.m_transport, HttpTransport::kTimedOut);
-    EXPECT_EQ(c.m_strBody, "");
-    EXPECT_EQ(c.m_strCookie, "A=1; ");
-    EXPECT_EQ(c.m_hEvent, nullptr);
-    EXPECT_TRUE(net::WaitForWorkers(5000));
-    EXPECT_EQ(c.m_strCookie, "A=1; ");
 }
 
 TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {

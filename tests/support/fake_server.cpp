@@ -249,11 +249,6 @@ void FakeServer::Run(std::size_t index) {
                 }
                 if (w.ReadSome(c.control, &c.received, mutex_) <= 0) return "no \"" + s.text + "\" from the client";
             }
-        case Step::Kind::kReadBytes:
-            while (size() < c.cursor + s.count)
-                if (w.ReadSome(c.control, &c.received, mutex_) <= 0) return "fewer bytes than expected";
-            c.cursor += s.count;
-            return {};
         case Step::Kind::kReadToClose:
             if (!w.ReadToClose(c.control, &c.received, mutex_)) return "client did not close";
             c.cursor = size();

@@ -21,7 +21,6 @@ namespace tesra::test {
 struct Step {
     enum class Kind {
         kReadUntil,    // read until the bytes since the step began contain text
-        kReadBytes,    // read count more bytes
         kReadToClose,  // read until the client closes
         kSend,
         kDrip,         // send text one byte per packet
@@ -43,7 +42,6 @@ struct Step {
 namespace step {
 using K = Step::Kind;
 inline Step ReadUntil(std::string text) { return {K::kReadUntil, std::move(text)}; }
-inline Step ReadBytes(std::size_t count) { return {K::kReadBytes, {}, count}; }
 inline Step ReadToClose() { return {K::kReadToClose, {}}; }
 inline Step Send(std::string text) { return {K::kSend, std::move(text)}; }
 inline Step Drip(std::string text, int gapMs = 1) { return {K::kDrip, std::move(text), 0, gapMs}; }
