@@ -40,10 +40,8 @@ TEST(HttpUrl, HostPortAndObject) {
     EXPECT_EQ(u.object, "/BIN/login_halvo.cgi?id=a&pw=b");
     ASSERT_TRUE(ParseHttpUrl("http://h", &u));
     EXPECT_EQ(u.object, "/");
-    EXPECT_FALSE(ParseHttpUrl("ftp://h/x", &u));
-    EXPECT_FALSE(ParseHttpUrl("http://h:99999/x", &u));
-    EXPECT_FALSE(ParseHttpUrl("http://h:8o/x", &u));
-    EXPECT_FALSE(ParseHttpUrl("http:///x", &u));
+    for (const char* bad : {"ftp://h/x", "http://h:99999/x", "http://h:8o/x", "http:///x"})
+        EXPECT_FALSE(ParseHttpUrl(bad, &u)) << bad;
     EXPECT_EQ(u.host, "");
 }
 

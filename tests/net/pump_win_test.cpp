@@ -89,9 +89,7 @@ TEST(PumpWin, DispatchesBetweenRoundsAndWakesOnTheSignal) {
     ::PostMessageA(w.hwnd(), WM_APP, 0, 0);
     ::PostMessageA(w.hwnd(), WM_APP + 1, 0, 0);
     ::PostMessageA(w.hwnd(), WM_APP + 2, 0, 0);
-    PumpLimits limits;
-    limits.rounds = 50;
-    limits.roundMs = 1;
+    const PumpLimits limits{50, 1};
     int rounds = 0;
     EXPECT_EQ(WaitAndPump(*event, limits, &rounds), PumpResult::kSignalled);
     // Every queued message goes in the round; the next wait sees the signal.
@@ -129,11 +127,7 @@ TEST(PumpWin, QuitAndCloseRulesAndTheQuitIsPutBack) {
     };
     for (const Case& k : cases) {
         WaitEvent never;
-        PumpLimits limits;
-        limits.rounds = 3;
-        limits.roundMs = 1;
-        limits.quit = k.rule;
-        limits.mainWindow = main.hwnd();
+        const PumpLimits limits{3, 1, k.rule, main.hwnd()};
         if (k.close) ::PostMessageA(k.close, WM_CLOSE, 0, 0);
         if (k.quitCode >= 0) ::PostQuitMessage(k.quitCode);
         int rounds = 0;
@@ -156,11 +150,7 @@ TEST(PumpWin, ACloseIsDispatchedBeforeItEndsTheWait) {
         ::PostMessageA(main.hwnd(), WM_CLOSE, 0, 0);
     });
     WaitEvent never;
-    PumpLimits limits;
-    limits.rounds = 3;
-    limits.roundMs = 1;
-    limits.quit = QuitRule::kMainWindowOnly;
-    limits.mainWindow = main.hwnd();
+    const PumpLimits limits{3, 1, QuitRule::kMainWindowOnly, main.hwnd()};
     ::PostMessageA(other.hwnd(), WM_CLOSE, 0, 0);
     ::PostMessageA(other.hwnd(), WM_APP, 0, 0);
     int rounds = 0;
