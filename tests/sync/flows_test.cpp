@@ -216,13 +216,12 @@ TEST_F(Flow, PropertiesAndDeletion) {
 
 // The replies only a scripted server gives; dropped, reset and refused
 // requests of every kind are the end-to-end fault matrix's.
-TEST_F(Flow, IndexTextNeedsTheDefaultsAndACompletedIndexExchange) {
-    const string defaults = "[main]\nbg=2\n";
-    const string memos = "[memo1]\nver=1:2\n";
+TEST_F(Flow, IndexNeedsTheDefaultsAndACompletedExchangeAndOnlyARealOneReplacesTheFile) {
+    const string defaults = "[main]\nbg=2\n", memos = "[memo1]\nver=1:2\n", old = "[memo9]\r\nver=1:1\r\n";
     struct Case {
         const char* what;
         std::vector<Script> scripts;
-        int result;
+        int result;  // -1: command 303, and text is the file after it
         string text;
     };
     std::vector<Case> cases;
@@ -231,38 +230,26 @@ TEST_F(Flow, IndexTextNeedsTheDefaultsAndACompletedIndexExchange) {
     cases.push_back({"no main", {Answer("hello\n")}, 0, "pre"});
     cases.push_back({"index refused", {Answer(defaults), Answer("[ERROR:503]\n")}, 1, "pre" + defaults});
     cases.push_back({"both", {Answer(defaults), Answer(memos)}, 1, "pre" + defaults + memos});
+    cases.push_back({"file: nothing at all", {Answer("[ERROR:500]\n"), Answer("")}, -1, old});
+    cases.push_back({"file: no defaults", {Answer("[ERROR:500]\n"), Answer(memos)}, -1, "[memo1]\r\nver=1:2\r\n"});
+    cases.push_back({"file: both", {Answer(defaults), Answer("[memo1]\r\nver=1:2\n")}, -1,
+                     "[main]\r\nbg=2\r\n[memo1]\r\nver=1:2\r\n"});
     for (Case& c : cases) {
         SCOPED_TRACE(c.what);
+        ASSERT_TRUE(WriteBytes(dir_.File("tesra.ini"), old));
         Serve(std::move(c.scripts));
         string text = "pre";
-        EXPECT_EQ(FetchIndexText(ctx_, text), c.result);
+        if (c.result < 0) {
+            FetchIndexToFile(ctx_);
+            text = ReadBytes(dir_.File("tesra.ini"));
+        } else {
+            EXPECT_EQ(FetchIndexText(ctx_, text), c.result);
+        }
         EXPECT_EQ(text, c.text);
     }
     EXPECT_EQ(Body(0), "");
     EXPECT_EQ(RequestLine(0), "POST /AUTH/getmemouser.cgi HTTP/1.0");
     EXPECT_EQ(Body(1), ListIniBody());
-}
-
-TEST_F(Flow, IndexFileIsReplacedOnlyByARealIndex) {
-    const string file = dir_.File("tesra.ini");
-    const string old = "[memo9]\r\nver=1:1\r\n";
-    const string defaults = "[main]\nbg=2\n";
-    struct Case {
-        const char* what;
-        std::vector<Script> scripts;
-        string after;
-    };
-    std::vector<Case> cases;
-    cases.push_back({"nothing at all", {Answer("[ERROR:500]\n"), Answer("")}, old});
-    cases.push_back({"no defaults", {Answer("[ERROR:500]\n"), Answer("[memo1]\nver=1:2\n")}, "[memo1]\r\nver=1:2\r\n"});
-    cases.push_back({"both", {Answer(defaults), Answer("[memo1]\r\nver=1:2\n")}, "[main]\r\nbg=2\r\n[memo1]\r\nver=1:2\r\n"});
-    for (Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_TRUE(WriteBytes(file, old));
-        Serve(std::move(c.scripts));
-        FetchIndexToFile(ctx_);
-        EXPECT_EQ(ReadBytes(file), c.after);
-    }
 }
 
 TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
