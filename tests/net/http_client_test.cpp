@@ -53,9 +53,6 @@ TEST(HttpClient, GetSendsExactlyTheTemplateWithAndWithoutCookie) {
     EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
     c.SetCookie("SID=1; E=2");
     c.Get(Url(server));
-    EXPECT_EQ(c.m_strServer, "127.0.0.1");
-    EXPECT_EQ(c.m_strBody, "");
-    EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
     // The port comes from the host text; the Host line has none.
     c.SetCookie("");
     c.Get("http://localhost:" + std::to_string(server.port()) + "/a");
@@ -88,9 +85,7 @@ TEST(HttpClient, PostSendsExactlyTheTemplateWithAndWithoutCookie) {
     EXPECT_EQ(server.Received(1),
               "POST /AUTH/getmemo.cgi HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\n"
               "Content-Length: 3\nUser-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: 127.0.0.1\nCookie: A=1; \n\na=b");
-    EXPECT_EQ(c.m_strRequest.substr(c.m_strRequest.size() - 3), "a=b");
     EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
-    EXPECT_EQ(c.m_hEvent, nullptr);
 }
 
 TEST(HttpClient, CollectCookies) {

@@ -219,15 +219,33 @@ TEST(PumpWin, AgentConnectEndsOnlyOnTheMainWindowsClose) {
     EXPECT_TRUE(net::WaitForWorkers(10000));
 }
 
-TEST(PumpWin, FtpControlWaitsKeepMessagesFlowing) {
-    FakeServer server({{step::Delay(300), step::Send("220 late\r\n"), step::ReadUntil("\r\n"), step::Send("230 ok\r\n")}});
-    int seen = 0;
-    TestWindow w([&](UINT) { ++seen; });
+TEST(PumpWin, FtpWaitsKeepMessagesFlowingAndProgressReachesItsWindow) {
+    const std::string content(10000, 'p');
+    FakeServer server({Steps({{step::Delay(300), step::Send("220 late\r\n")}, step::Answer("230 in\r\n"),
+                              step::Answer("200 I\r\n"),
+                              {step::ListenData(), step::ReadUntil("\r\n"), step::Send("227 ({PASV})\r\n"),
+                               step::ReadUntil("\r\n"), step::Send("150 go\r\n"), step::AcceptData(),
+                               step::DataSend(content), step::DataClose(), step::Send("226 done\r\n")}})});
+    int seen = 0, otherDirection = 0;
+    long long bytes = 0;
+    TestWindow w(TestWindow::FullHandler([&](UINT m, WPARAM wp, LPARAM lp) {
+        if (m != kTransferProgress)
+            ++seen;
+        else if (wp == 0)
+            bytes += lp;
+        else
+            ++otherDirection;
+    }));
     ::PostMessageA(w.hwnd(), WM_APP, 0, 0);
+    TempDir dir;
     CFtpClient c;
     c.m_nTimeoutMs = 3000;
-    EXPECT_EQ(c.LogOn("127.0.0.1", server.port(), "u", "p", "", "", "", "", 21, 0), 1);
-    EXPECT_EQ(seen, 1);
+    c.m_hWndProgress = w.hwnd();
+    ASSERT_EQ(c.LogOn("127.0.0.1", server.port(), "u", "p", "", "", "", "", 21, 0), 1);
+    EXPECT_EQ(seen, 1);  // dispatched while the greeting was awaited
+    EXPECT_EQ(c.TransferFile("/r", dir.File("p.dat"), 1, 1), 1);
+    EXPECT_EQ(bytes, static_cast<long long>(content.size()));
+    EXPECT_EQ(otherDirection, 0);
 
     // A quit met while waiting ends the dialogue and stays for the caller's loop.
     FakeServer quiet({{step::Delay(1000)}});
@@ -240,31 +258,6 @@ TEST(PumpWin, FtpControlWaitsKeepMessagesFlowing) {
     EXPECT_TRUE(q.m_strLastReply == "006 Network error" || q.m_strLastReply == "003 Unable to connect to server")
         << q.m_strLastReply;
     EXPECT_EQ(TakeQuit(), 3);
-}
-
-TEST(PumpWin, TransferProgressReachesItsWindow) {
-    const std::string content(10000, 'p');
-    FakeServer server({Steps({{step::Send("220 ready\r\n")}, step::Answer("230 in\r\n"), step::Answer("200 I\r\n"),
-                              {step::ListenData(), step::ReadUntil("\r\n"), step::Send("227 ({PASV})\r\n"),
-                               step::ReadUntil("\r\n"), step::Send("150 go\r\n"), step::AcceptData(),
-                               step::DataSend(content), step::DataClose(), step::Send("226 done\r\n")}})});
-    long long bytes = 0;
-    int otherDirection = 0;
-    TestWindow w(TestWindow::FullHandler([&](UINT m, WPARAM wp, LPARAM lp) {
-        if (m != kTransferProgress) return;
-        if (wp == 0)
-            bytes += lp;
-        else
-            ++otherDirection;
-    }));
-    TempDir dir;
-    CFtpClient c;
-    c.m_nTimeoutMs = 3000;
-    c.m_hWndProgress = w.hwnd();
-    ASSERT_EQ(c.LogOn("127.0.0.1", server.port(), "u", "p", "", "", "", "", 21, 0), 1);
-    EXPECT_EQ(c.TransferFile("/r", dir.File("p.dat"), 1, 1), 1);
-    EXPECT_EQ(bytes, static_cast<long long>(content.size()));
-    EXPECT_EQ(otherDirection, 0);
 }
 
 }  // namespace
