@@ -12,16 +12,13 @@ namespace {
 using namespace test::cp949;
 using std::string;
 
-TEST(FindFrom, FindsFromStartOffsetAndReportsAbsoluteOffsets) {
+TEST(FindFrom, AbsoluteOffsetsAndNeverOnATrailByte) {
     EXPECT_EQ(FindFrom("a=b;c=d", "=", 0), 1);
     EXPECT_EQ(FindFrom("a=b;c=d", "=", 2), 5);
     EXPECT_EQ(FindFrom("abc", "abcd", 0), -1);
     EXPECT_EQ(FindFrom("abc", "c", 99), -1);
     EXPECT_EQ(FindFrom("abc", "", 1), 1);
-}
-
-TEST(FindFrom, NeverMatchesOnATrailByte) {
-    // "A" is the trail byte of 갂; only the standalone "A" counts.
+    // Never on a trail byte: "A" is the trail byte of 갂; only the standalone "A" counts.
     const string text = string(kTrailA) + "A";
     EXPECT_EQ(FindFrom(text, "A", 0), 2);
     EXPECT_EQ(FindFrom(kTrailA, "A", 0), -1);
@@ -33,14 +30,12 @@ TEST(FindFrom, NeverMatchesOnATrailByte) {
     EXPECT_EQ(FindFrom(string(kMemo) + "memo12", "memo", 0), 4);
     // Double-byte needles match whole characters.
     EXPECT_EQ(FindFrom(string("x") + kHangul + kGa, kGa, 0), 5);
-}
-
-TEST(FindFrom, LeadByteAtTheEndStandsAlone) {
+    // A lead byte at the end stands alone.
     EXPECT_EQ(FindFrom("ab\x81", "\x81", 0), 2);
     EXPECT_EQ(FindFrom("ab\x81", "b", 0), 1);
 }
 
-TEST(Pieces, SplitAtEverySeparator) {
+TEST(Pieces, SplitAtEverySeparatorOutsideCharacters) {
     EXPECT_EQ(GetPiece("OK|sid|x", "|", 2), "x");
     EXPECT_EQ(GetPiece("OK|sid|x", "|", 3), "");
     EXPECT_EQ(GetPiece("a||b", "|", 1), "");
@@ -49,9 +44,7 @@ TEST(Pieces, SplitAtEverySeparator) {
     EXPECT_EQ(CountPieces("", "|"), 1);
     EXPECT_EQ(CountPieces("a\r\n\r\nb", "\r\n"), 3);
     EXPECT_EQ(CountPieces("abc", ""), 1);
-}
-
-TEST(Pieces, SeparatorInsideADoubleByteCharacterIsNoSeparator) {
+    // A separator inside a double-byte character is none.
     const string text = string(kLeadBar) + "|" + kGa + "|" + kTrailA;
     EXPECT_EQ(CountPieces(text, "|"), 3);
     EXPECT_EQ(GetPiece(text, "|", 0), kLeadBar);
@@ -60,16 +53,13 @@ TEST(Pieces, SeparatorInsideADoubleByteCharacterIsNoSeparator) {
     EXPECT_EQ(CountPieces(string(kTrailA) + "A" + kTrailA, "A"), 2);
 }
 
-TEST(Between, TakesTheNthBracketedPiece) {
+TEST(Between, TheNthBracketedPiece) {
     const string index = "[main]\r\nbg=1\r\n[memo1]\r\ntitle=x\r\n[memo2]\r\n";
     EXPECT_EQ(GetBetween(index, "[", "]", 2), "memo2");
     EXPECT_EQ(GetBetween(index, "[", "]", 3), "");
     EXPECT_EQ(GetBetween("[open only", "[", "]", 0), "");
     EXPECT_EQ(GetBetween("[]", "[", "]", 0), "");
     EXPECT_EQ(GetBetween("<b>x</b><b>y</b>", "<b>", "</b>", 1), "y");
-}
-
-TEST(Between, NextSearchResumesCloseLengthPastTheOpen) {
     // After the open at 0, the next open is looked for from offset 1, so a
     // nested open inside the first piece is the second result.
     EXPECT_EQ(GetBetween("[a[b]c]", "[", "]", 0), "a[b");
@@ -79,9 +69,7 @@ TEST(Between, NextSearchResumesCloseLengthPastTheOpen) {
     // ... and can step over an open that a piece contained.
     EXPECT_EQ(GetBetween("((x))", "(", "))", 0), "(x");
     EXPECT_EQ(GetBetween("((x))", "(", "))", 1), "");
-}
-
-TEST(Between, BracketsBehindLeadBytesAreNotBrackets) {
+    // Brackets behind lead bytes are none.
     const string text = string("[") + kTrailZ + kLeadBar + "]" + kGa + "[" + kHangul + "]";
     EXPECT_EQ(GetBetween(text, "[", "]", 0), string(kTrailZ) + kLeadBar);
     EXPECT_EQ(GetBetween(text, "[", "]", 1), kHangul);
@@ -105,9 +93,7 @@ TEST(CopyTextBounded, CutsWithoutSplittingACharacter) {
     // A lone high byte at the end, or before a NUL, is one byte.
     EXPECT_EQ(CopyTextBounded("a\x81", 5), "a\x81");
     EXPECT_EQ(CopyTextBounded(string("a\x81\0b", 4), 5), "a\x81");
-}
-
-TEST(CopyTextBounded, SeventyBytesOfHangulStayWhole) {
+    // Seventy bytes of Hangul stay whole.
     string title;
     for (int i = 0; i < 40; ++i) title += kHangul;  // 160 bytes
     const string cut = CopyTextBounded(title, 70);

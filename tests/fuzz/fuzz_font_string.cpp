@@ -11,14 +11,12 @@
 
 #include "base/text.h"
 #include "storage/memo_format.h"
+#include "fuzz/check.h"
 
 namespace {
 
+using tesra::fuzz::Check;
 using tesra::MemoFont;
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 void CheckRecord(const MemoFont& f, int fields) {
     Check(fields >= 0 && fields <= tesra::kFontStringFields);

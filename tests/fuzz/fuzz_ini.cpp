@@ -11,15 +11,13 @@
 
 #include "base/text.h"
 #include "storage/ini_file.h"
+#include "fuzz/check.h"
 
 namespace {
 
+using tesra::fuzz::Check;
 using tesra::CIniFile;
 using tesra::IsSpace;
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 std::string NonBlank(std::string_view text) {
     std::string out;

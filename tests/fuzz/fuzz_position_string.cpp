@@ -12,15 +12,13 @@
 
 #include "base/text.h"
 #include "storage/memo_format.h"
+#include "fuzz/check.h"
 
 namespace {
 
+using tesra::fuzz::Check;
 using tesra::DesktopSize;
 using tesra::PixelRect;
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 // What the first word gives on a desktop of 100 pixels, per strtod.
 int ExpectedLeft(std::string word) {

@@ -9,12 +9,11 @@
 
 #include "base/text.h"
 #include "sync/protocol.h"
+#include "fuzz/check.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
+using tesra::fuzz::Check;
 
 bool Has(const std::string& text, const std::string& needle) { return tesra::FindFrom(text, needle, 0) >= 0; }
 

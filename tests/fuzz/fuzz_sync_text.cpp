@@ -12,14 +12,9 @@
 #include "base/text.h"
 #include "storage/storage_util.h"
 #include "sync/upload.h"
+#include "fuzz/check.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
+using tesra::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

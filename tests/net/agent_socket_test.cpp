@@ -31,17 +31,12 @@ std::unique_ptr<CAgentSocket> Agent(int threaded) {
     return a;
 }
 
+// Round trips and the missing fill: fuzz_base64. The alphabet's ends:
 TEST(Base64, EncodesWithoutFill) {
     CBase64 b;
-    EXPECT_EQ(b.Encode("abc", 3), "YWJj");
-    EXPECT_EQ(b.Encode("a", 1), "YQ");
-    EXPECT_EQ(b.Encode(nullptr, 5), "");
     EXPECT_EQ(b.Encode("\xFB\xEF\xBE", 3), "++++");
-    const string korean = "\xB8\xDE\xB8\xF0 pass";  // 메모 in CP949
-    EXPECT_EQ(b.Encode(korean.data(), static_cast<int>(korean.size())), "uN648CBwYXNz");
-    EXPECT_EQ(b.Decode("uN648CBwYXNz"), korean);
-    EXPECT_EQ(b.Decode("YWI="), "ab");
-    EXPECT_EQ(b.Decode("Y"), "");
+    EXPECT_EQ(b.Encode("\xFF\xFF\xFF", 3), "////");
+    EXPECT_EQ(b.Encode(nullptr, 5), "");
 }
 
 TEST(AgentSocket, PortFromTheEnvironment) {
@@ -105,28 +100,6 @@ TEST(AgentSocket, Replies) {
             a->Close(1);
         }
     }
-}
-
-TEST(AgentSocket, RefusalFields) {
-    CAgentSocket a(0);
-    a.m_strReply = "ERR  bad password \r\nmessage=\xC8\xAE\xC0\xCE\r\nserver=s1\r\nurl=http://u/\r\n\r\n";
-    EXPECT_EQ(a.ParseReply(), 1);
-    EXPECT_EQ(a.m_strReplyErr, "bad password");
-    EXPECT_EQ(a.m_strReplyMessage, "\xC8\xAE\xC0\xCE");
-    EXPECT_EQ(a.m_strReplyServer, "s1");
-    EXPECT_EQ(a.m_strReplyUrl, "http://u/");
-    a.m_strReply = "ERR\r\nurl=x";  // no line end behind url=
-    EXPECT_EQ(a.ParseReply(), 1);
-    EXPECT_EQ(a.m_strReplyErr, "");
-    EXPECT_EQ(a.m_strReplyMessage, "");
-    EXPECT_EQ(a.m_strReplyUrl, "");
-    // Acceptance and an empty reply leave the fields as they were.
-    a.m_strReplyServer = "kept";
-    a.m_strReply = "ER\r\n";
-    EXPECT_EQ(a.ParseReply(), 0);
-    a.m_strReply = "";
-    EXPECT_EQ(a.ParseReply(), 1);
-    EXPECT_EQ(a.m_strReplyServer, "kept");
 }
 
 TEST(AgentSocket, TwoRepliesInOnePacketKeepTheFirstApart) {

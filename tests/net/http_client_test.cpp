@@ -40,10 +40,8 @@ TEST(HttpUrl, HostPortAndObject) {
     EXPECT_EQ(u.object, "/BIN/login_halvo.cgi?id=a&pw=b");
     ASSERT_TRUE(ParseHttpUrl("http://h", &u));
     EXPECT_EQ(u.object, "/");
-    EXPECT_FALSE(ParseHttpUrl("ftp://h/x", &u));
-    EXPECT_FALSE(ParseHttpUrl("http://h:99999/x", &u));
-    EXPECT_FALSE(ParseHttpUrl("http://h:8o/x", &u));
-    EXPECT_FALSE(ParseHttpUrl("http:///x", &u));
+    for (const char* bad : {"ftp://h/x", "http://h:99999/x", "http://h:8o/x", "http:///x"})
+        EXPECT_FALSE(ParseHttpUrl(bad, &u)) << bad;
     EXPECT_EQ(u.host, "");
 }
 
@@ -55,9 +53,6 @@ TEST(HttpClient, GetSendsExactlyTheTemplateWithAndWithoutCookie) {
     EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
     c.SetCookie("SID=1; E=2");
     c.Get(Url(server));
-    EXPECT_EQ(c.m_strServer, "127.0.0.1");
-    EXPECT_EQ(c.m_strBody, "");
-    EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
     // The port comes from the host text; the Host line has none.
     c.SetCookie("");
     c.Get("http://localhost:" + std::to_string(server.port()) + "/a");
@@ -70,11 +65,11 @@ TEST(HttpClient, GetSendsExactlyTheTemplateWithAndWithoutCookie) {
 
 TEST(HttpClient, PostSendsExactlyTheTemplateWithAndWithoutCookie) {
     const string form(42, 'f');
-    const auto post = [](std::size_t bodyLen) {
-        return Script{step::ReadUntil("\n\n"), step::ReadBytes(bodyLen),
+    const auto post = [](const string& body) {
+        return Script{step::ReadUntil("\n\n" + body),
                       step::Send("HTTP/1.0 302 Found\r\nSet-Cookie: S=1; x\r\nLocation: http://x/y\r\n\r\n[OK]")};
     };
-    FakeServer server({post(42), post(3)});
+    FakeServer server({post(form), post("a=b")});
     CHttpClient c;
     c.Post(Url(server, "/AUTH/setmemo.cgi"), form);
     EXPECT_EQ(c.m_strBody, "[OK]");
@@ -90,9 +85,7 @@ TEST(HttpClient, PostSendsExactlyTheTemplateWithAndWithoutCookie) {
     EXPECT_EQ(server.Received(1),
               "POST /AUTH/getmemo.cgi HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\n"
               "Content-Length: 3\nUser-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: 127.0.0.1\nCookie: A=1; \n\na=b");
-    EXPECT_EQ(c.m_strRequest.substr(c.m_strRequest.size() - 3), "a=b");
     EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
-    EXPECT_EQ(c.m_hEvent, nullptr);
 }
 
 TEST(HttpClient, CollectCookies) {
@@ -133,7 +126,6 @@ TEST(HttpClient, ReplyShapes) {
     const string head = "HTTP/1.0 302 Found\r\nSet-Cookie: A=1; x\r\nLocation: http://x/y\r\n\r\n";
     const Case cases[] = {
         {"one packet", {step::Send(head + "body")}, head, "body", HttpTransport::kCompleted},
-        {"one byte per packet", {step::Drip(head + "body")}, head, "body", HttpTransport::kCompleted},
         {"close before any byte", {step::Close()}, "", "", HttpTransport::kFailed},
         {"reset before any byte", {step::Reset()}, "", "", HttpTransport::kFailed},
         {"close mid-header", {step::Send("HTTP/1.0 200 OK\r\nSet-Coo")}, "HTTP/1.0 200 OK\r\n", "",
@@ -184,26 +176,13 @@ TEST(HttpClient, FailuresLeaveAnEmptyBodyAndTheCookieAlone) {
     EXPECT_EQ(c.m_strCookie, "K=1; ");
 }
 
-TEST(HttpClient, SilentServers) {
-    // Get: the receive time-out ends it before the late answer.
+// A Post's round limit: the end-to-end fault matrix and the abandoned post below.
+TEST(HttpClient, AGetEndsOnItsReceiveTimeOut) {
     FakeServer quiet({{step::ReadUntil("\n\n"), step::Delay(5000), step::Send(kOk + "late")}});
     CHttpClient c;
     c.m_nIoSecs = 1;
     c.Get(Url(quiet));
     EXPECT_EQ(c.m_transport, HttpTransport::kFailed);
-
-    // Post: the round limit ends the wait, with nothing collected.
-    FakeServer quieter({{step::ReadUntil("\n\nq"), step::Delay(1000), step::Send(kOk.substr(0, 17) +
-                                                                                  "Set-Cookie: B=2; x\r\n\r\nlate")}});
-    c.SetCookie("A=1; ");
-    c.m_nPostRounds = 3;
-    c.Post(Url(quieter), "q");
-    EXPECT_EQ(c.m_transport, HttpTransport::kTimedOut);
-    EXPECT_EQ(c.m_strBody, "");
-    EXPECT_EQ(c.m_strCookie, "A=1; ");
-    EXPECT_EQ(c.m_hEvent, nullptr);
-    EXPECT_TRUE(net::WaitForWorkers(5000));
-    EXPECT_EQ(c.m_strCookie, "A=1; ");
 }
 
 TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {

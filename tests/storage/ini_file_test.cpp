@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -153,32 +151,6 @@ TEST(IniFile, KeyLinesThatLookLikeHeadersAreFoundAsHeaders) {
     ini.SetString("s", "[k", "b]");  // replaces "[k=a"
     EXPECT_EQ(ini.FindSection("k=b"), 1);
     EXPECT_EQ(ini.Lines().size(), 2u);
-}
-
-// Random edits on names chosen to collide: the indexed section lookup must
-// answer as a scan of the lines does.
-TEST(IniFile, IndexedLookupAnswersAsAScan) {
-    const std::vector<string> names = {"a", "", "[", "]", "=", "a]", "[a", "=a", kTrailA, "A"};
-    std::mt19937 rng(949);
-    const auto pick = [&] { return names[rng() % names.size()]; };
-    for (int round = 0; round < 40; ++round) {
-        CIniFile ini;
-        for (int step = 0; step < 300; ++step) {
-            const string s = pick(), k = pick();
-            switch (rng() % 5) {
-                case 0: ini.AddSection(s); break;
-                case 1: ini.DeleteSection(s); break;
-                case 2: ini = CIniFile(ini); break;
-                default: ini.SetString(s, k, pick());
-            }
-            const Lines& lines = ini.Lines();
-            for (const string& name : names) {
-                const auto at = std::find(lines.begin(), lines.end(), "[" + name + "]");
-                ASSERT_EQ(ini.FindSection(name), at == lines.end() ? -1 : at - lines.begin())
-                    << "round " << round << " step " << step << " name " << name;
-            }
-        }
-    }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -126,7 +125,6 @@ struct FakeServer::Connection {
     int dataPort = 0;
     std::size_t cursor = 0;
     std::string received;
-    std::string dataReceived;
     std::thread thread;
 };
 
@@ -228,22 +226,6 @@ void GracefulClose(Sock& s, const Waiter& w, std::string* record, std::mutex& m)
     s = kBad;
 }
 
-// The address of the last loopback "PORT" command in text, for an active
-// data connection; only ever loopback, so a test reaches nowhere else.
-bool PortAddress(const std::string& text, sockaddr_in* a) {
-    const std::size_t at = text.rfind("PORT ");
-    unsigned h[4] = {}, p[2] = {};
-    if (at == std::string::npos ||
-        std::sscanf(text.c_str() + at, "PORT %u,%u,%u,%u,%u,%u", &h[0], &h[1], &h[2], &h[3], &p[0], &p[1]) != 6 ||
-        h[0] != 127)
-        return false;
-    *a = sockaddr_in{};
-    a->sin_family = AF_INET;
-    a->sin_addr.s_addr = htonl((h[0] << 24) | (h[1] << 16) | (h[2] << 8) | h[3]);
-    a->sin_port = htons(static_cast<unsigned short>(p[0] * 256 + p[1]));
-    return true;
-}
-
 }  // namespace
 
 void FakeServer::Run(std::size_t index) {
@@ -267,11 +249,6 @@ void FakeServer::Run(std::size_t index) {
                 }
                 if (w.ReadSome(c.control, &c.received, mutex_) <= 0) return "no \"" + s.text + "\" from the client";
             }
-        case Step::Kind::kReadBytes:
-            while (size() < c.cursor + s.count)
-                if (w.ReadSome(c.control, &c.received, mutex_) <= 0) return "fewer bytes than expected";
-            c.cursor += s.count;
-            return {};
         case Step::Kind::kReadToClose:
             if (!w.ReadToClose(c.control, &c.received, mutex_)) return "client did not close";
             c.cursor = size();
@@ -310,24 +287,8 @@ void FakeServer::Run(std::size_t index) {
                 return "no data connection came";
             NonBlocking(c.data);
             return {};
-        case Step::Kind::kConnectData: {
-            sockaddr_in a;
-            if (!PortAddress(received([](const std::string& r) { return r; }), &a)) return "no loopback PORT command to connect to";
-            c.data = ::socket(AF_INET, SOCK_STREAM, 0);
-            NonBlocking(c.data);
-            ::connect(c.data, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            int err = 0;
-            socklen_t len = sizeof err;
-            if (!w.Ready(c.data, true) ||
-                ::getsockopt(c.data, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 || err != 0)
-                return "cannot connect to the client's PORT address";
-            return {};
-        }
         case Step::Kind::kDataSend:
             return c.data != kBad && w.SendAll(c.data, s.text) ? "" : "data send failed";
-        case Step::Kind::kDataReadToClose:
-            return c.data == kBad || w.ReadToClose(c.data, &c.dataReceived, mutex_) ? ""
-                                                                                      : "client did not close the data connection";
         case Step::Kind::kDataClose: {
             std::string drained;
             GracefulClose(c.data, w, &drained, mutex_);
@@ -365,11 +326,6 @@ bool FakeServer::Finish() {
 std::string FakeServer::Received(std::size_t connection) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return connection < connections_.size() ? connections_[connection]->received : std::string();
-}
-
-std::string FakeServer::DataReceived(std::size_t connection) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return connection < connections_.size() ? connections_[connection]->dataReceived : std::string();
 }
 
 std::vector<std::string> FakeServer::Errors() const {

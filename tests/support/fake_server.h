@@ -3,10 +3,9 @@
 // every byte the client sends. Everything is bounded by a deadline, after
 // which the server stops by itself; the destructor stops it at once.
 //
-// Scripts can also carry an FTP-style data connection: the server listens
-// for one (passive: "{PASV}" and "{PORT}" in sent text become the
-// listener's address "127,0,0,1,p1,p2" and port "p1,p2") or connects to
-// the address of the last "PORT" command it received (active).
+// Scripts can also carry a passive FTP data connection: the server listens
+// for one, and "{PASV}" and "{PORT}" in sent text become the listener's
+// address "127,0,0,1,p1,p2" and port "p1,p2".
 #pragma once
 
 #include <atomic>
@@ -22,7 +21,6 @@ namespace tesra::test {
 struct Step {
     enum class Kind {
         kReadUntil,    // read until the bytes since the step began contain text
-        kReadBytes,    // read count more bytes
         kReadToClose,  // read until the client closes
         kSend,
         kDrip,         // send text one byte per packet
@@ -32,9 +30,7 @@ struct Step {
         kReset,        // close with a reset
         kListenData,
         kAcceptData,
-        kConnectData,
         kDataSend,
-        kDataReadToClose,
         kDataClose,
     };
     Kind kind;
@@ -46,7 +42,6 @@ struct Step {
 namespace step {
 using K = Step::Kind;
 inline Step ReadUntil(std::string text) { return {K::kReadUntil, std::move(text)}; }
-inline Step ReadBytes(std::size_t count) { return {K::kReadBytes, {}, count}; }
 inline Step ReadToClose() { return {K::kReadToClose, {}}; }
 inline Step Send(std::string text) { return {K::kSend, std::move(text)}; }
 inline Step Drip(std::string text, int gapMs = 1) { return {K::kDrip, std::move(text), 0, gapMs}; }
@@ -56,9 +51,7 @@ inline Step Close() { return {K::kClose, {}}; }
 inline Step Reset() { return {K::kReset, {}}; }
 inline Step ListenData() { return {K::kListenData, {}}; }
 inline Step AcceptData() { return {K::kAcceptData, {}}; }
-inline Step ConnectData() { return {K::kConnectData, {}}; }
 inline Step DataSend(std::string text) { return {K::kDataSend, std::move(text)}; }
-inline Step DataReadToClose() { return {K::kDataReadToClose, {}}; }
 inline Step DataClose() { return {K::kDataClose, {}}; }
 // Reads one command line ("...\r\n") and answers it.
 inline std::vector<Step> Answer(std::string reply) { return {ReadUntil("\r\n"), Send(std::move(reply))}; }
@@ -91,7 +84,6 @@ public:
     bool Finish();
     int accepted() const { return accepted_.load(); }
     std::string Received(std::size_t connection) const;
-    std::string DataReceived(std::size_t connection) const;
     // Steps that could not be carried out ("connection 0 step 2: ...").
     std::vector<std::string> Errors() const;
 

@@ -13,18 +13,6 @@ using namespace test::cp949;
 using std::string;
 using namespace std::string_literals;
 
-MemoFields SampleFields() {
-    MemoFields f;
-    f.ver = "123:1700000000";
-    f.title = "a b";
-    f.font = "0 -12";
-    f.pos = "1.5";
-    f.alarm = -1;
-    f.bg = 3;
-    f.min = 1;
-    return f;
-}
-
 TEST(EncodeFormValue, EveryByteBecomesThreeLowerCaseHexCharacters) {
     EXPECT_EQ(EncodeFormValue("abc"), "%61%62%63");
     // High bytes must not come out sign-extended ("%ffffffb0").
@@ -35,8 +23,8 @@ TEST(EncodeFormValue, EveryByteBecomesThreeLowerCaseHexCharacters) {
     EXPECT_EQ(EncodeFormValue("a\0b"s), "%61%00%62");
 }
 
-TEST(RequestBodies, MemoUploadsAreByteExact) {
-    const MemoFields f = SampleFields();
+TEST(RequestBodies, ByteExact) {
+    const MemoFields f{"123:1700000000", "a b", "0 -12", "1.5", -1, 3, 1};
     const string fields = "&ver=123:1700000000&title=%61%20%62&font=%30%20%2d%31%32&pos=%31%2e%35&alarm=-1&bg=3&min=1";
     EXPECT_EQ(SetMemoBody("123", f, "hi\r\n"s + kGa), "cmd=setmemo&mgrp=2&muid=123" + fields + "&gm_data=%68%69%0d%0a%b0%a1");
     EXPECT_EQ(SetReceivedMemoBody(1700000001, f, "x"), "cmd=setmemo&mgrp=2&muid=1700000001" + fields + "&gm_data=%78");
@@ -46,9 +34,6 @@ TEST(RequestBodies, MemoUploadsAreByteExact) {
     empty.ver = "0:0";
     EXPECT_EQ(SetMemoBody("7", empty, "a\0b"s),
               "cmd=setmemo&mgrp=2&muid=7&ver=0:0&title=&font=&pos=&alarm=0&bg=0&min=0&gm_data=%61%00%62");
-}
-
-TEST(RequestBodies, ShortRequestsAreByteExact) {
     EXPECT_EQ(DelMemoBody("123"), "cmd=delmemo&mgrp=2&muid=123");
     EXPECT_EQ(GetIniBody("123"), "cmd=getini&mgrp=2&muid=123");
     EXPECT_EQ(GetDataBody("123"), "cmd=getdata&mgrp=2&muid=123");
@@ -57,27 +42,15 @@ TEST(RequestBodies, ShortRequestsAreByteExact) {
     EXPECT_EQ(GetMemoGroupBody(), "cmd=get&mgrp=2");
     EXPECT_EQ(SetUserDefaultsBody(2, 200, 208, "0 -12 "s + kGulimChe),
               "cmd=set&showdlg=0&defbg=2&defcx=200&defcy=208&deffont=%30%20%2d%31%32%20%b1%bc%b8%b2%c3%bc");
-}
-
-TEST(RequestBodies, MemoGroupNameGoesAsRawCp949) {
+    // The group's name goes as raw CP949.
     EXPECT_EQ(SetMemoGroupBody(), "cmd=set&mgrp=2&name=\xC7\xD2\xBA\xB8&comment=\xC7\xD2\xBA\xB8");
 }
 
-TEST(Addresses, UrlsAndSessionCookie) {
-    EXPECT_EQ(ServerUrl("memo.example", kSetMemoPath), "http://memo.example/AUTH/setmemo.cgi");
-    EXPECT_EQ(ServerUrl("127.0.0.1:8080", kLoginPath), "http://127.0.0.1:8080/BIN/login_halvo.cgi");
-    EXPECT_EQ(LoginUrl("http://h/BIN/login_halvo.cgi", "ab@c", "p&w"),
-              "http://h/BIN/login_halvo.cgi?id=%61%62%40%63&pw=%70%26%77");
-    EXPECT_EQ(SessionCookie("s1"), "QUILLMAR_SID=s1; QUILLMAR_EMAIL_SID=s1");
-}
-
-TEST(Addresses, SessionValueFromTheLoginCookieJar) {
+TEST(Session, FromTheLoginCookieJarAndTheAgentReply) {
     EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; QUILLMAR_EMAIL_SID=b; "), "b");
     EXPECT_EQ(SessionFromCookieJar("X=1; QUILLMAR_EMAIL_SID=b;QUILLMAR_EMAIL_SID=c;"), "b");
     EXPECT_EQ(SessionFromCookieJar("QUILLMAR_SID=a; QUILLMAR_EMAIL_SID=b"), "");
-}
-
-TEST(Addresses, SessionFromTheAgentIsTheSecondLine) {
+    // The agent's is its reply's second line.
     EXPECT_EQ(SessionFromAgentReply("OK\r\nsid42\r\n\r\n"), "sid42");
     EXPECT_EQ(SessionFromAgentReply("OK\r\n\r\n"), "");
     EXPECT_EQ(SessionFromAgentReply("OK sid42\n\n"), "");
@@ -90,7 +63,7 @@ TEST(StatusToken, FirstOpenThenFirstCloseAfterIt) {
     EXPECT_EQ(StatusToken("[unclosed"), "");
 }
 
-TEST(ReplyRules, UploadAndDownloadFailOnErrorTokenOrOurOwnServerError) {
+TEST(ReplyRules, ErrorTokensAndOurOwnServerErrorAndLists) {
     const char* host = "memo.example";
     EXPECT_EQ(IsServerErrorReply("[OK] stored [ERROR]", host), 0);
     EXPECT_EQ(IsServerErrorReply("[xERRORx]", host), 1);
@@ -106,16 +79,14 @@ TEST(ReplyRules, UploadAndDownloadFailOnErrorTokenOrOurOwnServerError) {
     // "E" as the trail byte of a Hangul character starts no "ERROR".
     EXPECT_EQ(IsServerErrorReply("[\x81" "ERROR]", host), 0);
     EXPECT_EQ(IsServerErrorReply("[" + string(kGa) + "ERROR]", host), 1);
-}
-
-TEST(ReplyRules, ListRepliesAreDroppedOnlyOnErrorToken) {
+    // Index lists are dropped on the error token only.
     EXPECT_FALSE(IsUsableListReply("[ERROR:1]"));
     EXPECT_TRUE(IsUsableListReply("[memo1]\ntitle=ERROR\n"));
     EXPECT_TRUE(IsUsableListReply(""));
     EXPECT_FALSE(IsUsableListReply("<html><body>Service Unavailable</body></html>\n"));
 }
 
-TEST(ReplyRules, UserDefaultsAtStartUp) {
+TEST(ReplyRules, UserDefaultsAndMemoGroupAtStartUp) {
     using R = UserDefaultsReply;
     EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:500:no defaults]\n"), R::kNone);
     EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:5000]"), R::kFailed);
@@ -126,9 +97,6 @@ TEST(ReplyRules, UserDefaultsAtStartUp) {
     EXPECT_EQ(ClassifyUserDefaultsReply(""), R::kFailed);
     // The token decides before "main" is looked for.
     EXPECT_EQ(ClassifyUserDefaultsReply("[ERROR:403]\n[main]\n"), R::kFailed);
-}
-
-TEST(ReplyRules, MemoGroupQuery) {
     EXPECT_EQ(ClassifyMemoGroupReply("[group:2]"), 1);
     EXPECT_EQ(ClassifyMemoGroupReply("[ERROR:404]"), 0);
     EXPECT_EQ(ClassifyMemoGroupReply("[ERROR group]"), 1);

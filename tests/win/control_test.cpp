@@ -219,11 +219,8 @@ TEST(Automation, ConnectionValuesArriveAsCp949WithThePortCutTo16Bits) {
     EXPECT_EQ(c.object->port(), 0x2345);
 
     // Wrong shapes are refused, not guessed at.
+    // (Arguments of the wrong type: the next test.)
     EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_METHOD, {VStr(server.get())}, nullptr), DISP_E_PARAMNOTFOUND);
-    Bstr notANumber(L"eleven");
-    EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_METHOD,
-                   {VStr(server.get()), VStr(notANumber.get()), VStr(user.get()), VStr(password.get())}, nullptr),
-              DISP_E_TYPEMISMATCH);
     EXPECT_EQ(Call(c.dispatch.get(), 42, DISPATCH_METHOD, {}, nullptr), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(Call(c.dispatch.get(), 2, DISPATCH_PROPERTYGET, {}, nullptr), DISP_E_MEMBERNOTFOUND);
 }
