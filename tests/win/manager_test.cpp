@@ -107,7 +107,7 @@ protected:
         ctrl_->SetClock([this] { return now_; });
         ctrl_->SetMessageBoxHook([this](const string& text, UINT) {
             messages_.push_back(text);
-            return IDYES;
+            return answer_;
         });
         RECT pos{0, 0, 1, 1};
         ole_->SetClientSite(site_);
@@ -180,6 +180,7 @@ protected:
     string user_;
     std::int64_t now_ = kT0;
     std::vector<string> messages_;
+    int answer_ = IDYES;  // to every question the control asks
 };
 
 TEST_F(Manager, StartUpPaths) {
@@ -414,12 +415,27 @@ void CALLBACK ConfirmDelete(HWND, UINT, UINT_PTR, DWORD) {
     }, 0);
 }
 
-// A user's day through the menu's commands: send a memo on as a messenger
-// note, change the defaults, delete a memo, sign out and in again.
+// A user's day: a conflict answered both ways, then through the menu's
+// commands: send a memo on as a messenger note, change the defaults, delete
+// a memo, sign out and in again.
 TEST_F(Manager, AUsersDay) {
     SeedTwo();
     Connect();
     Show();
+    // The memo changed in the web memo service meanwhile, then on the desktop:
+    // the question; "no" brings the web's text here, "yes" sends ours.
+    for (const int answer : {IDNO, IDYES}) {
+        // Stamps are length and second: the two texts differ in length.
+        ASSERT_EQ(Admin("/admin/memo", "user=" + user_ + "@x&muid=101&text=web+" + std::to_string(answer)).substr(0, 4), "[OK]");
+        answer_ = answer;
+        Type(*Memo("memo101"), "desk");
+        ::SendMessageA(Memo("memo101")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+        const string want = answer == IDNO ? "web " + std::to_string(answer) : "desk";
+        ASSERT_TRUE(PumpUntil([&] { return Memo("memo101") && Memo("memo101")->Text() == want && ServerText("101") == want; }))
+            << answer;
+        EXPECT_EQ(messages_.size(), 1u);
+        messages_.clear();
+    }
     CMemoDlg* a = Memo("memo101");
     CMemoDlg* b = Memo("memo102");
     ASSERT_TRUE(a && b);
