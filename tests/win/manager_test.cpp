@@ -406,14 +406,13 @@ TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
 }
 
 // Answers "yes" to the delete confirmation a memo window opens.
-void CALLBACK ConfirmDelete(HWND, UINT, UINT_PTR, DWORD) {
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM) -> BOOL {
-        char cls[16] = {};
-        ::GetClassNameA(h, cls, sizeof cls);
-        if (std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(h)) ::PostMessageA(h, WM_COMMAND, IDOK, 0);
-        return TRUE;
-    }, 0);
+BOOL CALLBACK PressYes(HWND h, LPARAM) {
+    char cls[16] = {};
+    ::GetClassNameA(h, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(h)) ::PostMessageA(h, WM_COMMAND, IDOK, 0);
+    return TRUE;
 }
+void CALLBACK ConfirmDelete(HWND, UINT, UINT_PTR, DWORD) { ::EnumThreadWindows(::GetCurrentThreadId(), &PressYes, 0); }
 
 // A user's day: a conflict answered both ways, then through the menu's
 // commands: send a memo on as a messenger note, change the defaults, delete
