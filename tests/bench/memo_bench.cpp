@@ -316,13 +316,7 @@ private:
         ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos);
     }
     void Close() {
-        if (ole_) {
-            ole_->Close(OLECLOSE_NOSAVE);
-            ole_->SetClientSite(nullptr);
-        }
-        ole_.Reset();
-        if (site_) site_->Release();
-        site_ = nullptr;
+        tesra::host::CloseInPlace(ole_, site_);
         ctrl_ = nullptr;
         Pump();
     }

@@ -113,15 +113,7 @@ protected:
         ole_->SetClientSite(site_);
         ASSERT_EQ(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, window_.get(), &pos), S_OK);
     }
-    void CloseControl() {
-        if (ole_) {
-            ole_->Close(OLECLOSE_NOSAVE);
-            ole_->SetClientSite(nullptr);
-        }
-        ole_.Reset();
-        if (site_) site_->Release();
-        site_ = nullptr;
-    }
+    void CloseControl() { host::CloseInPlace(ole_, site_); }
 
     static string WindowsTool(const string& name) { return "Z:" + ReplaceAll(kTools + "/" + name, "/", "\\"); }
 

@@ -128,6 +128,16 @@ VARIANT VVarRef(VARIANT* inner) {
     return v;
 }
 
+void CloseInPlace(win::ComPtr<IOleObject>& ole, ContainerSite*& site) {
+    if (ole) {
+        ole->Close(OLECLOSE_NOSAVE);
+        ole->SetClientSite(nullptr);
+    }
+    ole.Reset();
+    if (site) site->Release();
+    site = nullptr;
+}
+
 void PumpMessages(DWORD milliseconds) {
     const DWORD end = ::GetTickCount() + milliseconds;
     MSG msg;

@@ -135,6 +135,10 @@ VARIANT VStr(BSTR s);
 VARIANT VStrRef(BSTR* s);
 VARIANT VVarRef(VARIANT* v);
 
+// Closes a control the container holds (its at-exit pass runs here) and lets
+// go of it and of its site; both are empty afterwards.
+void CloseInPlace(win::ComPtr<IOleObject>& ole, ContainerSite*& site);
+
 // Pumps the thread's messages for a while.
 void PumpMessages(DWORD milliseconds);
 
