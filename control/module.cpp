@@ -10,6 +10,7 @@
 #include "net/worker.h"
 #include "win/class_factory.h"
 #include "win/com.h"
+#include "win/window.h"
 #include "win/controls.h"
 #include "win/ole_control.h"
 
@@ -50,6 +51,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
 STDAPI DllCanUnloadNow() {
     if (tesra::win::ModuleInUse() || tesra::net::RunningWorkers() > 0) return S_FALSE;
     tesra::win::UnregisterControlWindowClass();
+    tesra::win::UnregisterModuleClasses();
     tesra::win::ReleaseControlLibraries();
     return S_OK;
 }

@@ -28,7 +28,16 @@ HFONT MakeFont(int height, BYTE pitchAndFamily, const char* face) {
 
 }  // namespace
 
-bool MemoArt::Complete() const { return deleteButton && deleteHot && newButton && newHot && home && homeHot; }
+bool MemoArt::Complete() const {
+    return deleteButton && deleteHot && newButton && newHot && home && homeHot && frame;
+}
+
+const tesra::win::DialogTemplateItem* MemoArt::FrameItem(DWORD id) const {
+    if (frame)
+        for (const auto& item : frame->items)
+            if (item.id == id) return &item;
+    return nullptr;
+}
 
 std::shared_ptr<const MemoArt> MemoArt::Get() {
     static std::weak_ptr<const MemoArt> shared;  // user-interface thread only
@@ -52,6 +61,7 @@ std::shared_ptr<const MemoArt> MemoArt::Get() {
     art->grey192.Reset(::CreatePen(PS_SOLID, 1, RGB(192, 192, 192)));
     for (int i = 0; i < kMemoColourCount; ++i) art->colours[i].Reset(::CreateSolidBrush(kMemoColours[i]));
     art->outline.Reset(::CreateSolidBrush(RGB(128, 128, 128)));
+    art->frame = tesra::win::ReadDialogTemplate(tesra::win::ModuleInstance(), IDD_MEMO);
     shared = art;
     return art;
 }

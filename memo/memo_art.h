@@ -6,7 +6,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
+#include "win/dialog_template.h"
 #include "win/gdi.h"
 #include "win/handles.h"
 
@@ -25,8 +27,13 @@ struct MemoArt {
     tesra::win::Pen grey128, grey192;
     std::array<tesra::win::Brush, kMemoColourCount> colours;
     tesra::win::Brush outline;  // the grey of the border
+    std::optional<tesra::win::DialogTemplate> frame;  // the memo window's template
 
-    // Every bitmap of the buttons is there (a missing one fails a window).
+    // The template's control of that id, if it has one.
+    const tesra::win::DialogTemplateItem* FrameItem(DWORD id) const;
+
+    // Every bitmap of the buttons and the template are there (a missing one
+    // fails a window).
     bool Complete() const;
     // The shared set, made when no memo holds one.
     static std::shared_ptr<const MemoArt> Get();

@@ -125,7 +125,12 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     void OnWindowPosChanged();
     void OnButtonHover(CMemoButton& button, const MSG& m);
     void SaveAll();
+    // r on the grid, in screen coordinates; nothing where the work area
+    // (the placement's coordinates) does not start at the screen's corner.
+    std::optional<RECT> OnGrid(const RECT& r) const;
     void ApplyPlacement(const RECT& r);
+    // The hidden transfer bar, made from the template on first use.
+    HWND Progress();
     std::string ChooseTextFile(bool save);
     void UseDefaultFont() {
         memoFont = MemoDefaults().font;
@@ -183,9 +188,6 @@ bool CMemoDlg::Impl::CreateChildren() {
         !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get(), r.deleteButton) ||
         !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get(), r.home))
         return false;
-    if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS); progress && r.progress)
-        ::SetWindowPos(progress, nullptr, r.progress->left, r.progress->top, r.progress->right - r.progress->left,
-                       r.progress->bottom - r.progress->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     auto hover = [this](CMemoButton& b, const MSG& m) { OnButtonHover(b, m); };
     newButton.OnHover(hover);
     deleteButton.OnHover(hover);
@@ -201,10 +203,6 @@ void CMemoDlg::Impl::InitDialog() {
     edit.SetModified(false);
     edit.SetBackground(background);
     edit.WrapAtWindow();
-    if (HWND progress = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) {
-        ::ShowWindow(progress, SW_HIDE);
-        ::SendMessageA(progress, PBM_SETRANGE, 0, MAKELPARAM(1, 100));
-    }
     initialised = 1;
     // A hidden memo is laid out by its placement's move or, failing one,
     // when it is shown: the children are moved once, not twice.
@@ -614,7 +612,7 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
             transferCount += static_cast<int>(lp);
             if (transferTotal > 0) {
                 const int pos = static_cast<int>(static_cast<double>(transferCount) / transferTotal * 100.0);
-                ::SendDlgItemMessageA(hwnd(), IDC_MEMO_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+                ::SendMessageA(Progress(), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
             }
         }
         return TRUE;
@@ -635,11 +633,21 @@ CMemoDlg::~CMemoDlg() {
 void CMemoDlg::SetNotifyWindow(HWND window) { m_impl->notify = window; }
 
 bool CMemoDlg::Create(HWND parent) {
-    if (!m_impl->art->Complete() || !tesra::win::EnsureCommonControls() || !tesra::win::RichEditClass()) return false;
+    Impl& m = *m_impl;
+    if (!m.art->Complete() || !tesra::win::EnsureCommonControls() || !tesra::win::RichEditClass()) return false;
     // Unfolded only: folding needs the children.
-    if (!m_impl->key.empty() && !m_impl->minimised) m_impl->restoreRect = m_impl->StoredPlacement();
-    const bool made = m_impl->CreateModeless(IDD_MEMO, parent);
-    m_impl->restoreRect.reset();
+    if (!m.key.empty() && !m.minimised) m.restoreRect = m.StoredPlacement();
+    // A memo whose place is known is made there, unless the size is below
+    // the least a memo may have, which a placement would correct.
+    RECT at{0, 0, m.defaultWidth, m.defaultHeight};
+    if (const std::optional<RECT> placed = m.restoreRect ? m.OnGrid(*m.restoreRect) : std::nullopt;
+        placed && placed->right - placed->left >= kMinTrackWidth && placed->bottom - placed->top >= kMinTrackHeight) {
+        at = *placed;
+        if (!::EqualRect(&at, &*m.restoreRect)) m_placementChanged = 1;
+        m.restoreRect.reset();
+    }
+    const bool made = m.CreateModelessFrame(m.art->frame->style, m.art->frame->exStyle, parent, at);
+    m.restoreRect.reset();
     return made;
 }
 
@@ -651,6 +659,34 @@ const std::string& CMemoDlg::dataPath() const { return m_impl->dataPath; }
 
 // ---- placement -------------------------------------------------------------------
 
+std::optional<RECT> CMemoDlg::Impl::OnGrid(const RECT& r) const {
+    RECT work{};
+    if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) || work.left != 0 || work.top != 0) return std::nullopt;
+    const int s = std::max(1, MemoDefaults().sizeStep);
+    const int x = Snap(r.left, s), y = Snap(r.top, s);
+    int cx = r.right - r.left, cy = r.bottom - r.top;
+    if (!minimised) {
+        cx = Snap(cx, s);
+        cy = Snap(cy, s);
+    }
+    return RECT{x, y, x + cx, y + cy};
+}
+
+HWND CMemoDlg::Impl::Progress() {
+    if (HWND made = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) return made;
+    const tesra::win::DialogTemplateItem* item = art->FrameItem(IDC_MEMO_PROGRESS);
+    if (!item) return nullptr;
+    RECT c{};
+    ::GetClientRect(hwnd(), &c);
+    const RECT r = Layout(c.right, c.bottom).progress.value_or(RECT{22, 4, 76, 14});
+    HWND bar = ::CreateWindowExW(item->exStyle, item->className.c_str(), item->text.c_str(),
+                                 (item->style | WS_CHILD) & ~WS_VISIBLE, r.left, r.top, r.right - r.left,
+                                 r.bottom - r.top, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(item->id)),
+                                 tesra::win::ModuleInstance(), nullptr);
+    if (bar) ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(1, 100));
+    return bar;
+}
+
 void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
@@ -660,20 +696,14 @@ void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
     wp.ptMaxPosition = {-::GetSystemMetrics(SM_CXBORDER), -::GetSystemMetrics(SM_CYBORDER)};
     wp.rcNormalPosition = r;
     // Put on the grid here, as OnWindowPosChanged would after the move:
-    // one move and one layout of the children instead of two. Only where
-    // the work area starts at the screen's corner (placement coordinates
-    // are the work area's, the grid the screen's).
-    RECT work{};
-    if (::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && work.left == 0 && work.top == 0) {
-        const int s = std::max(1, MemoDefaults().sizeStep);
-        const int x = Snap(r.left, s), y = Snap(r.top, s);
-        int cx = r.right - r.left, cy = r.bottom - r.top;
-        if (!minimised) {
-            cx = Snap(cx, s);
-            cy = Snap(cy, s);
-        }
-        wp.rcNormalPosition = {x, y, x + cx, y + cy};
-        if (!::EqualRect(&wp.rcNormalPosition, &r)) self.m_placementChanged = 1;
+    // one move and one layout of the children instead of two.
+    if (const std::optional<RECT> placed = OnGrid(r)) {
+        wp.rcNormalPosition = *placed;
+        if (!::EqualRect(placed.operator->(), &r)) self.m_placementChanged = 1;
+        // A hidden memo made where it belongs (a restore) is not moved again.
+        const RECT now = WindowRect(hwnd());
+        if (!::IsWindowVisible(hwnd()) && !::IsIconic(hwnd()) && !::IsZoomed(hwnd()) && ::EqualRect(&now, &*placed))
+            return;
     }
     ::SetWindowPlacement(hwnd(), &wp);
 }

@@ -2,7 +2,9 @@
 
 #include <exception>
 #include <new>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "win/com.h"
 #include "win/handles.h"
@@ -24,7 +26,29 @@ LRESULT FailedMessageResult(UINT msg) {
     }
 }
 
+constexpr char kDialogClass[] = "TesraDialog";
+
+// Registered by this module, for the user-interface thread.
+std::vector<std::string>& ModuleClasses() {
+    static std::vector<std::string> names;
+    return names;
+}
+
+bool RegisterModuleClass(const WNDCLASSEXA& wc) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (::GetClassInfoExA(ModuleInstance(), wc.lpszClassName, &existing)) return true;
+    if (!::RegisterClassExA(&wc)) return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    ModuleClasses().emplace_back(wc.lpszClassName);
+    return true;
+}
+
 }  // namespace
+
+void UnregisterModuleClasses() {
+    for (const std::string& name : ModuleClasses()) ::UnregisterClassA(name.c_str(), ModuleInstance());
+    ModuleClasses().clear();
+}
 
 void CMessageTarget::ReleaseWhenIdle(std::function<void()> release) {
     if (depth_ > 0) {
@@ -46,9 +70,6 @@ CMessageTarget::Nesting::~Nesting() {
 // ---- CWindow -------------------------------------------------------------
 
 bool CWindow::RegisterClassOnce(const char* name, UINT style, HCURSOR cursor, HBRUSH background) {
-    WNDCLASSEXA existing{};
-    existing.cbSize = sizeof existing;
-    if (::GetClassInfoExA(ModuleInstance(), name, &existing)) return true;
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = style;
@@ -57,7 +78,7 @@ bool CWindow::RegisterClassOnce(const char* name, UINT style, HCURSOR cursor, HB
     wc.hCursor = cursor;
     wc.hbrBackground = background;
     wc.lpszClassName = name;
-    return ::RegisterClassExA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterModuleClass(wc);
 }
 
 bool CWindow::Create(DWORD exStyle, const char* className, const char* title, DWORD style, int x, int y, int cx,
@@ -103,6 +124,29 @@ bool CDialog::CreateModeless(int templateId, HWND parent) {
     if (hwnd_) return false;
     return ::CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId), parent, &CDialog::StaticProc,
                                 reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+bool CDialog::CreateModelessFrame(DWORD style, DWORD exStyle, HWND parent, const RECT& at) {
+    if (hwnd_) return false;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS | CS_SAVEBITS;  // as the system's dialog class
+    wc.lpfnWndProc = &::DefDlgProcA;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = ModuleInstance();
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kDialogClass;
+    if (!RegisterModuleClass(wc)) return false;
+    if (style & DS_MODALFRAME) exStyle |= WS_EX_DLGMODALFRAME;
+    HWND h = ::CreateWindowExA(exStyle, kDialogClass, "", style & ~WS_VISIBLE, at.left, at.top, at.right - at.left,
+                               at.bottom - at.top, parent, nullptr, ModuleInstance(), nullptr);
+    if (!h) return false;
+    // As the dialog manager does: the procedure joins after creation.
+    ::SetWindowLongPtrA(h, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&CDialog::StaticProc));
+    ::SendMessageA(h, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(this));
+    if (!::IsWindow(h)) return false;
+    if (style & WS_VISIBLE) ::ShowWindow(h, SW_SHOWNORMAL);
+    return hwnd_ == h;
 }
 
 INT_PTR CDialog::DoModal(int templateId, HWND parent) {

@@ -68,6 +68,12 @@ private:
 class CDialog : public CMessageTarget {
 public:
     bool CreateModeless(int templateId, HWND parent);
+    // Made as the dialog manager makes a modeless dialog, from a template's
+    // frame read once (ReadDialogTemplate): the window made at its place,
+    // then WM_INITDIALOG. Without the manager's walk of the template, its
+    // font and its base units, which are most of what a window made many
+    // times costs; the controls are the dialog's own to make.
+    bool CreateModelessFrame(DWORD style, DWORD exStyle, HWND parent, const RECT& at);
     // Runs the dialog modally: the value given to EndDialog, or -1 when the
     // dialog could not be made.
     INT_PTR DoModal(int templateId, HWND parent);
@@ -92,6 +98,8 @@ private:
 // arrows and Enter reach the dialog manager, and Alt combinations other
 // than Alt+F4 do nothing.
 void AttachDialogKeys(HWND dialog);
+// The window classes this module registered, given back before it unloads.
+void UnregisterModuleClasses();
 void DetachDialogKeys();
 HWND DialogKeysTarget();
 

@@ -94,13 +94,13 @@ public:
     ~CancelMemoDialogs() { ::KillTimer(nullptr, timer_); }
 
 private:
-    static bool IsDialog(HWND h) {
+    static bool IsClass(HWND h, const char* name) {
         char cls[16] = {};
         ::GetClassNameA(h, cls, sizeof cls);
-        return h && std::strcmp(cls, "#32770") == 0;
+        return h && std::strcmp(cls, name) == 0;
     }
     static BOOL CALLBACK Cancel(HWND h, LPARAM) {
-        if (IsDialog(h) && ::IsWindowVisible(h) && IsDialog(::GetWindow(h, GW_OWNER)))
+        if (IsClass(h, "#32770") && ::IsWindowVisible(h) && IsClass(::GetWindow(h, GW_OWNER), "TesraDialog"))
             ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
         return TRUE;
     }
