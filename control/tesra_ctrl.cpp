@@ -19,6 +19,7 @@
 #include "sync/login.h"
 #include "sync/pending.h"
 #include "sync/upload.h"
+#include "win/handles.h"
 #include "win/registry.h"
 
 namespace {
@@ -325,8 +326,10 @@ int CTesraCtrl::RestoreMemo(const std::string& section) {
         RemoveMemo(memo);
         return 0;
     }
-    memo->LoadMemoText();
+    // The font before the text: formatting an empty edit is cheap, and the
+    // paragraphs the text brings take the tab stops of the first.
     memo->ApplyFont();
+    memo->LoadMemoText();
     memo->RestorePlacement();
     std::int32_t alarm = 0;
     m_index.GetLong(section, "alarm", alarm);
@@ -410,6 +413,7 @@ void CTesraCtrl::WriteServerIndex(const std::string& text) {
 }
 
 void CTesraCtrl::OpenMemosInIndexText(const std::string& text) {
+    tesra::win::WaitCursor wait;  // once for all the memos' loads
     std::vector<std::string> sections = tesra::MemoSectionsInIndexText(text);
     for (const std::string& section : sections) RestoreMemo(section);
     // A memo made here whose first upload never went through is not in the

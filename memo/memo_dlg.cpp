@@ -184,6 +184,7 @@ bool CMemoDlg::Impl::CreateChildren() {
     const ChildRects r = Layout(c.right, c.bottom);
     if (!edit.Create(hwnd(), IDC_MEMO_EDIT, r.edit)) return false;
     edit.DetectLinks();
+    for (CMemoButton* b : {&newButton, &deleteButton, &homeButton}) b->SetBackground(background);
     if (!newButton.Create(hwnd(), IDC_MEMO_NEW, art->newButton.get(), art->newHot.get(), r.newButton) ||
         !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get(), r.deleteButton) ||
         !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get(), r.home))
@@ -200,7 +201,6 @@ void CMemoDlg::Impl::InitDialog() {
     // A memo restored from the index gets its own font next; formatting the
     // edit twice is a good part of what a restore costs.
     if (key.empty()) edit.ApplyFont(memoFont, textColour);
-    edit.SetModified(false);
     edit.SetBackground(background);
     edit.WrapAtWindow();
     initialised = 1;
@@ -213,7 +213,6 @@ void CMemoDlg::Impl::InitDialog() {
     } else {
         layoutPending = 1;
     }
-    for (CMemoButton* b : {&newButton, &deleteButton, &homeButton}) b->SetBackground(background);
 }
 
 void CMemoDlg::Impl::OnButtonHover(CMemoButton& button, const MSG& m) {
@@ -342,6 +341,9 @@ void CMemoDlg::Impl::Paint() {
         const std::wstring wide = tesra::win::WideFrom949(text);
         ::TextOutW(dc.get(), 18, 1, wide.c_str(), static_cast<int>(wide.size()));
     }
+    // The buttons stand on this band; their windows leave it to us.
+    for (const CMemoButton* b : {&newButton, &deleteButton, &homeButton})
+        b->Paint(dc.get(), art->scratch.get(), art->Face(b->Picture(), b->Background()));
     if (pinIcon) {
         const int at = minimised ? 3 : 0;
         ::DrawIconEx(dc.get(), at, at, pinIcon, 16, 16, 0, nullptr, DI_NORMAL);
@@ -596,10 +598,7 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-        if (item->CtlType == ODT_MENU) return trackedMenu && trackedMenu->DrawItem(*item);
-        for (CMemoButton* b : {&newButton, &deleteButton, &homeButton})
-            if (item->hwndItem == b->hwnd()) b->Draw(*item);
-        return TRUE;
+        return item->CtlType == ODT_MENU && trackedMenu && trackedMenu->DrawItem(*item);
     }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lp);

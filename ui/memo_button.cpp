@@ -1,7 +1,5 @@
 #include "ui/memo_button.h"
 
-#include <commctrl.h>
-
 #include "win/com.h"
 #include "win/gdi.h"
 #include "win/handles.h"
@@ -9,103 +7,125 @@
 using tesra::win::MemoryDC;
 using tesra::win::Selection;
 
-CMemoButton::~CMemoButton() { Destroy(); }
-
-bool CMemoButton::Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at) {
-    if (!normal || m_hwnd) return false;
-    m_normal = normal;
-    m_hover = hover;
-    m_hwnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, at.left, at.top,
-                               at.right - at.left, at.bottom - at.top, parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), tesra::win::ModuleInstance(),
-                               nullptr);
-    if (!m_hwnd) return false;
-    ::SetWindowSubclass(m_hwnd, &CMemoButton::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    return true;
+namespace {
+constexpr char kClassName[] = "TesraMemoButton";
 }
 
-void CMemoButton::Destroy() {
-    if (HWND h = m_hwnd) {
-        ::RemoveWindowSubclass(h, &CMemoButton::SubclassProc, 1);
-        m_hwnd = nullptr;
-        ::DestroyWindow(h);
-    }
+CMemoButton::~CMemoButton() { DestroyWindow(); }
+
+bool CMemoButton::Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at) {
+    if (!normal || hwnd()) return false;
+    if (!RegisterClassOnce(kClassName, 0, nullptr, nullptr)) return false;
+    m_normal = normal;
+    m_hover = hover;
+    m_at = at;
+    return CWindow::Create(0, kClassName, "", WS_CHILD | WS_VISIBLE, at.left, at.top, at.right - at.left,
+                           at.bottom - at.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
 }
 
 SIZE CMemoButton::GetBitmapSize() const { return tesra::win::BitmapSize(m_normal); }
 
+void CMemoButton::Redraw() const {
+    if (HWND parent = hwnd() ? ::GetParent(hwnd()) : nullptr) ::InvalidateRect(parent, &m_at, FALSE);
+}
+
 void CMemoButton::SetBackground(COLORREF colour) {
+    if (colour == m_background) return;
     m_background = colour;
-    if (m_hwnd) ::InvalidateRect(m_hwnd, nullptr, FALSE);
+    Redraw();
 }
 
 void CMemoButton::Unhover() {
+    if (!m_hovering) return;
     m_hovering = false;
-    if (m_hwnd) ::InvalidateRect(m_hwnd, nullptr, FALSE);
+    Redraw();
 }
 
-void CMemoButton::Draw(const DRAWITEMSTRUCT& item) const {
-    HBITMAP picture = m_hovering && m_hover ? m_hover : m_normal;
-    tesra::win::Brush back(::CreateSolidBrush(m_background));
-    ::FillRect(item.hDC, &item.rcItem, back.get());
-    DrawTransparentBitmap(item.hDC, picture, item.rcItem.left, item.rcItem.top, RGB(255, 255, 0));
+void CMemoButton::Paint(HDC dc, HDC scratch, HBITMAP face) const {
+    if (!hwnd() || ::IsRectEmpty(&m_at)) return;
+    if (face && scratch) {
+        Selection sel(scratch, face);
+        ::BitBlt(dc, m_at.left, m_at.top, m_at.right - m_at.left, m_at.bottom - m_at.top, scratch, 0, 0, SRCCOPY);
+        return;
+    }
+    const COLORREF old = ::SetDCBrushColor(dc, m_background);
+    ::FillRect(dc, &m_at, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
+    ::SetDCBrushColor(dc, old);
+    DrawTransparentBitmap(dc, Picture(), m_at.left, m_at.top, RGB(255, 255, 0),
+                          scratch);
 }
 
-LRESULT CALLBACK CMemoButton::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
-    auto* button = reinterpret_cast<CMemoButton*>(self);
-    try {
-        switch (msg) {
-        case WM_MOUSEMOVE:
-            if (!button->m_hovering) {
-                button->m_hovering = true;
-                TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd, 0};
-                ::TrackMouseEvent(&track);
-                ::InvalidateRect(hwnd, nullptr, FALSE);
-                if (button->m_onHover) {
-                    MSG m{hwnd, msg, wp, lp, static_cast<DWORD>(::GetMessageTime()), {}};
-                    m.pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-                    ::ClientToScreen(hwnd, &m.pt);
-                    button->m_onHover(*button, m);
-                }
-            }
-            break;
-        case WM_MOUSELEAVE:
-        case WM_KILLFOCUS:
-            button->Unhover();
-            break;
-        case WM_SETCURSOR:
-            if (button->m_cursor) ::SetCursor(button->m_cursor);
-            else ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
-            return TRUE;
-        case WM_NCDESTROY:
-            ::RemoveWindowSubclass(hwnd, &CMemoButton::SubclassProc, 1);
-            button->m_hwnd = nullptr;
-            break;
-        default:
-            break;
+LRESULT CMemoButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        // The owner has drawn this place in its own paint.
+        ::ValidateRect(hwnd(), nullptr);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_WINDOWPOSCHANGED: {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+        if (!(pos->flags & SWP_NOMOVE)) ::OffsetRect(&m_at, pos->x - m_at.left, pos->y - m_at.top);
+        if (!(pos->flags & SWP_NOSIZE)) {
+            m_at.right = m_at.left + pos->cx;
+            m_at.bottom = m_at.top + pos->cy;
         }
-    } catch (...) {
         return 0;
     }
-    return ::DefSubclassProc(hwnd, msg, wp, lp);
+    case WM_MOUSEMOVE:
+        if (!m_hovering) {
+            m_hovering = true;
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, hwnd(), 0};
+            ::TrackMouseEvent(&track);
+            Redraw();
+            if (m_onHover) {
+                MSG m{hwnd(), msg, wp, lp, static_cast<DWORD>(::GetMessageTime()), {}};
+                m.pt = {static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+                ::ClientToScreen(hwnd(), &m.pt);
+                m_onHover(*this, m);
+            }
+        }
+        return 0;
+    case WM_MOUSELEAVE:
+    case WM_KILLFOCUS:
+        Unhover();
+        return 0;
+    case WM_SETCURSOR:
+        ::SetCursor(m_cursor ? m_cursor : ::LoadCursor(nullptr, IDC_ARROW));
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        m_pressed = true;
+        ::SetCapture(hwnd());
+        return 0;
+    case WM_LBUTTONUP: {
+        const bool pressed = m_pressed;
+        m_pressed = false;
+        if (::GetCapture() == hwnd()) ::ReleaseCapture();
+        RECT c{};
+        ::GetClientRect(hwnd(), &c);
+        const POINT at{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+        if (!pressed || !::PtInRect(&c, at)) return 0;
+        [[fallthrough]];
+    }
+    case BM_CLICK:
+        // As a push button tells its parent.
+        ::SendMessageA(::GetParent(hwnd()), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(hwnd()), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(hwnd()));
+        return 0;
+    case WM_CAPTURECHANGED:
+        m_pressed = false;
+        return 0;
+    default:
+        return Default(msg, wp, lp);
+    }
 }
 
-void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough) {
+void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough, HDC scratch) {
     BITMAP bm{};
     if (!bitmap || !::GetObjectA(bitmap, sizeof bm, &bm)) return;
-    MemoryDC image(::CreateCompatibleDC(target));
-    MemoryDC maskDc(::CreateCompatibleDC(target));
-    tesra::win::Bitmap mask(::CreateBitmap(bm.bmWidth, bm.bmHeight, 1, 1, nullptr));
-    if (!image || !maskDc || !mask) return;
-    Selection imageSel(image.get(), bitmap);
-    Selection maskSel(maskDc.get(), mask.get());
-    // The mask: see-through pixels white, all others black.
-    ::SetBkColor(image.get(), seeThrough);
-    ::BitBlt(maskDc.get(), 0, 0, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCCOPY);
-    tesra::win::TextColours keep(target);
-    ::SetTextColor(target, RGB(0, 0, 0));
-    ::SetBkColor(target, RGB(255, 255, 255));
-    ::BitBlt(target, x, y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCINVERT);
-    ::BitBlt(target, x, y, bm.bmWidth, bm.bmHeight, maskDc.get(), 0, 0, SRCAND);
-    ::BitBlt(target, x, y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCINVERT);
+    MemoryDC own(scratch ? nullptr : ::CreateCompatibleDC(target));
+    HDC image = scratch ? scratch : own.get();
+    if (!image) return;
+    Selection imageSel(image, bitmap);
+    ::GdiTransparentBlt(target, x, y, bm.bmWidth, bm.bmHeight, image, 0, 0, bm.bmWidth, bm.bmHeight, seeThrough);
 }

@@ -1,23 +1,25 @@
-// The memo window's owner-drawn bitmap buttons: a second picture while the
-// mouse is over them, drawn on the memo's colour with yellow see-through.
+// The memo window's bitmap buttons: a second picture while the mouse is over
+// them, drawn on the memo's colour with yellow see-through. Each is a child
+// window (its id, its clicks, its tool tip and cursor), but its owner draws
+// it in its own paint: a start-up paints hundreds, and a child's own paint
+// costs as much as the rest of a memo's.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 
-class CMemoButton {
+#include "win/window.h"
+
+class CMemoButton : public tesra::win::CWindow {
 public:
     CMemoButton() = default;
-    ~CMemoButton();
-    CMemoButton(const CMemoButton&) = delete;
-    CMemoButton& operator=(const CMemoButton&) = delete;
+    ~CMemoButton() override;
 
     // The bitmaps are shared artwork: the button does not own them. False
     // when the normal bitmap is missing or the window cannot be made.
     bool Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at = {});
-    void Destroy();
-    HWND hwnd() const { return m_hwnd; }
+    void Destroy() { DestroyWindow(); }
 
     SIZE GetBitmapSize() const;
     void SetBackground(COLORREF colour);
@@ -28,20 +30,30 @@ public:
     // Back to the normal picture (after the owner ran the button's command).
     void Unhover();
 
-    // WM_DRAWITEM of the owner for this button.
-    void Draw(const DRAWITEMSTRUCT& item) const;
+    // The picture shown now: the hover picture while the mouse is over it.
+    HBITMAP Picture() const { return m_hovering && m_hover ? m_hover : m_normal; }
+    COLORREF Background() const { return m_background; }
+    // Drawn by the owner into its paint, where the button stands: face, when
+    // given, is Picture() already on Background(); scratch is a memory DC
+    // the owner lends for the bitmap.
+    void Paint(HDC dc, HDC scratch, HBITMAP face = nullptr) const;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+    void Redraw() const;
 
-    HWND m_hwnd = nullptr;
+    RECT m_at{};  // in the owner's client area
     HBITMAP m_normal = nullptr;
     HBITMAP m_hover = nullptr;
     HCURSOR m_cursor = nullptr;
     COLORREF m_background = RGB(255, 255, 255);
     bool m_hovering = false;
+    bool m_pressed = false;
     std::function<void(CMemoButton&, const MSG&)> m_onHover;
 };
 
-// Draws bitmap at (x, y), leaving out the pixels of colour see-through.
-void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough);
+// Draws bitmap at (x, y), leaving out the pixels of colour see-through;
+// scratch, when given, is a memory DC to select the bitmap into.
+void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough, HDC scratch = nullptr);

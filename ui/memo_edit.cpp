@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,8 +121,8 @@ void CMemoEdit::WrapAtWindow() {
 
 void CMemoEdit::DetectLinks() {
     if (!m_hwnd) return;
-    const LRESULT mask = ::SendMessageW(m_hwnd, EM_GETEVENTMASK, 0, 0);
-    ::SendMessageW(m_hwnd, EM_SETEVENTMASK, 0, mask | ENM_LINK);
+    // Each message to a rich edit costs; the mask of a new one is empty.
+    ::SendMessageW(m_hwnd, EM_SETEVENTMASK, 0, ENM_LINK);
     ::SendMessageW(m_hwnd, EM_AUTOURLDETECT, TRUE, 0);
 }
 
@@ -142,10 +143,17 @@ void CMemoEdit::ApplyFont(const LOGFONTA& font, COLORREF textColour) {
     ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
     ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
 
-    // A tab stop every four average characters of this font.
+    // A tab stop every four average characters of this font. Measured once
+    // per font for all memos: most share one, and a measure costs a DC.
+    struct Measured {
+        LOGFONTA font;
+        int average;
+    };
+    static std::vector<Measured> measured;  // user-interface thread
     int average = 8;
-    if (m_measured && std::memcmp(&m_measuredFont, &font, sizeof font) == 0) {
-        average = m_averageWidth;
+    auto same = [&](const Measured& m) { return std::memcmp(&m.font, &font, sizeof font) == 0; };
+    if (auto it = std::find_if(measured.begin(), measured.end(), same); it != measured.end()) {
+        average = it->average;
     } else {
         tesra::win::WindowDC dc(m_hwnd);
         tesra::win::UniqueHandle<HFONT, &::DeleteObject> made(::CreateFontIndirectA(&font));
@@ -154,9 +162,8 @@ void CMemoEdit::ApplyFont(const LOGFONTA& font, COLORREF textColour) {
             TEXTMETRICA tm{};
             if (::GetTextMetricsA(dc.get(), &tm)) {
                 average = tm.tmAveCharWidth;
-                m_measured = true;
-                m_measuredFont = font;
-                m_averageWidth = average;
+                if (measured.size() >= 16) measured.erase(measured.begin());
+                measured.push_back({font, average});
             }
         }
     }

@@ -53,9 +53,4 @@ private:
 
     std::function<void()> m_onUserInput;
     HWND m_hwnd = nullptr;
-    // The last font measured for the tab stops: a memo applies its font
-    // more than once while it opens.
-    bool m_measured = false;
-    LOGFONTA m_measuredFont{};
-    int m_averageWidth = 8;
 };

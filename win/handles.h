@@ -87,15 +87,24 @@ private:
 };
 
 // The wait cursor while a scope runs.
+// Nested waits show the cursor once; the outermost one puts it back.
 class WaitCursor {
 public:
-    WaitCursor() : old_(::SetCursor(::LoadCursor(nullptr, IDC_WAIT))) {}
+    WaitCursor() {
+        if (Depth()++ == 0) old_ = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
-    ~WaitCursor() { ::SetCursor(old_); }
+    ~WaitCursor() {
+        if (--Depth() == 0) ::SetCursor(old_);
+    }
 
 private:
-    HCURSOR old_;
+    static int& Depth() {
+        static int depth = 0;  // user-interface thread
+        return depth;
+    }
+    HCURSOR old_ = nullptr;
 };
 
 }  // namespace tesra::win

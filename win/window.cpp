@@ -35,6 +35,8 @@ std::vector<std::string>& ModuleClasses() {
 }
 
 bool RegisterModuleClass(const WNDCLASSEXA& wc) {
+    for (const std::string& name : ModuleClasses())
+        if (name == wc.lpszClassName) return true;
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof existing;
     if (::GetClassInfoExA(ModuleInstance(), wc.lpszClassName, &existing)) return true;
