@@ -390,8 +390,10 @@ TEST_F(MemoWindowTest, TheMemoMenuIsDrawnByItsMenusWithTheToolbarsImages) {
 TEST_F(MemoWindowTest, ButtonsAndMenuCommandsAskTheManager) {
     MemoDefaults().background = 2;
     CMemoDlg& memo = Make("memo1", 5);  // a blue memo
-    ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_NEW, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_NEW)));
+    // A click is a press and a release on the button.
+    HWND newButton = ::GetDlgItem(memo.hwnd(), IDC_MEMO_NEW);
+    ::SendMessageA(newButton, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    ::SendMessageA(newButton, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
     memo.RunMemoCommand(IDM_MEMO_NEW);
     EXPECT_EQ(host.newMemos, (std::vector<int>{2, 2}));  // the user's colour, not this memo's
     memo.SetMemoText("\xC7\xD1\r\nx");
