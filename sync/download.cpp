@@ -3,6 +3,7 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "storage/ini_file.h"
+#include "storage/memo_format.h"
 #include "sync/exchange.h"
 #include "sync/pending.h"
 #include "sync/protocol.h"
@@ -63,7 +64,7 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     std::string ver;
     const bool known = index.GetString(section, "ver", ver) != 0;
 
-    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidFromSection(section)));
+    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidOf(section)));
     bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
     // holds text.

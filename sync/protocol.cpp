@@ -62,8 +62,6 @@ std::string ServerStampFromReply(std::string_view reply) {
     return std::string(reply.substr(static_cast<std::size_t>(value), static_cast<std::size_t>(end - value)));
 }
 
-std::string MuidFromSection(std::string_view section) { return ReplaceAll(section, "memo", ""); }
-
 std::string SetMemoBody(std::string_view muid, const MemoFields& f, std::string_view text) {
     return Format("cmd=setmemo&mgrp=2&muid=%s&ver=%s&title=%s&font=%s&pos=%s&alarm=%d&bg=%d&min=%d&gm_data=%s",
                   C(std::string(muid)), C(f.ver), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),

@@ -60,9 +60,6 @@ int ClassifyMemoGroupReply(std::string_view reply);
 // LF; empty when either is missing.
 std::string ServerStampFromReply(std::string_view reply);
 
-// The memo's id on the server: the section name with every "memo" removed.
-std::string MuidFromSection(std::string_view section);
-
 // A memo's fields as the index holds them; title, font and pos go out
 // encoded, the rest as they are.
 struct MemoFields {

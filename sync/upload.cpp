@@ -5,6 +5,7 @@
 #include "net/ftp_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_files.h"
+#include "storage/memo_format.h"
 #include "storage/memo_index.h"
 #include "storage/storage_util.h"
 #include "sync/exchange.h"
@@ -118,7 +119,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
         if (was) pending.Remove(section);
         return 0;
     }
-    const std::string muid = MuidFromSection(section);
+    const std::string muid = MuidOf(section);
     const std::string path = SectionDataPath(ctx.UserFolder(), section);
     std::string text;
     if (!fs::ReadFile(path, &text) || text.empty()) {
@@ -184,7 +185,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
 int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
     const IndexedMemo m = ReadMemo(ctx, section);
     if (!m.hasVer) return 0;
-    const sync::Reply r = sync::Post(ctx, kSetMemoPath, SetIniBody(MuidFromSection(section), m.fields));
+    const sync::Reply r = sync::Post(ctx, kSetMemoPath, SetIniBody(MuidOf(section), m.fields));
     CPendingUploads pending(ctx.UserFolder());
     PendingUpload p = pending.Find(section).value_or(PendingUpload{});
     if (!sync::Acknowledged(ctx, r)) {
@@ -202,7 +203,7 @@ int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
 
 void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section) {
     if (section.empty()) return;
-    sync::Post(ctx, kSetMemoPath, DelMemoBody(MuidFromSection(section)));
+    sync::Post(ctx, kSetMemoPath, DelMemoBody(MuidOf(section)));
     ctx.LiveIndex().DeleteSection(section);
     CPendingUploads(ctx.UserFolder()).Remove(section);
 }

@@ -262,7 +262,7 @@ public:
         index.GetInt(section, "alarm", f.alarm);
         std::string text;
         tesra::fs::ReadFile(tesra::SectionDataPath(ctrl_->UserFolder(), section), &text);
-        const std::string muid = tesra::MuidFromSection(section), dir = server_->windowsDir();
+        const std::string muid = tesra::MuidOf(section), dir = server_->windowsDir();
         // The same two requests through the HTTP client alone: what the flow
         // adds to it.
         std::vector<double> client;
