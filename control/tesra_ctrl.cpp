@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/fs.h"
@@ -17,7 +18,6 @@
 #include "storage/memo_index.h"
 #include "sync/download.h"
 #include "sync/login.h"
-#include "sync/pending.h"
 #include "sync/upload.h"
 #include "win/handles.h"
 #include "win/registry.h"
@@ -318,11 +318,7 @@ int CTesraCtrl::RestoreMemo(const std::string& section) {
     CMemoDlg* memo = MakeMemoWindow(bg, min, section);
     if (!memo) return 0;
     memo->SetDataPath(tesra::SectionDataPath(GetUserFolder(), section));
-    std::string ver, previousVer;
-    m_index.GetString(section, "ver", ver);
-    m_previousIndex.GetString(section, "ver", previousVer);
-    const bool fetched = ver == previousVer || tesra::DownloadMemoText(*this, section, memo->dataPath()) == 1;
-    if (!fetched || m_closing) {
+    if (!tesra::MemoTextReady(*this, m_previousIndex, section, memo->dataPath()) || m_closing) {
         RemoveMemo(memo);
         return 0;
     }
@@ -404,26 +400,6 @@ void CTesraCtrl::LoadMemoIndex() {
     LoadDefaultFont();
 }
 
-void CTesraCtrl::WriteServerIndex(const std::string& text) {
-    tesra::WriteServerIndexFile(GetUserFolder(), text);
-    LoadMemoIndex();
-    // Local edits that have not reached the server yet keep their title,
-    // placement and stamps over the server's older ones.
-    tesra::CarryPendingSections(GetUserFolder(), m_index, m_previousIndex);
-}
-
-void CTesraCtrl::OpenMemosInIndexText(const std::string& text) {
-    tesra::win::WaitCursor wait;  // once for all the memos' loads
-    std::vector<std::string> sections = tesra::MemoSectionsInIndexText(text);
-    for (const std::string& section : sections) RestoreMemo(section);
-    // A memo made here whose first upload never went through is not in the
-    // server's index yet; it stays on the desktop all the same.
-    for (const std::string& section : tesra::CPendingUploads(GetUserFolder()).Sections()) {
-        if (std::find(sections.begin(), sections.end(), section) != sections.end()) continue;
-        if (m_index.FindSection(section) >= 0) RestoreMemo(section);
-    }
-}
-
 // ---- start-up ----
 
 std::unique_ptr<CNoticeDlg> CTesraCtrl::OpenNotice(const char* text) {
@@ -437,12 +413,30 @@ std::unique_ptr<CNoticeDlg> CTesraCtrl::OpenNotice(const char* text) {
     return notice;
 }
 
-int CTesraCtrl::FailStartUp(std::unique_ptr<CNoticeDlg>& notice, const char* message) {
-    if (notice) notice->Close();
-    notice.reset();
-    if (!m_closing) ShowMessage(message);
-    return 0;
-}
+// The screen's side of a start-up: the notice, the memo windows and the
+// wait for the group's worker.
+class CTesraCtrl::StartUpWindows final : public tesra::IStartUpWindows {
+public:
+    explicit StartUpWindows(CTesraCtrl& ctrl) : ctrl_(ctrl) {}
+    void ShowNotice(const char* text) override {
+        if (notice_) notice_->Close();
+        notice_.reset();
+        if (text) notice_ = ctrl_.OpenNotice(text);
+    }
+    void CreateGroup() override { ctrl_.RunGroupCreation(); }
+    bool Closing() override { return ctrl_.m_closing; }
+    void LoadIndex() override { ctrl_.LoadMemoIndex(); }
+    tesra::CIniFile& PreviousIndex() override { return ctrl_.m_previousIndex; }
+    void BeginMemos() override { wait_.emplace(); }  // once for all the memos' loads
+    void OpenMemo(const std::string& section) override { ctrl_.RestoreMemo(section); }
+    void EndMemos() override { wait_.reset(); }
+    void Loaded() override { ctrl_.m_loaded = 1; }
+
+private:
+    CTesraCtrl& ctrl_;
+    std::unique_ptr<CNoticeDlg> notice_;
+    std::optional<tesra::win::WaitCursor> wait_;
+};
 
 int CTesraCtrl::RunStartUp() {
     // Asked for by an upload whose conflict the server's copy won: that
@@ -470,40 +464,8 @@ int CTesraCtrl::StartUp() {
     m_previousIndex.SetModified(0);
     m_index.SetModified(0);
     m_loaded = 0;
-    const std::string user = m_userId;
-    const std::string password = m_password;
-
-    std::unique_ptr<CNoticeDlg> notice = OpenNotice(kLoadingNotice);
-    int group = tesra::QueryMemoGroup(*this);
-    if (group == -1) {
-        if (user.empty() || password.empty()) return FailStartUp(notice, kStartUpFailed100);
-        const std::string cookie = tesra::LoginByAgent(*this, user, password);
-        if (!cookie.empty())
-            m_http.SetCookie(cookie);
-        else
-            tesra::LoginByScript(*this, user, password);
-        group = tesra::QueryMemoGroup(*this);
-        if (group == -1) return FailStartUp(notice, kStartUpFailed100);
-    }
-    const char* emptyIndex = kStartUpFailed200;
-    if (group == 0) {
-        notice->Close();
-        notice = OpenNotice(kGroupNotice);
-        RunGroupCreation();
-        emptyIndex = kStartUpFailed300;
-    }
-    std::string text;
-    tesra::FetchIndexText(*this, text);
-    if (text.empty() || m_closing) return FailStartUp(notice, emptyIndex);
-    WriteServerIndex(text);
-    OpenMemosInIndexText(text);
-    notice->Close();
-    notice.reset();
-    if (m_closing) return 0;
-    m_loaded = 1;
-    // What did not reach the server before goes now, quietly.
-    tesra::UploadPendingMemos(*this);
-    return 1;
+    StartUpWindows windows(*this);
+    return tesra::LoadMemosFromServer(*this, windows, m_userId, m_password);
 }
 
 int CTesraCtrl::RunGroupCreation() {

@@ -17,6 +17,7 @@
 #include "storage/memo_format.h"
 #include "sync/context.h"
 #include "sync/download.h"
+#include "sync/startup.h"
 #include "win/gdi.h"
 #include "win/ole_control.h"
 
@@ -34,22 +35,6 @@ inline constexpr UINT_PTR kSessionTimer = 3;
 inline constexpr UINT kRemovePeriodMs = 100;
 inline constexpr UINT kMinutePeriodMs = 60000;
 inline constexpr UINT kSessionPeriodMs = 21600000;  // six hours
-
-// "메모 데이타를 불러오는 중입니다.\n잠시만 기다려 주십시오."
-inline constexpr char kLoadingNotice[] =
-    "\xB8\xDE\xB8\xF0 \xB5\xA5\xC0\xCC\xC5\xB8\xB8\xA6 \xBA\xD2\xB7\xAF\xBF\xC0\xB4\xC2 "
-    "\xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n\xC0\xE1\xBD\xC3\xB8\xB8 \xB1\xE2\xB4\xD9\xB7\xC1 "
-    "\xC1\xD6\xBD\xCA\xBD\xC3\xBF\xC0.";
-// "할보 메모 그룹 생성 중입니다.\n잠시만 기다려 주십시오."
-inline constexpr char kGroupNotice[] =
-    "\xC7\xD2\xBA\xB8 \xB8\xDE\xB8\xF0 \xB1\xD7\xB7\xEC \xBB\xFD\xBC\xBA \xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n"
-    "\xC0\xE1\xBD\xC3\xB8\xB8 \xB1\xE2\xB4\xD9\xB7\xC1 \xC1\xD6\xBD\xCA\xBD\xC3\xBF\xC0.";
-// "메모 서버에 연결을 실패하였습니다.(#100)", (#200), (#300)
-#define TESRA_CONNECT_FAILED "\xB8\xDE\xB8\xF0 \xBC\xAD\xB9\xF6\xBF\xA1 \xBF\xAC\xB0\xE1\xC0\xBB \xBD\xC7\xC6\xD0\xC7\xCF\xBF\xB4\xBD\xC0\xB4\xCF\xB4\xD9."
-inline constexpr char kStartUpFailed100[] = TESRA_CONNECT_FAILED "(#100)";
-inline constexpr char kStartUpFailed200[] = TESRA_CONNECT_FAILED "(#200)";
-inline constexpr char kStartUpFailed300[] = TESRA_CONNECT_FAILED "(#300)";
-#undef TESRA_CONNECT_FAILED
 
 // The caption font the memo windows paint with; made with the control's
 // window, deleted with it.
@@ -107,8 +92,6 @@ public:
     void SyncAllMemos(bool atExit);
     int StartUp();
     void LoadMemoIndex();
-    void WriteServerIndex(const std::string& text);
-    void OpenMemosInIndexText(const std::string& text);
 
     // The Hancom Note import: the first-run flag (1 while the offer is still
     // to be made; taking it records the offer), and the import itself, which
@@ -165,6 +148,8 @@ private:
     };
     class FlowScope;
     friend class FlowScope;
+    class StartUpWindows;
+    friend class StartUpWindows;
 
     int OnCreate();
     void OnDestroy();
@@ -184,7 +169,6 @@ private:
     void AddNewMemo(int background, const std::string* text);
     int RunGroupCreation();
     std::unique_ptr<CNoticeDlg> OpenNotice(const char* text);
-    int FailStartUp(std::unique_ptr<CNoticeDlg>& notice, const char* message);
     void StartMinuteTimer();
     int MessageBox(const std::string& text, UINT style);
     std::int64_t Now() const { return m_now ? m_now() : tesra::fs::NowSeconds(); }

@@ -22,9 +22,9 @@
 #include "support/stand_in.h"
 #include "support/temp_dir.h"
 #include "sync/download.h"
-#include "sync/login.h"
 #include "sync/pending.h"
 #include "sync/protocol.h"
+#include "sync/startup.h"
 #include "sync/upload.h"
 #include "tools/common/form.h"
 
@@ -37,8 +37,20 @@ long EnvNumber(const char* name, long fallback) { return std::getenv(name) ? std
 
 // One run of the control: its live and previous index, its windows (memo
 // key to the title the window holds) and whether its start-up completed.
-struct Client {
+struct Client : IStartUpWindows {
     explicit Client(const string& folder) : ctx(folder) {}
+    void ShowNotice(const char*) override {}
+    void CreateGroup() override {}
+    bool Closing() override { return false; }
+    void LoadIndex() override { LoadIndexFiles(ctx.folder, ctx.index, previous); }
+    CIniFile& PreviousIndex() override { return previous; }
+    void OpenMemo(const string& s) override {
+        int bg = 0;
+        if (ctx.index.GetInt(s, "bg", bg) && MemoTextReady(ctx, previous, s, SectionDataPath(ctx.folder, s)))
+            ctx.index.GetString(s, "title", windows[s]);
+    }
+    void Loaded() override { loaded = true; }
+
     FakeSyncContext ctx;
     CIniFile previous;
     std::map<string, string> windows;
@@ -64,9 +76,7 @@ protected:
         return tools::FormValue(f, "deleted") == "0" ? tools::FormValue(f, "text") : "(none)";
     }
 
-    // The control's start-up: log in when the session is gone (the agent is
-    // absent), fetch the index, carry pending memos over it, open a window
-    // per memo whose text is here or could be fetched, send what is pending.
+    // The control's start-up in a new process; the session outlives it.
     void StartUp() {
         client_ = std::make_unique<Client>(folder_);
         FakeSyncContext& c = client_->ctx;
@@ -74,34 +84,8 @@ protected:
         c.http.m_nPostRounds = rounds_;
         c.http.m_nIoSecs = 2;
         c.http.SetCookie(cookie_);
-        if (QueryMemoGroup(c) == -1) {
-            if (const string agent = LoginByAgent(c, "kim", "pw"); !agent.empty()) c.http.SetCookie(agent);
-            else LoginByScript(c, "kim", "pw");
-            if (QueryMemoGroup(c) == -1) return;
-        }
+        LoadMemosFromServer(c, *client_, "kim", "pw");
         cookie_ = c.http.m_strCookie;
-        string text;
-        FetchIndexText(c, text);
-        if (text.empty()) return;
-        WriteServerIndexFile(folder_, text);
-        LoadIndexFiles(folder_, c.index, client_->previous);
-        CarryPendingSections(folder_, c.index, client_->previous);
-        const std::vector<string> listed = MemoSectionsInIndexText(text);
-        for (const string& s : listed) Restore(s);
-        for (const string& s : CPendingUploads(folder_).Sections())
-            if (std::find(listed.begin(), listed.end(), s) == listed.end() && c.index.FindSection(s) >= 0) Restore(s);
-        client_->loaded = true;
-        UploadPendingMemos(c);
-    }
-    void Restore(const string& s) {
-        CIniFile& index = client_->ctx.index;
-        int bg = 0;
-        if (!index.GetInt(s, "bg", bg)) return;
-        string ver, before;
-        index.GetString(s, "ver", ver);
-        client_->previous.GetString(s, "ver", before);
-        if (ver == before || DownloadMemoText(client_->ctx, s, SectionDataPath(folder_, s)) == 1)
-            index.GetString(s, "title", client_->windows[s]);
     }
 
     // The memo window losing activation after the user typed: its text to

@@ -1,0 +1,81 @@
+#include "sync/startup.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "net/http_client.h"
+#include "storage/ini_file.h"
+#include "storage/memo_index.h"
+#include "sync/download.h"
+#include "sync/login.h"
+#include "sync/pending.h"
+#include "sync/upload.h"
+
+namespace tesra {
+
+namespace {
+
+int Fail(ISyncContext& ctx, IStartUpWindows& windows, const char* message) {
+    windows.ShowNotice(nullptr);
+    if (!windows.Closing()) ctx.ShowMessage(message);
+    return 0;
+}
+
+}  // namespace
+
+int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,
+                        const std::string& password) {
+    windows.ShowNotice(kLoadingNotice);
+    int group = QueryMemoGroup(ctx);
+    if (group == -1) {
+        if (user.empty() || password.empty()) return Fail(ctx, windows, kStartUpFailed100);
+        const std::string cookie = LoginByAgent(ctx, user, password);
+        if (!cookie.empty())
+            ctx.Http().SetCookie(cookie);
+        else
+            LoginByScript(ctx, user, password);
+        group = QueryMemoGroup(ctx);
+        if (group == -1) return Fail(ctx, windows, kStartUpFailed100);
+    }
+    const char* emptyIndex = kStartUpFailed200;
+    if (group == 0) {
+        windows.ShowNotice(kGroupNotice);
+        windows.CreateGroup();
+        emptyIndex = kStartUpFailed300;
+    }
+    std::string text;
+    FetchIndexText(ctx, text);
+    if (text.empty() || windows.Closing()) return Fail(ctx, windows, emptyIndex);
+
+    const std::string folder = ctx.UserFolder();
+    WriteServerIndexFile(folder, text);
+    windows.LoadIndex();
+    // Local edits that have not reached the server yet keep their title,
+    // placement and stamps over the server's older ones.
+    CarryPendingSections(folder, ctx.LiveIndex(), windows.PreviousIndex());
+    windows.BeginMemos();
+    const std::vector<std::string> listed = MemoSectionsInIndexText(text);
+    for (const std::string& section : listed) windows.OpenMemo(section);
+    // A memo made here whose first upload never went through is not in the
+    // server's index yet; it stays on the desktop all the same.
+    for (const std::string& section : CPendingUploads(folder).Sections()) {
+        if (std::find(listed.begin(), listed.end(), section) != listed.end()) continue;
+        if (ctx.LiveIndex().FindSection(section) >= 0) windows.OpenMemo(section);
+    }
+    windows.EndMemos();
+    windows.ShowNotice(nullptr);
+    if (windows.Closing()) return 0;
+    windows.Loaded();
+    // What did not reach the server before goes now, quietly.
+    UploadPendingMemos(ctx);
+    return 1;
+}
+
+bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path) {
+    std::string ver, previousVer;
+    ctx.LiveIndex().GetString(section, "ver", ver);
+    previous.GetString(section, "ver", previousVer);
+    return ver == previousVer || DownloadMemoText(ctx, section, path) == 1;
+}
+
+}  // namespace tesra

@@ -1,0 +1,65 @@
+// The start-up's load from the memo server: a session (logging in when the
+// one held is gone), the memo group for a new user, the index with pending
+// memos carried over it, the memos' texts, and what waited to be sent. The
+// manager keeps what is on the screen: the notice, the memo windows and
+// the wait for the group's worker.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sync/context.h"
+
+namespace tesra {
+
+class CIniFile;
+
+// "메모 데이타를 불러오는 중입니다.\n잠시만 기다려 주십시오."
+inline constexpr char kLoadingNotice[] =
+    "\xB8\xDE\xB8\xF0 \xB5\xA5\xC0\xCC\xC5\xB8\xB8\xA6 \xBA\xD2\xB7\xAF\xBF\xC0\xB4\xC2 "
+    "\xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n\xC0\xE1\xBD\xC3\xB8\xB8 \xB1\xE2\xB4\xD9\xB7\xC1 "
+    "\xC1\xD6\xBD\xCA\xBD\xC3\xBF\xC0.";
+// "할보 메모 그룹 생성 중입니다.\n잠시만 기다려 주십시오."
+inline constexpr char kGroupNotice[] =
+    "\xC7\xD2\xBA\xB8 \xB8\xDE\xB8\xF0 \xB1\xD7\xB7\xEC \xBB\xFD\xBC\xBA \xC1\xDF\xC0\xD4\xB4\xCF\xB4\xD9.\n"
+    "\xC0\xE1\xBD\xC3\xB8\xB8 \xB1\xE2\xB4\xD9\xB7\xC1 \xC1\xD6\xBD\xCA\xBD\xC3\xBF\xC0.";
+// "메모 서버에 연결을 실패하였습니다.(#100)", (#200), (#300)
+#define TESRA_CONNECT_FAILED "\xB8\xDE\xB8\xF0 \xBC\xAD\xB9\xF6\xBF\xA1 \xBF\xAC\xB0\xE1\xC0\xBB \xBD\xC7\xC6\xD0\xC7\xCF\xBF\xB4\xBD\xC0\xB4\xCF\xB4\xD9."
+inline constexpr char kStartUpFailed100[] = TESRA_CONNECT_FAILED "(#100)";  // no session
+inline constexpr char kStartUpFailed200[] = TESRA_CONNECT_FAILED "(#200)";  // no index
+inline constexpr char kStartUpFailed300[] = TESRA_CONNECT_FAILED "(#300)";  // no index after the group's creation
+#undef TESRA_CONNECT_FAILED
+
+// The manager's side of a start-up.
+class IStartUpWindows {
+public:
+    virtual ~IStartUpWindows() = default;
+    // Replaces the notice on the screen with one of this text; nullptr
+    // closes it.
+    virtual void ShowNotice(const char* text) = 0;
+    // Runs the memo group's creation and waits for it.
+    virtual void CreateGroup() = 0;
+    // The manager is going away: the user is told nothing more.
+    virtual bool Closing() = 0;
+    // Loads the index files into the live and the previous index.
+    virtual void LoadIndex() = 0;
+    virtual CIniFile& PreviousIndex() = 0;
+    // Opens the window of a memo of the live index (MemoTextReady); the
+    // openings come between these two calls.
+    virtual void BeginMemos() {}
+    virtual void OpenMemo(const std::string& section) = 0;
+    virtual void EndMemos() {}
+    // The memos count as loaded from here on; the pending uploads follow.
+    virtual void Loaded() = 0;
+};
+
+// 1 loaded; 0 failed, the user told why unless the manager is closing, or
+// the manager closed meanwhile.
+int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,
+                        const std::string& password);
+
+// Whether the memo's data file holds the text to show: its stamp is the one
+// the previous index had, or the text was downloaded now.
+bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path);
+
+}  // namespace tesra
