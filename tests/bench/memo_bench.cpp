@@ -148,21 +148,13 @@ double Floor(int n, HWND owner) {
 class StartUpBench {
 public:
     explicit StartUpBench(int n) : n_(n) {
-        const std::string tools = TESRA_NATIVE_TOOLS;
-        user_ = tesra::Format("bench%llu", static_cast<unsigned long long>(::GetTickCount64()));
-        server_ = std::make_unique<tesra::test::UnixStandIn>(
-            std::vector<std::string>{tools + "/tesra-memo-server", "--db", "/tmp/" + user_ + ".db"}, 1200);
+        server_ = std::make_unique<tesra::test::MemoServerStandIn>(TESRA_NATIVE_TOOLS, 1200);
         if (server_->port() == 0) return;
-        host_ = "127.0.0.1:" + std::to_string(server_->port());
-        for (const char* name : {"TESRA_MEMO_SERVER", "TESRA_LOGIN_SERVER"}) _putenv_s(name, host_.c_str());
-        _putenv_s("TESRA_AGENT_PORT", "1");
-        Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
-        const std::string sid =
-            std::string(tesra::Trim(tesra::GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
-        cookie_ = tesra::SessionCookie(sid);
-        Admin(tesra::kSetMemoUserPath, tesra::SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x"),
-              cookie_);
+        user_ = server_->user();
+        host_ = server_->host();
+        cookie_ = server_->NewSession();
         // Spread over the screen as the floor's popups are, in the nine colours.
+        std::vector<std::tuple<std::string, tesra::MemoFields, std::string>> memos;
         for (int i = 0; i < n; ++i) {
             const double x = (i * 7) % 80, y = (i * 5) % 65;
             const std::string text = tesra::Format("memo %d\r\n\xC7\xD1\xB1\xDB line two\r\nthird line", i);
@@ -171,16 +163,16 @@ public:
                                       .font = "",
                                       .pos = tesra::Format("%.2f %.2f %.2f %.2f", x, y, x + 19.5, y + 27.3),
                                       .bg = i % 9};
-            Admin(tesra::kSetMemoPath, tesra::SetMemoBody(std::to_string(1000 + i), f, text), cookie_);
+            memos.push_back({std::to_string(1000 + i), f, text});
         }
+        server_->Seed(memos);
         ok_ = true;
     }
     ~StartUpBench() {
         Close();
         server_.reset();
         std::error_code ignored;
-        std::filesystem::remove_all(TheApp().dataRoot() + "\\" + user_ + "@x", ignored);
-        ::DeleteFileA(("Z:\\tmp\\" + user_ + ".db").c_str());
+        std::filesystem::remove_all(TheApp().dataRoot() + "\\" + user_, ignored);
     }
     bool ok() const { return ok_; }
 
@@ -324,7 +316,7 @@ private:
     int n_;
     bool ok_ = false;
     std::string user_, host_, cookie_;
-    std::unique_ptr<tesra::test::UnixStandIn> server_;
+    std::unique_ptr<tesra::test::MemoServerStandIn> server_;
     tesra::host::HostWindow window_;
     tesra::host::ContainerSite* site_ = nullptr;
     tesra::win::ComPtr<IOleObject> ole_;

@@ -77,14 +77,9 @@ class Manager : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!fs::Stat(WindowsTool("tesra-memo-server"))) GTEST_SKIP() << "build the native preset's stand-ins first";
-        static int serial = 0;
-        user_ = Format("u%llu_%d", static_cast<unsigned long long>(::GetTickCount64()), ++serial);
-        server_ = std::make_unique<UnixStandIn>(std::vector<string>{kTools + "/tesra-memo-server", "--db", "/tmp/" + user_ + ".db"});
+        server_ = std::make_unique<MemoServerStandIn>(kTools);
         ASSERT_GT(server_->port(), 0);
-        host_ = "127.0.0.1:" + std::to_string(server_->port());
-        for (const char* name : {"TESRA_MEMO_SERVER", "TESRA_LOGIN_SERVER"}) _putenv_s(name, host_.c_str());
-        _putenv_s("TESRA_AGENT_PORT", "1");  // nobody there unless a test starts the agent
-        Admin("/admin/user", "id=" + user_ + "@x&pw=pw");
+        user_ = server_->user();
         messages_.clear();
 
         NewControl();
@@ -95,7 +90,6 @@ protected:
         server_.reset();
         std::error_code ignored;
         std::filesystem::remove_all(TheApp().dataRoot() + "\\" + user_, ignored);
-        ::DeleteFileA(("Z:\\tmp\\" + user_ + ".db").c_str());
     }
 
     // The control as the host makes it: in place in the host's window.
@@ -118,7 +112,7 @@ protected:
     static string WindowsTool(const string& name) { return "Z:" + ReplaceAll(kTools + "/" + name, "/", "\\"); }
 
     string Admin(const string& path, const string& body = {}, const string& cookie = {}) {
-        return StandInRequest(host_, path, body, cookie);
+        return server_->Admin(path, body, cookie);
     }
     Kinds Requests() {
         Kinds kinds;
@@ -127,13 +121,6 @@ protected:
         return kinds;
     }
     void ClearRequests() { Admin("/admin/requests/clear", "x=1"); }
-    // A memo, and the user's defaults as the memo group's creation leaves them.
-    void Seed(const string& muid, const MemoFields& f, const string& text) {
-        const string cookie = SessionCookie(Trim(GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
-        const string defaults = SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x");
-        ASSERT_EQ(Admin(kSetMemoUserPath, defaults, cookie) + Admin(kSetMemoPath, SetMemoBody(muid, f, text), cookie),
-                  "[OK]\n[OK]\n");
-    }
     string ServerText(const string& muid) {
         const string field = GetPiece(GetPiece(Admin("/admin/memo?user=" + user_ + "@x&muid=" + muid), "text=", 1), "&", 0);
         string text;  // every byte comes as %xx
@@ -155,20 +142,20 @@ protected:
         return nullptr;
     }
     void SeedTwo() {
-        Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
-        Seed("101", {.ver = "12:1700000000", .title = cp949::kMemo, .font = "", .pos = "10.00 10.00 30.00 40.00", .bg = 3},
-             string(cp949::kHangul) + "\r\nfirst");
-        Seed("102", {.ver = "6:1700000001", .title = "", .font = "", .pos = "50.00 10.00 70.00 40.00",
-                     .alarm = static_cast<int>(kT0 + 30), .bg = 5, .min = 1},
-             "second");
+        ASSERT_EQ(server_->Seed({{"101", {.ver = "12:1700000000", .title = cp949::kMemo, .font = "",
+                                          .pos = "10.00 10.00 30.00 40.00", .bg = 3},
+                                  string(cp949::kHangul) + "\r\nfirst"},
+                                 {"102", {.ver = "6:1700000001", .title = "", .font = "", .pos = "50.00 10.00 70.00 40.00",
+                                          .alarm = static_cast<int>(kT0 + 30), .bg = 5, .min = 1},
+                                  "second"}}),
+                  "[OK]\n[OK]\n[OK]\n[OK]\n");
     }
 
     host::HostWindow window_;
     host::ContainerSite* site_ = nullptr;
     win::ComPtr<IOleObject> ole_;
     CTesraCtrl* ctrl_ = nullptr;
-    std::unique_ptr<UnixStandIn> server_;
-    string host_;
+    std::unique_ptr<MemoServerStandIn> server_;
     string user_;
     std::int64_t now_ = kT0;
     std::vector<string> messages_;

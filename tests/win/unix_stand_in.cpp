@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 
 #include "base/fs.h"
 #include "base/text.h"
@@ -61,6 +62,38 @@ UnixStandIn::~UnixStandIn() {
 }
 
 std::string UnixStandIn::windowsDir() const { return WindowsPath(unixDir_); }
+
+std::string MemoServerStandIn::NewUser() {
+    static std::atomic<int> serial{0};
+    return Format("u%llu_%d", static_cast<unsigned long long>(::GetTickCount64()), ++serial);
+}
+
+MemoServerStandIn::MemoServerStandIn(const std::string& tools, int lifeSeconds, const std::string& user)
+    : UnixStandIn({tools + "/tesra-memo-server", "--db", "/tmp/" + user + ".db"}, lifeSeconds), user_(user) {
+    if (port() == 0) return;
+    host_ = "127.0.0.1:" + std::to_string(port());
+    for (const char* name : {"TESRA_MEMO_SERVER", "TESRA_LOGIN_SERVER"}) _putenv_s(name, host_.c_str());
+    _putenv_s("TESRA_AGENT_PORT", "1");
+    Admin("/admin/user", "id=" + user_ + "@x&pw=pw");
+}
+
+MemoServerStandIn::~MemoServerStandIn() { ::DeleteFileA(WindowsPath("/tmp/" + user_ + ".db").c_str()); }
+
+std::string MemoServerStandIn::Admin(const std::string& path, const std::string& body, const std::string& cookie) const {
+    return StandInRequest(host_, path, body, cookie);
+}
+
+std::string MemoServerStandIn::NewSession() const {
+    return SessionCookie(Trim(GetPiece(Admin("/admin/session", "id=" + user_ + "@x"), "sid=", 1)));
+}
+
+std::string MemoServerStandIn::Seed(const std::vector<std::tuple<std::string, MemoFields, std::string>>& memos) const {
+    std::string replies = Admin("/admin/user", "id=" + user_ + "@x&pw=pw&group=1");
+    const std::string cookie = NewSession();
+    replies += Admin(kSetMemoUserPath, SetUserDefaultsBody(0, 200, 210, "0 -12 0 0 0 400 0 0 129 3 2 1 1 x"), cookie);
+    for (const auto& [muid, fields, text] : memos) replies += Admin(kSetMemoPath, SetMemoBody(muid, fields, text), cookie);
+    return replies;
+}
 
 std::string StandInRequest(const std::string& host, const std::string& path, const std::string& body,
                            const std::string& cookie) {

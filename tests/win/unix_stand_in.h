@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "sync/protocol.h"
 
 namespace tesra::test {
 
@@ -27,6 +30,26 @@ public:
 private:
     std::string unixDir_;
     std::uint16_t port_ = 0;
+};
+
+// The stand-in memo server with a user of its own, "<user()>@x" with
+// password "pw", for a control in this process: the server addresses point
+// here and no agent answers. The user's database goes with the object.
+class MemoServerStandIn : public UnixStandIn {
+public:
+    MemoServerStandIn(const std::string& tools, int lifeSeconds = 240, const std::string& user = NewUser());
+    ~MemoServerStandIn();
+    static std::string NewUser();
+    const std::string& user() const { return user_; }
+    const std::string& host() const { return host_; }
+    std::string Admin(const std::string& path, const std::string& body = {}, const std::string& cookie = {}) const;
+    std::string NewSession() const;  // its cookie string
+    // The memo group and the user's defaults as its creation leaves them,
+    // then the memos (muid, fields, text); the replies, "[OK]\n" each.
+    std::string Seed(const std::vector<std::tuple<std::string, MemoFields, std::string>>& memos) const;
+
+private:
+    std::string user_, host_;
 };
 
 // A request to a stand-in server at host ("127.0.0.1:PORT"): GET without a
