@@ -10,6 +10,7 @@
 #include "storage/storage_util.h"
 #include "win/com.h"
 #include "win/registry.h"
+#include "win/window.h"
 
 namespace {
 
@@ -27,12 +28,6 @@ std::string LoadResourceString(UINT id) {
     char text[1024] = {};
     const int n = ::LoadStringA(tesra::win::ModuleInstance(), id, text, sizeof text);
     return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
-
-tesra::DesktopSize Desktop() {
-    RECT d{};
-    ::GetWindowRect(::GetDesktopWindow(), &d);
-    return {d.right - d.left, d.bottom - d.top};
 }
 
 // Lets the host's messages run for ms milliseconds; a WM_QUIT ends the wait
@@ -101,7 +96,7 @@ void CTesraCtrl::ImportHancomNote(const tesra::HancomNote& note) {
     m_index.SetLong(section, "min", note.minimised);
     m_index.SetLong(section, "bg", MemoDefaults().background);
     m_index.SetString(section, "font", tesra::FormatFontString({note.textColor, note.font}));
-    m_index.SetString(section, "%pos", tesra::FormatPositionString(note.rect, Desktop()));
+    m_index.SetString(section, "%pos", tesra::FormatPositionString(note.rect, tesra::win::Desktop()));
     OpenImportedMemo(section, note.text);
     // The tick count names the next note: it must have moved on.
     PumpFor(kNoteGapMs);

@@ -50,11 +50,7 @@ constexpr char kAlarmFormat[] = "[\xBE\xCB\xB6\xF7] %s";  // [알람] %s
 constexpr char kTextFileFilter[] =
     "\xB8\xF0\xB5\xE7 \xC6\xC4\xC0\xCF (*.*)|*.*|\xC5\xD8\xBD\xBA\xC6\xAE \xC6\xC4\xC0\xCF (*.txt)|*.txt|";
 
-tesra::DesktopSize Desktop() {
-    RECT d{};
-    ::GetWindowRect(::GetDesktopWindow(), &d);
-    return {d.right - d.left, d.bottom - d.top};
-}
+using tesra::win::Desktop;
 
 std::string ModuleFolder() {
     char path[MAX_PATH] = {};

@@ -245,4 +245,10 @@ void DetachDialogKeys() {
 
 HWND DialogKeysTarget() { return Keys().hook ? Keys().dialog : nullptr; }
 
+DesktopSize Desktop() {
+    RECT d{};
+    ::GetWindowRect(::GetDesktopWindow(), &d);
+    return {d.right - d.left, d.bottom - d.top};
+}
+
 }  // namespace tesra::win

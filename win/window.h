@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "storage/storage_util.h"
+
 namespace tesra::win {
 
 // What windows and dialogs share: the handle and the nesting of handlers.
@@ -102,5 +104,8 @@ void AttachDialogKeys(HWND dialog);
 void UnregisterModuleClasses();
 void DetachDialogKeys();
 HWND DialogKeysTarget();
+
+// The desktop window's size: what stored memo positions are percentages of.
+DesktopSize Desktop();
 
 }  // namespace tesra::win
