@@ -1,19 +1,23 @@
 // The memo manager as the synchronisation flows see it, for tests: a live
 // index, a user folder, one HTTP client, and a record of every question,
-// message and start-up.
+// message and start-up. A start-up's memos open without a screen: a memo
+// "opens" when its text is at hand, with the title its window would show.
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "net/http_client.h"
 #include "storage/ini_file.h"
+#include "storage/memo_index.h"
 #include "sync/context.h"
+#include "sync/startup.h"
 
 namespace tesra::test {
 
-class FakeSyncContext : public ISyncContext {
+class FakeSyncContext : public ISyncContext, public IStartUpWindows {
 public:
     explicit FakeSyncContext(std::string userFolder) : folder(std::move(userFolder)) {
         http.m_nIoSecs = 5;
@@ -42,6 +46,18 @@ public:
     WindowHandle MainWindow() override { return &mainWindow; }
     SyncLimits Limits() override { return limits; }
 
+    void ShowNotice(const char*) override {}
+    void CreateGroup() override {}
+    bool Closing() override { return false; }
+    void LoadIndex() override { LoadIndexFiles(folder, index, previous); }
+    CIniFile& PreviousIndex() override { return previous; }
+    void OpenMemo(const std::string& s) override {
+        int bg = 0;
+        if (index.GetInt(s, "bg", bg) && MemoTextReady(*this, previous, s, SectionDataPath(folder, s)))
+            index.GetString(s, "title", windows[s]);
+    }
+    void Loaded() override { loaded = true; }
+
     std::string folder;
     CIniFile index;
     CHttpClient http;
@@ -57,6 +73,9 @@ public:
     std::vector<std::string> messages;
     int startUps = 0;
     int mainWindow = 0;
+    CIniFile previous;
+    std::map<std::string, std::string> windows;  // memo key to title
+    bool loaded = false;
 };
 
 }  // namespace tesra::test

@@ -35,28 +35,6 @@ using std::string;
 
 long EnvNumber(const char* name, long fallback) { return std::getenv(name) ? std::atol(std::getenv(name)) : fallback; }
 
-// One run of the control: its live and previous index, its windows (memo
-// key to the title the window holds) and whether its start-up completed.
-struct Client : IStartUpWindows {
-    explicit Client(const string& folder) : ctx(folder) {}
-    void ShowNotice(const char*) override {}
-    void CreateGroup() override {}
-    bool Closing() override { return false; }
-    void LoadIndex() override { LoadIndexFiles(ctx.folder, ctx.index, previous); }
-    CIniFile& PreviousIndex() override { return previous; }
-    void OpenMemo(const string& s) override {
-        int bg = 0;
-        if (ctx.index.GetInt(s, "bg", bg) && MemoTextReady(ctx, previous, s, SectionDataPath(ctx.folder, s)))
-            ctx.index.GetString(s, "title", windows[s]);
-    }
-    void Loaded() override { loaded = true; }
-
-    FakeSyncContext ctx;
-    CIniFile previous;
-    std::map<string, string> windows;
-    bool loaded = false;
-};
-
 class Chaos : public ::testing::Test {
 protected:
     void StartServer() {
@@ -78,13 +56,13 @@ protected:
 
     // The control's start-up in a new process; the session outlives it.
     void StartUp() {
-        client_ = std::make_unique<Client>(folder_);
-        FakeSyncContext& c = client_->ctx;
+        client_ = std::make_unique<FakeSyncContext>(folder_);
+        FakeSyncContext& c = *client_;
         c.memoHost = c.loginHost = "127.0.0.1:" + std::to_string(port_);
         c.http.m_nPostRounds = rounds_;
         c.http.m_nIoSecs = 2;
         c.http.SetCookie(cookie_);
-        LoadMemosFromServer(c, *client_, "kim", "pw");
+        LoadMemosFromServer(c, c, "kim", "pw");
         cookie_ = c.http.m_strCookie;
     }
 
@@ -99,7 +77,7 @@ protected:
         SetFileTimes(path, nullptr, nullptr, &when);
         fs::FileStatus st;
         ASSERT_TRUE(fs::Stat(path, &st));
-        CIniFile& index = client_->ctx.index;
+        CIniFile& index = client_->index;
         string old;
         index.GetString(section, "ver", old);
         index.SetString(section, "oldver", old);
@@ -107,7 +85,7 @@ protected:
         index.SetString(section, "title", client_->windows[section]);
         for (const char* kv : {"alarm=0", "bg=1", "min=0", "%pos=0.00 0.00 20.00 20.00", "font=0 -12 0 0 0 400 0 0 129 3 2 1 1 x"})
             index.SetString(section, GetPiece(kv, "=", 0), GetPiece(kv, "=", 1));
-        MarkTextSaved(client_->ctx, section);
+        MarkTextSaved(*client_, section);
         // An emptied memo is never sent: the server's text comes back.
         if (text.empty())
             typed_.erase(section);
@@ -117,8 +95,8 @@ protected:
     }
     // The change notice's pass for that window, and the index saved.
     void Sync(const string& section) {
-        if (UploadMemo(client_->ctx, section) == 1) client_->ctx.index.GetString(section, "title", client_->windows[section]);
-        SaveIndexIfModified(client_->ctx.index, folder_);
+        if (UploadMemo(*client_, section) == 1) client_->index.GetString(section, "title", client_->windows[section]);
+        SaveIndexIfModified(client_->index, folder_);
     }
 
     string Pick(const std::map<string, string>& m) { return std::next(m.begin(), static_cast<long>(rng_() % m.size()))->first; }
@@ -150,7 +128,7 @@ protected:
     TempDir dir_;
     const string folder_ = dir_.File("kim");
     std::unique_ptr<StandIn> server_;
-    std::unique_ptr<Client> client_;
+    std::unique_ptr<FakeSyncContext> client_;  // one run of the control
     int port_ = 0;
     int rounds_ = 3;  // 300 ms: a "delay" of 500 ms is a time-out
     string cookie_;
@@ -172,7 +150,7 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
     // login script.
     setenv("TESRA_AGENT_PORT", "1", 1);
     StartUp();  // logs in; a start-up needs the user's defaults on the server
-    UploadUserDefaults(client_->ctx);
+    UploadUserDefaults(*client_);
     StartUp();
     ASSERT_TRUE(client_->loaded);
     int next = 100, downFor = 0;
@@ -189,7 +167,7 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
         if (downFor == 0 && rng_() % 20 == 0 && Admin("/admin/expire", "id=kim") == "[OK]\n") ++faults_["session gone, agent absent"];
         const int what = static_cast<int>(rng_() % 100);
         if (!client_->loaded || what < 8) {
-            SaveIndexIfModified(client_->ctx.index, folder_);  // the at-exit pass: every window already synced
+            SaveIndexIfModified(client_->index, folder_);  // the at-exit pass: every window already synced
             StartUp();
         } else if (what < 70 || what >= 92) {
             string section = "memo" + std::to_string(next);
@@ -211,12 +189,12 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
         } else if (what < 80) {
             if (client_->windows.empty()) continue;
             const string section = Pick(client_->windows);
-            client_->ctx.index.SetInt(section, "bg", static_cast<int>(rng_() % 9));
-            UploadMemoProperties(client_->ctx, section);
-            SaveIndexIfModified(client_->ctx.index, folder_);
+            client_->index.SetInt(section, "bg", static_cast<int>(rng_() % 9));
+            UploadMemoProperties(*client_, section);
+            SaveIndexIfModified(client_->index, folder_);
         } else if (what < 88) {
-            UploadPendingMemos(client_->ctx);  // the minute tick
-            SaveIndexIfModified(client_->ctx.index, folder_);
+            UploadPendingMemos(*client_);  // the minute tick
+            SaveIndexIfModified(client_->index, folder_);
         } else if (what < 90 && downFor == 0 && !typed_.empty()) {
             // An edit in the web memo service. The user always lets the local
             // text win a conflict, so the web's text is the one to keep only
@@ -231,8 +209,8 @@ TEST_F(Chaos, EveryTypedTextIsOnTheServerOrPendingHere) {
         } else {
             // Command 302 with the FTP server gone: nothing arrives, nothing
             // is filed, and the sender hears of it.
-            client_->ctx.ftp = {"127.0.0.1", 1, "kim", "pw"};
-            EXPECT_EQ(ReceiveMemo(client_->ctx, "note.txt|1"), 0);
+            client_->ftp = {"127.0.0.1", 1, "kim", "pw"};
+            EXPECT_EQ(ReceiveMemo(*client_, "note.txt|1"), 0);
             ++faults_["ftp gone"];
         }
     }

@@ -16,6 +16,7 @@
 #include "base/text.h"
 #include "net/ftp_client.h"
 #include "net/http_client.h"
+#include "storage/memo_index.h"
 #include "support/cp949_corpus.h"
 #include "support/fake_sync_context.h"
 #include "support/stand_in.h"
@@ -24,6 +25,7 @@
 #include "sync/login.h"
 #include "sync/pending.h"
 #include "sync/protocol.h"
+#include "sync/startup.h"
 #include "sync/upload.h"
 #include "tools/common/form.h"
 #include "tools/common/memo_store.h"
@@ -104,29 +106,11 @@ protected:
         c.index.SetString(section, "bg", "1");
     }
 
-    // What the start-up does around these flows: the server's index becomes
-    // the live one and "tesra.ini" the previous one; pending memos keep their
-    // local sections; every memo whose stamp changed is fetched unless its
-    // upload is pending; a modified index is saved as the next pass would.
+    // The start-up, and the index saved as the next pass would.
     int StartUp(FakeSyncContext& c) {
-        string text;
-        if (!FetchIndexText(c, text) || text.empty()) return 0;
-        CIniFile previous;
-        previous.Load(IndexPath());
-        c.index.LoadFromText(text);
-        c.index.SetModified(0);
-        CarryPendingSections(folder_, c.index, previous);
-        const std::vector<string> lines = c.index.Lines();
-        for (const string& line : lines) {
-            if (line.rfind("[memo", 0) != 0) continue;
-            const string section = line.substr(1, line.size() - 2);
-            string now, before;
-            c.index.GetString(section, "ver", now);
-            previous.GetString(section, "ver", before);
-            if (now != before && !IsUploadPending(folder_, section)) DownloadMemoText(c, section, DataPath(section));
-        }
-        if (c.index.IsModified()) c.index.Save(IndexPath());
-        return 1;
+        const int loaded = LoadMemosFromServer(c, c, "kim", kPassword);
+        SaveIndexIfModified(c.index, folder_);
+        return loaded;
     }
 
     // A memo known to the server and this computer alike.
