@@ -40,13 +40,6 @@ using tesra::win::Bstr;
 using tesra::win::ComPtr;
 using tesra::win::Variant;
 
-class OleEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
-    void TearDown() override { ::OleUninitialize(); }
-};
-[[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
-
 std::string ProgramFolder() {
     const std::string path = tesra::test::BesideThisProgram("");
     return path.substr(0, path.size() - 1);

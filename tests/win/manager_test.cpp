@@ -41,13 +41,6 @@ namespace {
 using std::string;
 using Kinds = std::vector<string>;
 
-class OleEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
-    void TearDown() override { ::OleUninitialize(); }
-};
-[[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
-
 const string kTools = TESRA_NATIVE_TOOLS;
 constexpr std::int64_t kT0 = 1800000000;
 

@@ -46,13 +46,6 @@ std::string Value(const std::string& key, const std::string& name = "") {
 
 bool KeyExists(const std::string& key) { return static_cast<bool>(RegKey::Open(HKEY_CLASSES_ROOT, key)); }
 
-class OleEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::OleInitialize(nullptr))); }
-    void TearDown() override { ::OleUninitialize(); }
-};
-[[maybe_unused]] const auto* const g_ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
-
 TEST(Module, FactoryCountsObjectsAndLocks) {
     Module ocx(BesideThisProgram("TESRA.OCX"));
     ASSERT_NE(ocx.get(), nullptr);
