@@ -44,8 +44,8 @@ public:
     // Loads the index files into the live and the previous index.
     virtual void LoadIndex() = 0;
     virtual CIniFile& PreviousIndex() = 0;
-    // Opens the window of a memo of the live index (MemoTextReady); the
-    // openings come between these two calls.
+    // Opens the window of a memo of the live index, its text brought by
+    // MemoTextReady; all the openings come between BeginMemos and EndMemos.
     virtual void BeginMemos() {}
     virtual void OpenMemo(const std::string& section) = 0;
     virtual void EndMemos() {}
