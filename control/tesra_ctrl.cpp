@@ -438,6 +438,16 @@ private:
     std::optional<tesra::win::WaitCursor> wait_;
 };
 
+void CTesraCtrl::WriteServerIndex(const std::string& text) {
+    StartUpWindows windows(*this);
+    tesra::WriteServerIndex(*this, windows, text);
+}
+
+void CTesraCtrl::OpenMemosInIndexText(const std::string& text) {
+    StartUpWindows windows(*this);
+    tesra::OpenMemosInIndexText(*this, windows, text);
+}
+
 int CTesraCtrl::RunStartUp() {
     // Asked for by an upload whose conflict the server's copy won: that
     // upload runs inside a pass over the windows the start-up would drop.

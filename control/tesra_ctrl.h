@@ -92,6 +92,9 @@ public:
     void SyncAllMemos(bool atExit);
     int StartUp();
     void LoadMemoIndex();
+    // The start-up's steps with the index text (also what the start-up runs).
+    void WriteServerIndex(const std::string& text);
+    void OpenMemosInIndexText(const std::string& text);
 
     // The Hancom Note import: the first-run flag (1 while the offer is still
     // to be made; taking it records the offer), and the import itself, which

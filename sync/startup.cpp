@@ -23,6 +23,27 @@ int Fail(ISyncContext& ctx, IStartUpWindows& windows, const char* message) {
 
 }  // namespace
 
+void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
+    WriteServerIndexFile(ctx.UserFolder(), text);
+    windows.LoadIndex();
+    // Local edits that have not reached the server yet keep their title,
+    // placement and stamps over the server's older ones.
+    CarryPendingSections(ctx.UserFolder(), ctx.LiveIndex(), windows.PreviousIndex());
+}
+
+void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
+    windows.BeginMemos();
+    const std::vector<std::string> listed = MemoSectionsInIndexText(text);
+    for (const std::string& section : listed) windows.OpenMemo(section);
+    // A memo made here whose first upload never went through is not in the
+    // server's index yet; it stays on the desktop all the same.
+    for (const std::string& section : CPendingUploads(ctx.UserFolder()).Sections()) {
+        if (std::find(listed.begin(), listed.end(), section) != listed.end()) continue;
+        if (ctx.LiveIndex().FindSection(section) >= 0) windows.OpenMemo(section);
+    }
+    windows.EndMemos();
+}
+
 int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,
                         const std::string& password) {
     windows.ShowNotice(kLoadingNotice);
@@ -47,22 +68,8 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
     FetchIndexText(ctx, text);
     if (text.empty() || windows.Closing()) return Fail(ctx, windows, emptyIndex);
 
-    const std::string folder = ctx.UserFolder();
-    WriteServerIndexFile(folder, text);
-    windows.LoadIndex();
-    // Local edits that have not reached the server yet keep their title,
-    // placement and stamps over the server's older ones.
-    CarryPendingSections(folder, ctx.LiveIndex(), windows.PreviousIndex());
-    windows.BeginMemos();
-    const std::vector<std::string> listed = MemoSectionsInIndexText(text);
-    for (const std::string& section : listed) windows.OpenMemo(section);
-    // A memo made here whose first upload never went through is not in the
-    // server's index yet; it stays on the desktop all the same.
-    for (const std::string& section : CPendingUploads(folder).Sections()) {
-        if (std::find(listed.begin(), listed.end(), section) != listed.end()) continue;
-        if (ctx.LiveIndex().FindSection(section) >= 0) windows.OpenMemo(section);
-    }
-    windows.EndMemos();
+    WriteServerIndex(ctx, windows, text);
+    OpenMemosInIndexText(ctx, windows, text);
     windows.ShowNotice(nullptr);
     if (windows.Closing()) return 0;
     windows.Loaded();

@@ -53,6 +53,12 @@ public:
     virtual void Loaded() = 0;
 };
 
+// The server's index text written to the user folder ("~tesra.ini"), both
+// indexes loaded, pending memos carried over the new one.
+void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text);
+// One window per memo of the index text, then the pending memos it lacks.
+void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text);
+
 // 1 loaded; 0 failed, the user told why unless the manager is closing, or
 // the manager closed meanwhile.
 int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,
