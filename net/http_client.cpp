@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
@@ -192,6 +193,64 @@ void CHttpClient::Get(const std::string& url) {
     }
 }
 
+struct CHttpClient::Prefetched {
+    struct Item {
+        std::string host, request;
+        int port = 80;
+        std::shared_ptr<WaitEvent> done = std::make_shared<WaitEvent>();
+        net::HttpReply reply;  // the worker's until done is set
+    };
+    std::vector<Item> items;  // never resized once the worker runs
+    std::size_t next = 0;     // the next one to take (this client's thread)
+    std::atomic<bool> dropped{false};
+};
+
+std::string CHttpClient::PostRequest(const HttpUrl& u, const std::string& form) const {
+    // A NUL would end the request early; the length must say the same.
+    const std::string body = UpToNul(form);
+    if (m_strCookie.empty())
+        return Format("POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
+                      "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\n\n%s",
+                      u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), body.c_str());
+    return Format("POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
+                  "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\nCookie: %s\n\n%s",
+                  u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), m_strCookie.c_str(), body.c_str());
+}
+
+void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>>& requests) {
+    DropPrefetch();
+    if (requests.empty()) return;
+    auto p = std::make_shared<Prefetched>();
+    try {
+        p->items.resize(requests.size());
+        for (std::size_t i = 0; i < requests.size(); ++i) {
+            HttpUrl u;
+            ParseHttpUrl(requests[i].first, &u);
+            p->items[i].host = u.host;
+            p->items[i].port = u.port;
+            p->items[i].request = PostRequest(u, requests[i].second);
+        }
+    } catch (...) {
+        return;
+    }
+    const int ioSecs = m_nIoSecs;
+    if (net::StartWorker([p, ioSecs] {
+            for (Prefetched::Item& item : p->items) {
+                if (p->dropped) return;
+                net::RunHttpExchange(item.host, item.port, item.request, ioSecs, &item.reply);
+                item.done->Set();
+            }
+        }))
+        m_prefetch = std::move(p);
+}
+
+CHttpClient::~CHttpClient() { DropPrefetch(); }
+
+void CHttpClient::DropPrefetch() {
+    if (m_prefetch) m_prefetch->dropped = true;
+    m_prefetch.reset();
+}
+
 void CHttpClient::Post(const std::string& url, const std::string& form) {
     if (m_bBusy) {
         m_transport = HttpTransport::kRefused;
@@ -205,36 +264,34 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
         HttpUrl u;
         ParseHttpUrl(url, &u);
         m_strServer = u.host;
-        // A NUL would end the request early; the length must say the same.
-        const std::string body = UpToNul(form);
-        if (m_strCookie.empty())
-            m_strRequest = Format(
-                "POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
-                "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\n\n%s",
-                u.object.c_str(), static_cast<int>(body.size()), m_strServer.c_str(), body.c_str());
-        else
-            m_strRequest = Format(
-                "POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
-                "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\nCookie: %s\n\n%s",
-                u.object.c_str(), static_cast<int>(body.size()), m_strServer.c_str(), m_strCookie.c_str(),
-                body.c_str());
+        m_strRequest = PostRequest(u, form);
 
-        auto event = std::make_shared<WaitEvent>();
-        auto reply = std::make_shared<net::HttpReply>();
-        m_hEvent = event;
-        // The worker gets copies of everything it reads and its own reply
-        // record: it never touches this client, which may be gone or busy
-        // with a later request by the time it ends.
-        const bool started = net::StartWorker(
-            [event, reply, host = m_strServer, port = u.port, request = m_strRequest, ioSecs = m_nIoSecs] {
-                net::RunHttpExchange(host, port, request, ioSecs, reply.get());
-                event->Set();
-            });
-        if (!started) {
-            m_hEvent.reset();
-            m_transport = HttpTransport::kFailed;
-            return;
+        std::shared_ptr<WaitEvent> event;
+        std::shared_ptr<net::HttpReply> reply;
+        if (m_prefetch && m_prefetch->items[m_prefetch->next].request == m_strRequest) {
+            const std::shared_ptr<Prefetched> p = m_prefetch;
+            Prefetched::Item& item = p->items[p->next++];
+            event = item.done;
+            reply = std::shared_ptr<net::HttpReply>(p, &item.reply);
+            if (p->next == p->items.size()) m_prefetch.reset();
+        } else {
+            DropPrefetch();
+            event = std::make_shared<WaitEvent>();
+            reply = std::make_shared<net::HttpReply>();
+            // The worker gets copies of everything it reads and its own reply
+            // record: it never touches this client, which may be gone or busy
+            // with a later request by the time it ends.
+            const bool started = net::StartWorker(
+                [event, reply, host = m_strServer, port = u.port, request = m_strRequest, ioSecs = m_nIoSecs] {
+                    net::RunHttpExchange(host, port, request, ioSecs, reply.get());
+                    event->Set();
+                });
+            if (!started) {
+                m_transport = HttpTransport::kFailed;
+                return;
+            }
         }
+        m_hEvent = event;
         PumpLimits limits;
         limits.rounds = m_nPostRounds;
         limits.quit = QuitRule::kAnyWindow;
@@ -255,6 +312,8 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
             m_transport = HttpTransport::kInterrupted;
             break;
         }
+        // A worker stuck on a silent server would hold the later ones up.
+        if (m_transport != HttpTransport::kCompleted) DropPrefetch();
     } catch (...) {
         m_transport = HttpTransport::kFailed;
     }

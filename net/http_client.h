@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/pump.h"
@@ -42,6 +43,7 @@ public:
     static constexpr int kDefaultPostRounds = 600;
 
     CHttpClient();
+    ~CHttpClient();  // what is left of a prefetch is not sent
     CHttpClient(const CHttpClient&) = delete;
     CHttpClient& operator=(const CHttpClient&) = delete;
 
@@ -54,6 +56,14 @@ public:
     // m_transport kRefused and leaves every other field to the request in
     // flight, which overwrites m_transport when it ends.
     void Post(const std::string& url, const std::string& form);
+    // The (url, form) requests the caller will Post next, in this order (a
+    // start-up's downloads): one worker sends them one after another
+    // meanwhile, and a Post whose request is the next of them takes its
+    // reply, waiting as ever. A Post of anything else, or one that did not
+    // complete, drops what is left. The server sees the same requests in
+    // the same order, only sooner.
+    void Prefetch(const std::vector<std::pair<std::string, std::string>>& requests);
+    void DropPrefetch();
     int CollectCookies(const std::string& headers);
 
     std::string m_strHeaders;
@@ -74,7 +84,12 @@ public:
     int m_nPostRounds = kDefaultPostRounds;
 
 private:
+    struct Prefetched;
+    // The request line, headers and form of a POST with this client's cookie.
+    std::string PostRequest(const HttpUrl& u, const std::string& form) const;
+
     bool m_bBusy = false;
+    std::shared_ptr<Prefetched> m_prefetch;
 };
 
 namespace net {

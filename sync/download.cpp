@@ -58,13 +58,17 @@ void FetchIndexToFile(ISyncContext& ctx) {
     fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), sync::WithCrLf(acc));
 }
 
+std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section) {
+    return {ServerUrl(ctx.MemoServerHost(), kGetMemoPath), GetDataBody(MuidOf(section))};
+}
+
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path) {
     if (IsUploadPending(ctx.UserFolder(), section)) return 1;
     CIniFile& index = ctx.LiveIndex();
     std::string ver;
     const bool known = index.GetString(section, "ver", ver) != 0;
 
-    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidOf(section)));
+    const sync::Reply r = sync::Post(ctx, kGetMemoPath, MemoTextRequest(ctx, section).second);
     bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
     // holds text.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include "base/pump.h"
@@ -39,6 +40,8 @@ void FetchIndexToFile(ISyncContext& ctx);
 // later start-up asks for it again. A memo whose upload is pending is never
 // overwritten: 1 without a request.
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path);
+// The (url, form) DownloadMemoText posts for the memo.
+std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section);
 
 // 1 the user's memo group exists, 0 it does not, -1 no usable answer.
 int QueryMemoGroup(ISyncContext& ctx);

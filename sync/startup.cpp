@@ -32,16 +32,30 @@ void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::st
 }
 
 void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
-    windows.BeginMemos();
-    const std::vector<std::string> listed = MemoSectionsInIndexText(text);
-    for (const std::string& section : listed) windows.OpenMemo(section);
+    std::vector<std::string> sections = MemoSectionsInIndexText(text);
+    const std::size_t listed = sections.size();
     // A memo made here whose first upload never went through is not in the
     // server's index yet; it stays on the desktop all the same.
-    for (const std::string& section : CPendingUploads(ctx.UserFolder()).Sections()) {
-        if (std::find(listed.begin(), listed.end(), section) != listed.end()) continue;
-        if (ctx.LiveIndex().FindSection(section) >= 0) windows.OpenMemo(section);
+    const CPendingUploads pending(ctx.UserFolder());
+    for (const std::string& section : pending.Sections())
+        if (std::find(sections.begin(), sections.begin() + static_cast<std::ptrdiff_t>(listed), section) ==
+                sections.begin() + static_cast<std::ptrdiff_t>(listed) &&
+            ctx.LiveIndex().FindSection(section) >= 0)
+            sections.push_back(section);
+    // The texts to download go out while the windows are made: the same
+    // requests in the same order, each taken by its memo's download.
+    std::vector<std::pair<std::string, std::string>> downloads;
+    for (const std::string& section : sections) {
+        std::string ver, previousVer;
+        ctx.LiveIndex().GetString(section, "ver", ver);
+        windows.PreviousIndex().GetString(section, "ver", previousVer);
+        if (ver != previousVer && !pending.Find(section)) downloads.push_back(MemoTextRequest(ctx, section));
     }
+    ctx.Http().Prefetch(downloads);
+    windows.BeginMemos();
+    for (const std::string& section : sections) windows.OpenMemo(section);
     windows.EndMemos();
+    ctx.Http().DropPrefetch();
 }
 
 int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,

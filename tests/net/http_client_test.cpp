@@ -208,6 +208,33 @@ TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {
     EXPECT_TRUE(net::WaitForWorkers(5000));
 }
 
+TEST(HttpClient, PrefetchedPostsTakeTheirOwnRepliesAndAnyOtherDropsTheRest) {
+    const auto answer = [](const string& form, const string& body) {
+        return Script{step::ReadUntil("\n\n" + form), step::Send(kOk + body)};
+    };
+    FakeServer server({answer("m=1", "[ONE]"), answer("m=2", "[TWO]"), answer("other", "[OTHER]")});
+    CHttpClient c;
+    c.SetCookie("S=1; ");
+    const string url = Url(server, "/AUTH/getmemo.cgi");
+    c.Prefetch({{url, "m=1"}, {url, "m=2"}});
+    for (const string form : {"m=1", "m=2", "other"}) {
+        c.Post(url, form);
+        EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
+    }
+    EXPECT_EQ(c.m_strBody, "[OTHER]");
+    ASSERT_TRUE(server.Finish());
+    EXPECT_EQ(server.Received(1),
+              "POST /AUTH/getmemo.cgi HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\n"
+              "Content-Length: 3\nUser-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: 127.0.0.1\nCookie: S=1; \n\nm=2");
+    // A request other than the next one never takes a prefetched reply.
+    FakeServer second({answer("other", "[OTHER]")});
+    c.Prefetch({{"http://127.0.0.1:1/AUTH/getmemo.cgi", "m=3"}});
+    c.Post(Url(second, "/AUTH/getmemo.cgi"), "other");
+    EXPECT_EQ(c.m_strBody, "[OTHER]");
+    EXPECT_TRUE(second.Finish());
+    EXPECT_TRUE(net::WaitForWorkers(5000));
+}
+
 TEST(HttpClient, SendBlockedByAServerThatStopsReading) {
     FakeServerOptions small;
     small.receiveBuffer = 4096;
