@@ -46,11 +46,10 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* object) {
 
 // A worker still counted may be about to use the module's objects; its own
 // module reference keeps the code in place until it has left. The window
-// class and the rich edit library go here, outside the loader lock, just
+// classes and the rich edit library go here, outside the loader lock, just
 // before the module may be freed; a later control brings them back.
 STDAPI DllCanUnloadNow() {
     if (tesra::win::ModuleInUse() || tesra::net::RunningWorkers() > 0) return S_FALSE;
-    tesra::win::UnregisterControlWindowClass();
     tesra::win::UnregisterModuleClasses();
     tesra::win::ReleaseControlLibraries();
     return S_OK;

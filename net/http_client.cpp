@@ -208,13 +208,10 @@ struct CHttpClient::Prefetched {
 std::string CHttpClient::PostRequest(const HttpUrl& u, const std::string& form) const {
     // A NUL would end the request early; the length must say the same.
     const std::string body = UpToNul(form);
-    if (m_strCookie.empty())
-        return Format("POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
-                      "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\n\n%s",
-                      u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), body.c_str());
+    const std::string cookie = m_strCookie.empty() ? std::string() : Format("Cookie: %s\n", m_strCookie.c_str());
     return Format("POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
-                  "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\nCookie: %s\n\n%s",
-                  u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), m_strCookie.c_str(), body.c_str());
+                  "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\n%s\n%s",
+                  u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), cookie.c_str(), body.c_str());
 }
 
 void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>>& requests) {

@@ -32,25 +32,21 @@ void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::st
 }
 
 void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
-    std::vector<std::string> sections = MemoSectionsInIndexText(text);
-    const std::size_t listed = sections.size();
+    const std::vector<std::string> listed = MemoSectionsInIndexText(text);
+    std::vector<std::string> sections = listed;
     // A memo made here whose first upload never went through is not in the
     // server's index yet; it stays on the desktop all the same.
     const CPendingUploads pending(ctx.UserFolder());
     for (const std::string& section : pending.Sections())
-        if (std::find(sections.begin(), sections.begin() + static_cast<std::ptrdiff_t>(listed), section) ==
-                sections.begin() + static_cast<std::ptrdiff_t>(listed) &&
+        if (std::find(listed.begin(), listed.end(), section) == listed.end() &&
             ctx.LiveIndex().FindSection(section) >= 0)
             sections.push_back(section);
     // The texts to download go out while the windows are made: the same
     // requests in the same order, each taken by its memo's download.
     std::vector<std::pair<std::string, std::string>> downloads;
-    for (const std::string& section : sections) {
-        std::string ver, previousVer;
-        ctx.LiveIndex().GetString(section, "ver", ver);
-        windows.PreviousIndex().GetString(section, "ver", previousVer);
-        if (ver != previousVer && !pending.Find(section)) downloads.push_back(MemoTextRequest(ctx, section));
-    }
+    for (const std::string& section : sections)
+        if (TextOutOfDate(ctx, windows.PreviousIndex(), section) && !pending.Find(section))
+            downloads.push_back(MemoTextRequest(ctx, section));
     ctx.Http().Prefetch(downloads);
     windows.BeginMemos();
     for (const std::string& section : sections) windows.OpenMemo(section);
@@ -92,11 +88,15 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
     return 1;
 }
 
-bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path) {
+bool TextOutOfDate(ISyncContext& ctx, const CIniFile& previous, std::string_view section) {
     std::string ver, previousVer;
     ctx.LiveIndex().GetString(section, "ver", ver);
     previous.GetString(section, "ver", previousVer);
-    return ver == previousVer || DownloadMemoText(ctx, section, path) == 1;
+    return ver != previousVer;
+}
+
+bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path) {
+    return !TextOutOfDate(ctx, previous, section) || DownloadMemoText(ctx, section, path) == 1;
 }
 
 }  // namespace tesra

@@ -64,6 +64,9 @@ void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std
 int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,
                         const std::string& password);
 
+// The live index's stamp of the memo is not the one the previous index had:
+// its data file is older than the server's text.
+bool TextOutOfDate(ISyncContext& ctx, const CIniFile& previous, std::string_view section);
 // Whether the memo's data file holds the text to show: its stamp is the one
 // the previous index had, or the text was downloaded now.
 bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path);

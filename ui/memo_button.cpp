@@ -51,8 +51,7 @@ void CMemoButton::Paint(HDC dc, HDC scratch, HBITMAP face) const {
     const COLORREF old = ::SetDCBrushColor(dc, m_background);
     ::FillRect(dc, &m_at, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
     ::SetDCBrushColor(dc, old);
-    DrawTransparentBitmap(dc, Picture(), m_at.left, m_at.top, RGB(255, 255, 0),
-                          scratch);
+    DrawTransparentBitmap(dc, Picture(), m_at.left, m_at.top, RGB(255, 255, 0));
 }
 
 LRESULT CMemoButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -120,12 +119,12 @@ LRESULT CMemoButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough, HDC scratch) {
+void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough) {
     BITMAP bm{};
     if (!bitmap || !::GetObjectA(bitmap, sizeof bm, &bm)) return;
-    MemoryDC own(scratch ? nullptr : ::CreateCompatibleDC(target));
-    HDC image = scratch ? scratch : own.get();
+    MemoryDC image(::CreateCompatibleDC(target));
     if (!image) return;
-    Selection imageSel(image, bitmap);
-    ::GdiTransparentBlt(target, x, y, bm.bmWidth, bm.bmHeight, image, 0, 0, bm.bmWidth, bm.bmHeight, seeThrough);
+    Selection imageSel(image.get(), bitmap);
+    ::GdiTransparentBlt(target, x, y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, bm.bmWidth, bm.bmHeight,
+                        seeThrough);
 }

@@ -54,6 +54,5 @@ private:
     std::function<void(CMemoButton&, const MSG&)> m_onHover;
 };
 
-// Draws bitmap at (x, y), leaving out the pixels of colour see-through;
-// scratch, when given, is a memory DC to select the bitmap into.
-void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough, HDC scratch = nullptr);
+// Draws bitmap at (x, y), leaving out the pixels of colour see-through.
+void DrawTransparentBitmap(HDC target, HBITMAP bitmap, int x, int y, COLORREF seeThrough);

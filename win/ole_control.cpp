@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <new>
 
+#include "win/window.h"
+
 namespace tesra::win {
 namespace {
 
@@ -773,9 +775,7 @@ bool RegisterControlWindowClass() {
     wc.hInstance = ModuleInstance();
     wc.lpszClassName = kWindowClass;
     wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-    return ::RegisterClassExA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterModuleClass(wc);
 }
-
-void UnregisterControlWindowClass() { ::UnregisterClassA(kWindowClass, ModuleInstance()); }
 
 }  // namespace tesra::win

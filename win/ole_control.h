@@ -19,9 +19,8 @@ namespace tesra::win {
 class COleControl;
 
 // The window class of control windows; registered on first use, removed
-// when the module unloads.
+// with the module's other classes (UnregisterModuleClasses).
 bool RegisterControlWindowClass();
-void UnregisterControlWindowClass();
 
 // The one outgoing interface of a control.
 class CConnectionPoint final : public IConnectionPoint {

@@ -34,6 +34,8 @@ std::vector<std::string>& ModuleClasses() {
     return names;
 }
 
+}  // namespace
+
 bool RegisterModuleClass(const WNDCLASSEXA& wc) {
     for (const std::string& name : ModuleClasses())
         if (name == wc.lpszClassName) return true;
@@ -44,8 +46,6 @@ bool RegisterModuleClass(const WNDCLASSEXA& wc) {
     ModuleClasses().emplace_back(wc.lpszClassName);
     return true;
 }
-
-}  // namespace
 
 void UnregisterModuleClasses() {
     for (const std::string& name : ModuleClasses()) ::UnregisterClassA(name.c_str(), ModuleInstance());

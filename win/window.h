@@ -100,7 +100,9 @@ private:
 // arrows and Enter reach the dialog manager, and Alt combinations other
 // than Alt+F4 do nothing.
 void AttachDialogKeys(HWND dialog);
-// The window classes this module registered, given back before it unloads.
+// A window class of this module, registered once; UnregisterModuleClasses
+// gives back all of them before the module unloads.
+bool RegisterModuleClass(const WNDCLASSEXA& wc);
 void UnregisterModuleClasses();
 void DetachDialogKeys();
 HWND DialogKeysTarget();
