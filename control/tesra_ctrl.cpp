@@ -21,6 +21,7 @@
 #include "sync/upload.h"
 #include "win/handles.h"
 #include "win/registry.h"
+#include "win/window.h"
 
 namespace {
 
@@ -153,6 +154,13 @@ void CTesraCtrl::ShowAllMemos(bool show) {
         // First run of a profile: Hancom Note's notes are offered once.
         if (TakeHncNoteFlag() == 0 || ImportHancomNotes(0) == 0) NewMemo(MemoDefaults().background);
         return;
+    }
+    if (show) {
+        // A memo shown again is raised again, a move in the window system
+        // for each: needed only when some other window came up over them.
+        std::vector<HWND> windows;
+        for (const auto& memo : m_memos) windows.push_back(memo->hwnd());
+        if (tesra::win::ShownOnTop(windows)) return;
     }
     for (const auto& memo : m_memos) memo->Show(show);
 }

@@ -33,20 +33,24 @@ bool MemoArt::Complete() const {
     return deleteButton && deleteHot && newButton && newHot && home && homeHot && frame;
 }
 
-HBITMAP MemoArt::Face(HBITMAP picture, COLORREF background) const {
-    tesra::win::Bitmap& face = faces[{picture, background}];
-    if (face) return face.get();
+const tesra::win::DibImage* MemoArt::Face(HBITMAP picture, COLORREF background) const {
+    const std::pair key{picture, background};
+    if (auto it = faces.find(key); it != faces.end()) return &it->second;
     const SIZE size = tesra::win::BitmapSize(picture);
     tesra::win::WindowDC screen(nullptr);
     tesra::win::MemoryDC dc(screen.get() ? ::CreateCompatibleDC(screen.get()) : nullptr);
-    face.Reset(dc ? ::CreateCompatibleBitmap(screen.get(), size.cx, size.cy) : nullptr);
+    tesra::win::Bitmap face(dc ? ::CreateCompatibleBitmap(screen.get(), size.cx, size.cy) : nullptr);
     if (!face) return nullptr;
-    tesra::win::Selection keep(dc.get(), face.get());
-    tesra::win::Brush fill(::CreateSolidBrush(background));
-    const RECT all{0, 0, size.cx, size.cy};
-    ::FillRect(dc.get(), &all, fill.get());
-    DrawTransparentBitmap(dc.get(), picture, 0, 0, RGB(255, 255, 0));
-    return face.get();
+    {
+        tesra::win::Selection keep(dc.get(), face.get());
+        tesra::win::Brush fill(::CreateSolidBrush(background));
+        const RECT all{0, 0, size.cx, size.cy};
+        ::FillRect(dc.get(), &all, fill.get());
+        DrawTransparentBitmap(dc.get(), picture, 0, 0, RGB(255, 255, 0));
+    }
+    tesra::win::DibImage image = tesra::win::DibImage::Of(screen.get(), face.get());
+    if (image.pixels.empty()) return nullptr;
+    return &faces.emplace(key, std::move(image)).first->second;
 }
 
 const tesra::win::DialogTemplateItem* MemoArt::FrameItem(DWORD id) const {
@@ -78,10 +82,6 @@ std::shared_ptr<const MemoArt> MemoArt::Get() {
     art->grey192.Reset(::CreatePen(PS_SOLID, 1, RGB(192, 192, 192)));
     for (int i = 0; i < kMemoColourCount; ++i) art->colours[i].Reset(::CreateSolidBrush(kMemoColours[i]));
     art->outline.Reset(::CreateSolidBrush(RGB(128, 128, 128)));
-    {
-        tesra::win::WindowDC screen(nullptr);
-        art->scratch.Reset(::CreateCompatibleDC(screen.get()));
-    }
     art->frame = tesra::win::ReadDialogTemplate(tesra::win::ModuleInstance(), IDD_MEMO);
     shared = art;
     return art;

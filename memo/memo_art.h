@@ -30,12 +30,12 @@ struct MemoArt {
     std::array<tesra::win::Brush, kMemoColourCount> colours;
     tesra::win::Brush outline;  // the grey of the border
     std::optional<tesra::win::DialogTemplate> frame;  // the memo window's template
-    mutable std::map<std::pair<HBITMAP, COLORREF>, tesra::win::Bitmap> faces;  // user-interface thread
-    tesra::win::MemoryDC scratch;  // a memory DC lent to paints, nothing left selected in it
+    mutable std::map<std::pair<HBITMAP, COLORREF>, tesra::win::DibImage> faces;  // user-interface thread
 
     // A button's picture on a memo colour, made once per picture and colour:
-    // the see-through drawing is slow, a copy is not.
-    HBITMAP Face(HBITMAP picture, COLORREF background) const;
+    // the see-through drawing is slow, a copy is not. Null when it could not
+    // be made.
+    const tesra::win::DibImage* Face(HBITMAP picture, COLORREF background) const;
     // The template's control of that id, if it has one.
     const tesra::win::DialogTemplateItem* FrameItem(DWORD id) const;
 

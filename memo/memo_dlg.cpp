@@ -337,9 +337,12 @@ void CMemoDlg::Impl::Paint() {
         const std::wstring wide = tesra::win::WideFrom949(text);
         ::TextOutW(dc.get(), 18, 1, wide.c_str(), static_cast<int>(wide.size()));
     }
-    // The buttons stand on this band; their windows leave it to us.
-    for (const CMemoButton* b : {&newButton, &deleteButton, &homeButton})
-        b->Paint(dc.get(), art->scratch.get(), art->Face(b->Picture(), b->Background()));
+    // The buttons stand on this band; their windows leave it to us, and are
+    // validated here, or each would take a paint message only for that.
+    for (const CMemoButton* b : {&newButton, &deleteButton, &homeButton}) {
+        b->Paint(dc.get(), art->Face(b->Picture(), b->Background()));
+        if (b->hwnd()) ::ValidateRect(b->hwnd(), nullptr);
+    }
     if (pinIcon) {
         const int at = minimised ? 3 : 0;
         ::DrawIconEx(dc.get(), at, at, pinIcon, 16, 16, 0, nullptr, DI_NORMAL);

@@ -41,11 +41,10 @@ void CMemoButton::Unhover() {
     Redraw();
 }
 
-void CMemoButton::Paint(HDC dc, HDC scratch, HBITMAP face) const {
+void CMemoButton::Paint(HDC dc, const tesra::win::DibImage* face) const {
     if (!hwnd() || ::IsRectEmpty(&m_at)) return;
-    if (face && scratch) {
-        Selection sel(scratch, face);
-        ::BitBlt(dc, m_at.left, m_at.top, m_at.right - m_at.left, m_at.bottom - m_at.top, scratch, 0, 0, SRCCOPY);
+    if (face && face->cx == m_at.right - m_at.left && face->cy == m_at.bottom - m_at.top) {
+        face->Draw(dc, m_at.left, m_at.top);
         return;
     }
     const COLORREF old = ::SetDCBrushColor(dc, m_background);

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "win/gdi.h"
 #include "win/window.h"
 
 class CMemoButton : public tesra::win::CWindow {
@@ -34,9 +35,8 @@ public:
     HBITMAP Picture() const { return m_hovering && m_hover ? m_hover : m_normal; }
     COLORREF Background() const { return m_background; }
     // Drawn by the owner into its paint, where the button stands: face, when
-    // given, is Picture() already on Background(); scratch is a memory DC
-    // the owner lends for the bitmap.
-    void Paint(HDC dc, HDC scratch, HBITMAP face = nullptr) const;
+    // given, is Picture() already on Background().
+    void Paint(HDC dc, const tesra::win::DibImage* face = nullptr) const;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;

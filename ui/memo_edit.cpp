@@ -13,34 +13,70 @@
 #include "win/controls.h"
 #include "win/cp949.h"
 #include "win/handles.h"
+#include "win/window.h"
 
 namespace {
+
 std::wstring WideOf(std::string_view text) { return tesra::win::WideFrom949(text); }
 std::string Narrow(std::wstring_view text) { return tesra::win::Cp949FromWide(text); }
+
+// The rich edit made under a class of ours rather than subclassed: a
+// subclassed window looks its hook up in a window property on every
+// message, which under Wine is a call into its server each time.
+constexpr wchar_t kEditClass[] = L"TesraMemoEdit";
+
+// The rich edit's own procedure, and where our object sits among the
+// window's bytes (after the rich edit's own); set when the class is
+// registered, which holds while it exists (user-interface thread).
+struct EditClass {
+    WNDPROC base = nullptr;
+    int slot = 0;
+};
+
+EditClass& TheEditClass() {
+    static EditClass c;
+    return c;
+}
+
 }  // namespace
+
+bool CMemoEdit::EnsureClass() {
+    const wchar_t* base = tesra::win::RichEditClass();
+    if (!base) return false;
+    EditClass& c = TheEditClass();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (c.base && ::GetClassInfoExW(tesra::win::ModuleInstance(), kEditClass, &wc)) return true;
+    if (!::GetClassInfoExW(nullptr, base, &wc)) return false;
+    c.base = wc.lpfnWndProc;
+    c.slot = wc.cbWndExtra;
+    wc.cbSize = sizeof wc;
+    wc.style &= ~CS_GLOBALCLASS;
+    wc.lpfnWndProc = &CMemoEdit::ClassProc;
+    wc.cbWndExtra += sizeof(LONG_PTR);
+    wc.hInstance = tesra::win::ModuleInstance();
+    wc.lpszClassName = kEditClass;
+    return tesra::win::RegisterModuleClass(wc);
+}
 
 CMemoEdit::CMemoEdit(std::function<void()> onUserInput) : m_onUserInput(std::move(onUserInput)) {}
 
 CMemoEdit::~CMemoEdit() { Destroy(); }
 
 bool CMemoEdit::Create(HWND parent, int id, const RECT& at) {
-    const wchar_t* cls = tesra::win::RichEditClass();
-    if (!cls || m_hwnd) return false;
-    m_hwnd = ::CreateWindowExW(0, cls, L"",
+    if (m_hwnd || !EnsureClass()) return false;
+    m_hwnd = ::CreateWindowExW(0, kEditClass, L"",
                                WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
                                at.left, at.top, at.right - at.left, at.bottom - at.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                tesra::win::ModuleInstance(), nullptr);
     if (!m_hwnd) return false;
-    ::SetWindowSubclass(m_hwnd, &CMemoEdit::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    // Joined after creation: what comes before is the rich edit's alone.
+    ::SetWindowLongPtrW(m_hwnd, TheEditClass().slot, reinterpret_cast<LONG_PTR>(this));
     return true;
 }
 
 void CMemoEdit::Destroy() {
-    if (HWND h = m_hwnd) {
-        ::RemoveWindowSubclass(h, &CMemoEdit::SubclassProc, 1);
-        m_hwnd = nullptr;
-        ::DestroyWindow(h);
-    }
+    if (m_hwnd) ::DestroyWindow(m_hwnd);  // WM_NCDESTROY clears m_hwnd
 }
 
 std::string CMemoEdit::Text() const { return Range(0, -1); }
@@ -197,21 +233,22 @@ void CMemoEdit::ShowContextMenu(int x, int y) {
     ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, w.left + x, w.top + y, 0, m_hwnd, nullptr);
 }
 
-LRESULT CALLBACK CMemoEdit::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self) {
-    auto* edit = reinterpret_cast<CMemoEdit*>(self);
+LRESULT CALLBACK CMemoEdit::ClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    const EditClass& c = TheEditClass();
+    auto* edit = reinterpret_cast<CMemoEdit*>(::GetWindowLongPtrW(hwnd, c.slot));
     bool handled = false;
     LRESULT result = 0;
-    try {
-        result = edit->Handle(msg, wp, lp, &handled);
-    } catch (...) {
-        handled = true;
-        result = 0;
+    if (edit) {
+        try {
+            result = edit->Handle(msg, wp, lp, &handled);
+        } catch (...) {
+            handled = true;
+            result = 0;
+        }
     }
-    if (msg == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(hwnd, &CMemoEdit::SubclassProc, 1);
-        edit->m_hwnd = nullptr;
-    }
-    return handled ? result : ::DefSubclassProc(hwnd, msg, wp, lp);
+    if (!handled) result = ::CallWindowProcW(c.base, hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY && edit) edit->m_hwnd = nullptr;
+    return result;
 }
 
 LRESULT CMemoEdit::Handle(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
@@ -240,7 +277,7 @@ LRESULT CMemoEdit::Handle(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     case WM_GETDLGCODE:
         // Tab and the arrows belong to the text, not to the dialog manager.
         *handled = true;
-        return ::DefSubclassProc(m_hwnd, msg, wp, lp) | DLGC_WANTTAB | DLGC_WANTARROWS;
+        return ::CallWindowProcW(TheEditClass().base, m_hwnd, msg, wp, lp) | DLGC_WANTTAB | DLGC_WANTARROWS;
     case WM_LBUTTONDOWN:
         if (m_onUserInput) m_onUserInput();
         return 0;

@@ -48,7 +48,8 @@ public:
     void ShowContextMenu(int x, int y);
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
+    static bool EnsureClass();
+    static LRESULT CALLBACK ClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp, bool* handled);
 
     std::function<void()> m_onUserInput;

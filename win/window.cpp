@@ -1,8 +1,10 @@
 #include "win/window.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,15 +38,27 @@ std::vector<std::string>& ModuleClasses() {
 
 }  // namespace
 
-bool RegisterModuleClass(const WNDCLASSEXA& wc) {
-    for (const std::string& name : ModuleClasses())
-        if (name == wc.lpszClassName) return true;
+namespace {
+
+template <class Class, class Register>
+bool RegisterOnce(const Class& wc, const std::string& name, Register doRegister) {
+    for (const std::string& known : ModuleClasses())
+        if (known == name) return true;
     WNDCLASSEXA existing{};
     existing.cbSize = sizeof existing;
-    if (::GetClassInfoExA(ModuleInstance(), wc.lpszClassName, &existing)) return true;
-    if (!::RegisterClassExA(&wc)) return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    ModuleClasses().emplace_back(wc.lpszClassName);
+    if (::GetClassInfoExA(ModuleInstance(), name.c_str(), &existing)) return true;
+    if (!doRegister(&wc)) return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    ModuleClasses().push_back(name);
     return true;
+}
+
+}  // namespace
+
+bool RegisterModuleClass(const WNDCLASSEXA& wc) { return RegisterOnce(wc, wc.lpszClassName, &::RegisterClassExA); }
+
+bool RegisterModuleClass(const WNDCLASSEXW& wc) {
+    const std::wstring_view wide = wc.lpszClassName;
+    return RegisterOnce(wc, std::string(wide.begin(), wide.end()), &::RegisterClassExW);
 }
 
 void UnregisterModuleClasses() {
@@ -244,6 +258,39 @@ void DetachDialogKeys() {
 }
 
 HWND DialogKeysTarget() { return Keys().hook ? Keys().dialog : nullptr; }
+
+bool ShownOnTop(const std::vector<HWND>& windows) {
+    struct Walk {
+        std::vector<HWND> left;  // sorted; those not met yet
+        std::size_t topmostLeft = 0;
+        bool onTop = true;
+    } state;
+    for (HWND h : windows) {
+        if (!h || !::IsWindowVisible(h)) return false;
+        state.topmostLeft += (::GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        state.left.push_back(h);
+    }
+    std::sort(state.left.begin(), state.left.end());
+    state.left.erase(std::unique(state.left.begin(), state.left.end()), state.left.end());
+    if (state.left.empty()) return true;
+    // One listing of the top-level windows, front to back.
+    ::EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto& walk = *reinterpret_cast<Walk*>(p);
+            if (auto it = std::lower_bound(walk.left.begin(), walk.left.end(), w);
+                it != walk.left.end() && *it == w) {
+                walk.topmostLeft -= (::GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+                walk.left.erase(it);
+                return !walk.left.empty();
+            }
+            if (!::IsWindowVisible(w)) return TRUE;
+            if (walk.topmostLeft == 0 && (::GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST)) return TRUE;
+            walk.onTop = false;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&state));
+    return state.onTop && state.left.empty();
+}
 
 DesktopSize Desktop() {
     RECT d{};

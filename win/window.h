@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <vector>
 
 #include "storage/storage_util.h"
 
@@ -103,9 +104,15 @@ void AttachDialogKeys(HWND dialog);
 // A window class of this module, registered once; UnregisterModuleClasses
 // gives back all of them before the module unloads.
 bool RegisterModuleClass(const WNDCLASSEXA& wc);
+bool RegisterModuleClass(const WNDCLASSEXW& wc);  // an ASCII name
 void UnregisterModuleClasses();
 void DetachDialogKeys();
 HWND DialogKeysTarget();
+
+// Every window of the set is shown and stands above every other shown
+// top-level window, leaving aside other programs' topmost windows when none
+// of the set is topmost (a show could not raise it above those).
+bool ShownOnTop(const std::vector<HWND>& windows);
 
 // The desktop window's size: what stored memo positions are percentages of.
 DesktopSize Desktop();

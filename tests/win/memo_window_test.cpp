@@ -588,4 +588,25 @@ TEST(WindowLifetimeTest, ReleaseWaitsForTheOutermostHandler) {
     EXPECT_FALSE(::IsWindow(h));
 }
 
+// What decides whether a start-up's closing show raises the memos again.
+TEST(WindowLayerTest, ShownOnTopSeesAnyShownWindowThatCameUpOverTheSet) {
+    auto popup = [](DWORD exStyle) {
+        return ::CreateWindowExA(exStyle, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    };
+    tesra::win::Window a(popup(0)), b(popup(0)), other(popup(0)), band(popup(WS_EX_TOPMOST));
+    ::ShowWindow(a.get(), SW_SHOWNA);
+    EXPECT_FALSE(tesra::win::ShownOnTop({a.get(), b.get()}));  // b hidden
+    ::ShowWindow(b.get(), SW_SHOWNA);
+    EXPECT_TRUE(tesra::win::ShownOnTop({a.get(), b.get()}));
+    ::ShowWindow(other.get(), SW_SHOWNA);
+    EXPECT_FALSE(tesra::win::ShownOnTop({a.get(), b.get()}));
+    ::ShowWindow(other.get(), SW_HIDE);
+    // Another program's topmost window counts only above a topmost member.
+    ::ShowWindow(band.get(), SW_SHOWNA);
+    EXPECT_TRUE(tesra::win::ShownOnTop({a.get(), b.get()}));
+    ::SetWindowPos(a.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::SetWindowPos(band.get(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    EXPECT_FALSE(tesra::win::ShownOnTop({a.get(), b.get()}));
+}
+
 }  // namespace
