@@ -69,15 +69,17 @@ bool ReadFile(const std::string& path, std::string* out) {
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    const std::string folder = FolderOf(path);
-    char temp[MAX_PATH + 16];
-    if (!::GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "tes", 0, temp)) return false;
-    File f(::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const bool ok = f.valid() && WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close() &&
-                    ::MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    // One temporary name per file, not a fresh unique one: making a unique
+    // name creates and closes a file first, which costs as much again. A
+    // second writer of the same file meanwhile fails to open it (no sharing).
+    const std::string temp = path + ".new";
+    File f(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.valid()) return false;
+    const bool ok = WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close() &&
+                    ::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
         f.Close();
-        ::DeleteFileA(temp);
+        ::DeleteFileA(temp.c_str());
     }
     return ok;
 }

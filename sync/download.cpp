@@ -68,7 +68,7 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     std::string ver;
     const bool known = index.GetString(section, "ver", ver) != 0;
 
-    const sync::Reply r = sync::Post(ctx, kGetMemoPath, MemoTextRequest(ctx, section).second);
+    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidOf(section)));
     bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
     // holds text.
