@@ -259,37 +259,43 @@ void DetachDialogKeys() {
 
 HWND DialogKeysTarget() { return Keys().hook ? Keys().dialog : nullptr; }
 
+namespace {
+
+struct TopWalk {
+    std::vector<HWND> left;  // sorted; those not met yet
+    std::size_t topmostLeft = 0;
+    bool onTop = true;
+};
+
+bool Topmost(HWND h) { return (::GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+BOOL CALLBACK WalkFromTop(HWND w, LPARAM p) {
+    auto& walk = *reinterpret_cast<TopWalk*>(p);
+    if (auto it = std::lower_bound(walk.left.begin(), walk.left.end(), w); it != walk.left.end() && *it == w) {
+        walk.topmostLeft -= Topmost(w);
+        walk.left.erase(it);
+        return !walk.left.empty();
+    }
+    if (!::IsWindowVisible(w) || (walk.topmostLeft == 0 && Topmost(w))) return TRUE;
+    walk.onTop = false;
+    return FALSE;
+}
+
+}  // namespace
+
 bool ShownOnTop(const std::vector<HWND>& windows) {
-    struct Walk {
-        std::vector<HWND> left;  // sorted; those not met yet
-        std::size_t topmostLeft = 0;
-        bool onTop = true;
-    } state;
+    TopWalk walk;
     for (HWND h : windows) {
         if (!h || !::IsWindowVisible(h)) return false;
-        state.topmostLeft += (::GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-        state.left.push_back(h);
+        walk.left.push_back(h);
     }
-    std::sort(state.left.begin(), state.left.end());
-    state.left.erase(std::unique(state.left.begin(), state.left.end()), state.left.end());
-    if (state.left.empty()) return true;
+    std::sort(walk.left.begin(), walk.left.end());
+    walk.left.erase(std::unique(walk.left.begin(), walk.left.end()), walk.left.end());
+    for (HWND h : walk.left) walk.topmostLeft += Topmost(h);
+    if (walk.left.empty()) return true;
     // One listing of the top-level windows, front to back.
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto& walk = *reinterpret_cast<Walk*>(p);
-            if (auto it = std::lower_bound(walk.left.begin(), walk.left.end(), w);
-                it != walk.left.end() && *it == w) {
-                walk.topmostLeft -= (::GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-                walk.left.erase(it);
-                return !walk.left.empty();
-            }
-            if (!::IsWindowVisible(w)) return TRUE;
-            if (walk.topmostLeft == 0 && (::GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOPMOST)) return TRUE;
-            walk.onTop = false;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    return state.onTop && state.left.empty();
+    ::EnumWindows(&WalkFromTop, reinterpret_cast<LPARAM>(&walk));
+    return walk.onTop && walk.left.empty();
 }
 
 DesktopSize Desktop() {
