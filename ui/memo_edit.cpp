@@ -47,7 +47,10 @@ bool CMemoEdit::EnsureClass() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     if (c.base && ::GetClassInfoExW(tesra::win::ModuleInstance(), kEditClass, &wc)) return true;
-    if (!::GetClassInfoExW(nullptr, base, &wc)) return false;
+    // A class the library registered for every module; looked for with it
+    // as the owner too, where the system's search leaves such classes out.
+    if (!::GetClassInfoExW(nullptr, base, &wc) && !::GetClassInfoExW(::GetModuleHandleW(L"riched20.dll"), base, &wc))
+        return false;
     c.base = wc.lpfnWndProc;
     c.slot = wc.cbWndExtra;
     wc.cbSize = sizeof wc;
