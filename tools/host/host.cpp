@@ -361,12 +361,13 @@ void HostPanel::Log(const std::wstring& line) {
 BOOL CALLBACK CountMemoWindow(HWND w, LPARAM counter) {
     char cls[16] = {};
     ::GetClassNameA(w, cls, sizeof cls);
-    if (::IsWindowVisible(w) && std::string(cls) == "#32770") ++*reinterpret_cast<int*>(counter);
+    if (::IsWindowVisible(w) && std::string(cls) == "TesraDialog") ++*reinterpret_cast<int*>(counter);
     return TRUE;
 }
 
 int HostPanel::MemoCount() const {
-    // Memo windows are the visible dialog windows of this thread.
+    // Memo windows are the visible windows of this thread of the control's
+    // dialog class (its other dialogs are the system's).
     int count = 0;
     ::EnumThreadWindows(::GetCurrentThreadId(), &CountMemoWindow, reinterpret_cast<LPARAM>(&count));
     return count;
