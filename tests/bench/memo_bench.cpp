@@ -9,7 +9,7 @@
 // still up: its thread's wake-ups while idle, and a memo's upload round trip
 // against curl posting the same requests to the same server.
 // Usage: memo_bench [--idle=SECONDS] [--uploads=K] [N...]
-//        (defaults 60, 50 and 200; the native preset's stand-ins)
+//        (defaults 60, 50 and 200; the stand-ins preset's server)
 #include <windows.h>
 #include <ole2.h>
 #include <richedit.h>
@@ -357,7 +357,7 @@ int main(int argc, char** argv) {
         {
             StartUpBench bench(n);
             if (!bench.ok()) {
-                std::printf("no stand-in memo server: build the native preset's tools first\n");
+                std::printf("no stand-in memo server: build the stand-ins preset's server first\n");
                 continue;
             }
             cold = bench.Run("start-up, texts downloaded");
