@@ -48,8 +48,11 @@ TEST(FsFiles, AtomicWriteReplacesAndLeavesNoTemporaries) {
     EXPECT_EQ(test::ReadBytes(path), "new");
     ASSERT_TRUE(fs::WriteFileAtomic(path, ""));
     EXPECT_EQ(test::ReadBytes(path), "");
+    // What a crash left half-written beside it does not stand in the way.
+    ASSERT_TRUE(test::WriteBytes(path + ".new", "torn"));
+    ASSERT_TRUE(fs::WriteFileAtomic(path, "after"));
+    EXPECT_EQ(test::ReadBytes(path), "after");
 
-    // Nothing but the target is left in the folder.
     ASSERT_TRUE(fs::RemoveFile(path));
     EXPECT_TRUE(fs::MakeDirectory(dir.File("sub")));
     EXPECT_TRUE(fs::MakeDirectory(dir.File("sub")));
