@@ -224,10 +224,6 @@ void FakeServer::Run(std::size_t index) {
                 if (!w.SendAll(c.control, std::string(1, ch)) || !w.Sleep(s.ms)) return "drip failed";
             return {};
         }
-        case Step::Kind::kSendRepeated:
-            for (std::size_t k = 0; k < s.count; ++k)
-                if (!w.SendAll(c.control, s.text)) return "send failed";
-            return {};
         case Step::Kind::kDelay:
             return w.Sleep(s.ms) ? "" : "stopped";
         case Step::Kind::kClose:

@@ -1,8 +1,6 @@
-// The synchronisation flows end to end: the control's own clients against
-// the stand-in memo server and agent and a real FTP server, all on loopback.
-// The fault cases fail each request of an upload, an index fetch and a
-// restore in every way the stand-in knows, and then check every byte of
-// text, here and on the server. The stand-ins are tested through these runs.
+// The flows end to end against the stand-ins and a real FTP server, with each
+// request failed in every way the stand-in knows. The stand-ins are tested
+// through these runs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
-// The control as containers and hosts see it: its interfaces, in-place
-// activation, the automation members with the argument types real clients
-// pass, events, persistence, the property page and registration.
+// The control as containers and hosts see it, with the argument types real
+// clients pass.
 #include <windows.h>
 #include <olectl.h>
 

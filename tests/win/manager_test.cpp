@@ -1,6 +1,5 @@
 // The memo manager in a container against the stand-in memo server, agent
-// and FTP server: which requests a start-up makes and in which order, what
-// the user is told, the windows it opens, and where typed text goes.
+// and FTP server.
 #include <windows.h>
 #include <olectl.h>
 

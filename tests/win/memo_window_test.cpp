@@ -1,7 +1,4 @@
-// Memo windows in Xvfb with a stand-in manager: placement, folding, the
-// grid, saving on deactivation and destruction, the alarm blink, the active
-// memo's keyboard hook, the memo menu and its commands, deleting, the notice
-// window, and releasing a window object from inside its own handler.
+// Memo windows in Xvfb with a stand-in manager.
 #include <windows.h>
 
 #include <gtest/gtest.h>
