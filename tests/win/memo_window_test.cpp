@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "box_answerer.h"
 #include "control/memo_defaults.h"
 #include "memo/memo_dlg.h"
 #include "memo/memo_menu.h"
@@ -73,26 +73,8 @@ std::vector<MenuRow> MenuRows(HMENU menu) {
 
 // Answers cancel to every dialog a memo opens (they are modal) for as long
 // as it lives.
-class CancelMemoDialogs {
-public:
-    CancelMemoDialogs() : timer_(::SetTimer(nullptr, 0, 50, &Tick)) {}
-    ~CancelMemoDialogs() { ::KillTimer(nullptr, timer_); }
-
-private:
-    static bool IsClass(HWND h, const char* name) {
-        char cls[16] = {};
-        ::GetClassNameA(h, cls, sizeof cls);
-        return h && std::strcmp(cls, name) == 0;
-    }
-    static BOOL CALLBACK Cancel(HWND h, LPARAM) {
-        if (IsClass(h, "#32770") && ::IsWindowVisible(h) && IsClass(::GetWindow(h, GW_OWNER), "TesraDialog"))
-            ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
-        return TRUE;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        ::EnumThreadWindows(::GetCurrentThreadId(), &Cancel, 0);
-    }
-    UINT_PTR timer_;
+struct CancelMemoDialogs : tesra::test::BoxAnswerer {
+    CancelMemoDialogs() : BoxAnswerer(::GetCurrentProcessId(), IDCANCEL) {}
 };
 
 class MemoWindowTest : public ::testing::Test {
