@@ -2,7 +2,6 @@
 // them, stops at a damaged note, never yields more notes than the count or
 // text than the file holds, and each note's font and position format.
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "storage/hancom_note.h"

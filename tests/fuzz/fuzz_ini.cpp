@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 

@@ -102,15 +102,15 @@ TEST(FtpClient, LogonFailuresBeforeTheSequence) {
 
 TEST(FtpClient, BrokenRepliesEndWithNetworkError) {
     string filler;
-    for (int i = 0; i < 1000; ++i) filler += "220-filler\r\n";
+    for (int i = 0; i < 100000; ++i) filler += "220-filler\r\n";
     // The last two close only after the client: their bounds, not the
     // server's close or the time-out, must end the reading.
     const std::vector<Step> broken[] = {
         {step::Send("220 hel"), step::Close()},                     // closed mid-line
         {step::Send("220-first\r\n220-second\r\n"), step::Close()},  // multi-line never ended
         {step::Reset()},
-        {step::SendRepeated(string(1024, 'x'), 1100), step::ReadToClose()},  // a megabyte without LF
-        {step::SendRepeated(filler, 100), step::ReadToClose()},  // a reply without end
+        {step::Send(string(1100 * 1024, 'x')), step::ReadToClose()},  // a megabyte without LF
+        {step::Send(filler), step::ReadToClose()},  // a reply without end
     };
     for (const auto& script : broken) {
         FakeServer server({script});

@@ -6,7 +6,6 @@
 
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/pump.h"
@@ -30,9 +29,8 @@ constexpr UINT kTransferProgress = WM_USER + 901;
 // A message-only window that hands every message to a handler.
 class TestWindow {
 public:
-    using Handler = std::function<void(UINT)>;
     using FullHandler = std::function<void(UINT, WPARAM, LPARAM)>;
-    explicit TestWindow(Handler handler) : TestWindow(FullHandler([h = std::move(handler)](UINT m, WPARAM, LPARAM) { h(m); })) {}
+    explicit TestWindow(std::function<void(UINT)> h) : TestWindow(FullHandler([h](UINT m, WPARAM, LPARAM) { h(m); })) {}
     explicit TestWindow(FullHandler handler) : handler_(std::move(handler)) {
         static const ATOM cls = [] {
             WNDCLASSA wc{};
@@ -67,8 +65,7 @@ private:
 };
 
 void DrainQueue() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    for (MSG msg; ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) {
     }
 }
 

@@ -6,7 +6,6 @@
 #include <clocale>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 
 #include "storage/storage_util.h"

@@ -2,72 +2,32 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <utility>
 
+#include "base/sock_sys.h"
+
+// Only the socket options the seam does not offer.
 #if defined(_WIN32)
 #include <winsock2.h>
-#include <ws2tcpip.h>
+constexpr int kWasReset = WSAECONNRESET;
 #else
-#include <arpa/inet.h>
 #include <cerrno>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
+constexpr int kWasReset = ECONNRESET;
 #endif
 
 namespace tesra::test {
 
 namespace {
 
-#if defined(_WIN32)
-using Sock = SOCKET;
-const Sock kBad = INVALID_SOCKET;
-constexpr int kSendFlags = 0;
-void EnsureStarted() {
-    static const bool started = [] {
-        WSADATA d;
-        return WSAStartup(MAKEWORD(2, 2), &d) == 0;
-    }();
-    (void)started;
-}
-void CloseSock(Sock s) { closesocket(s); }
-void NonBlocking(Sock s) {
-    u_long on = 1;
-    ioctlsocket(s, FIONBIO, &on);
-}
-int PollOne(Sock s, bool write, int ms) {
-    WSAPOLLFD p{};
-    p.fd = s;
-    p.events = write ? POLLWRNORM : POLLRDNORM;
-    const int r = WSAPoll(&p, 1, ms);
-    return r > 0 ? 1 : r;
-}
-bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
-constexpr int kShutSend = SD_SEND;
-bool WasReset() { return WSAGetLastError() == WSAECONNRESET; }
-#else
-using Sock = int;
-const Sock kBad = -1;
-constexpr int kSendFlags = MSG_NOSIGNAL;
-void EnsureStarted() {}
-void CloseSock(Sock s) { ::close(s); }
-void NonBlocking(Sock s) { ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL, 0) | O_NONBLOCK); }
-int PollOne(Sock s, bool write, int ms) {
-    pollfd p{};
-    p.fd = s;
-    p.events = write ? POLLOUT : POLLIN;
-    const int r = ::poll(&p, 1, ms);
-    if (r < 0 && errno == EINTR) return 0;
-    return r > 0 ? 1 : r;
-}
-bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS; }
-constexpr int kShutSend = SHUT_WR;
-bool WasReset() { return errno == ECONNRESET; }
-#endif
+namespace sys = net::sys;
+using Sock = net::SocketHandle;
+constexpr Sock kBad = net::kNoSocket;
+
+void CloseSock(Sock s) { sys::CloseHandle(s); }
+int PollOne(Sock s, bool write, int ms) { return sys::WaitReady(s, write, ms); }
 
 long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -76,25 +36,26 @@ long long NowMs() {
 
 Sock ToSock(std::uintptr_t v) { return static_cast<Sock>(v); }
 
+net::SockAddr LoopbackAddr(int port) {
+    net::SockAddr a;
+    a.sin_family = net::kAfInet;
+    a.sin_port = net::HostToNet16(static_cast<std::uint16_t>(port));
+    a.sin_addr = sys::ParseDotted("127.0.0.1");
+    return a;
+}
+
 // A listener on 127.0.0.1 at port (0: any); kBad on failure.
 Sock Listen(int port, int backlog, int receiveBuffer, int* boundPort) {
-    EnsureStarted();
-    Sock s = ::socket(AF_INET, SOCK_STREAM, 0);
+    const Sock s = sys::Open(SOCK_STREAM);
     if (s == kBad) return kBad;
     if (receiveBuffer > 0)
         ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&receiveBuffer), sizeof receiveBuffer);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<unsigned short>(port));
-    socklen_t len = sizeof a;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(s, backlog) != 0 ||
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    net::SockAddr a = LoopbackAddr(port);
+    if (!sys::Bind(s, a) || !sys::Listen(s, backlog) || !sys::LocalAddress(s, &a) || !sys::SetBlocking(s, false)) {
         CloseSock(s);
         return kBad;
     }
-    NonBlocking(s);
-    *boundPort = ntohs(a.sin_port);
+    *boundPort = net::NetToHost16(a.sin_port);
     return s;
 }
 
@@ -156,9 +117,9 @@ void FakeServer::AcceptLoop() {
     for (std::size_t i = 0; i < scripts_.size();) {
         if (stop_ || NowMs() > deadline_) return;
         if (PollOne(l, false, 20) != 1) continue;
-        const Sock c = ::accept(l, nullptr, nullptr);
+        const Sock c = sys::Accept(l);
         if (c == kBad) continue;
-        NonBlocking(c);
+        sys::SetBlocking(c, false);
         connections_[i]->control = c;
         ++accepted_;
         connections_[i]->thread = std::thread([this, i] { Run(i); });
@@ -186,10 +147,11 @@ struct Waiter {
     }
     bool SendAll(Sock s, const std::string& text) const {
         for (std::size_t at = 0; at < text.size();) {
-            const auto n = ::send(s, text.data() + at, static_cast<int>(std::min<std::size_t>(text.size() - at, 1 << 20)), kSendFlags);
+            // Send, not SendNow: on Windows that leaves the socket blocking.
+            const long n = sys::Send(s, text.data() + at, std::min<std::size_t>(text.size() - at, 1 << 20));
             if (n > 0)
                 at += static_cast<std::size_t>(n);
-            else if (!(n < 0 && WouldBlock()) || !Ready(s, true))
+            else if (!(n < 0 && sys::LastWouldBlock()) || !Ready(s, true))
                 return false;
         }
         return true;
@@ -198,14 +160,14 @@ struct Waiter {
     long ReadSome(Sock s, std::string* into, std::mutex& m) const {
         char buf[65536];
         for (;;) {
-            const auto n = ::recv(s, buf, sizeof buf, 0);
+            const long n = sys::Recv(s, buf, sizeof buf);
             if (n > 0) {
                 std::lock_guard<std::mutex> lock(m);
                 into->append(buf, static_cast<std::size_t>(n));
                 return static_cast<long>(n);
             }
-            if (n == 0 || (n < 0 && WasReset())) return 0;
-            if (!WouldBlock() || !Ready(s, false)) return -1;
+            if (n == 0 || sys::LastError() == kWasReset) return 0;
+            if (!sys::LastWouldBlock() || !Ready(s, false)) return -1;
         }
     }
     // Reads until the peer closes; false when it did not.
@@ -218,7 +180,7 @@ struct Waiter {
 
 void GracefulClose(Sock& s, const Waiter& w, std::string* record, std::mutex& m) {
     if (s == kBad) return;
-    ::shutdown(s, kShutSend);
+    sys::Shutdown(s, 1);  // sends
     // Closing with unread bytes would reset the connection and could destroy
     // our reply before the client reads it: drain first, briefly.
     Waiter{w.stop, std::min(w.deadline, NowMs() + 500)}.ReadToClose(s, record, m);
@@ -262,30 +224,22 @@ void FakeServer::Run(std::size_t index) {
                 if (!w.SendAll(c.control, std::string(1, ch)) || !w.Sleep(s.ms)) return "drip failed";
             return {};
         }
-        case Step::Kind::kSendRepeated:
-            for (std::size_t k = 0; k < s.count; ++k)
-                if (!w.SendAll(c.control, s.text)) return "send failed";
-            return {};
         case Step::Kind::kDelay:
             return w.Sleep(s.ms) ? "" : "stopped";
         case Step::Kind::kClose:
             GracefulClose(c.control, w, &c.received, mutex_);
             return {};
-        case Step::Kind::kReset: {
-            linger l{1, 0};
-            ::setsockopt(c.control, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
-            CloseSock(c.control);
-            c.control = kBad;
+        case Step::Kind::kReset:
+            sys::SetLingerReset(c.control);
+            CloseSock(std::exchange(c.control, kBad));
             return {};
-        }
         case Step::Kind::kListenData:
             c.dataListener = Listen(0, 1, 0, &c.dataPort);
             return c.dataListener == kBad ? "cannot listen for data" : "";
         case Step::Kind::kAcceptData:
-            if (c.dataListener == kBad || !w.Ready(c.dataListener, false) ||
-                (c.data = ::accept(c.dataListener, nullptr, nullptr)) == kBad)
+            if (c.dataListener == kBad || !w.Ready(c.dataListener, false) || (c.data = sys::Accept(c.dataListener)) == kBad)
                 return "no data connection came";
-            NonBlocking(c.data);
+            sys::SetBlocking(c.data, false);
             return {};
         case Step::Kind::kDataSend:
             return c.data != kBad && w.SendAll(c.data, s.text) ? "" : "data send failed";
@@ -344,15 +298,11 @@ SilentListener::SilentListener() {
     const Sock l = Listen(0, 0, 0, &port_);
     listener_ = static_cast<std::uintptr_t>(l);
     if (l == kBad) return;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<unsigned short>(port_));
     // Fill the accept queue until a connect neither completes nor fails.
     for (int i = 0; i < 64 && !silent_; ++i) {
-        const Sock s = ::socket(AF_INET, SOCK_STREAM, 0);
-        NonBlocking(s);
-        ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        const Sock s = sys::Open(SOCK_STREAM);
+        sys::SetBlocking(s, false);
+        sys::Connect(s, LoopbackAddr(port_));
         fillers_.push_back(static_cast<std::uintptr_t>(s));
         if (PollOne(s, true, 200) == 0) silent_ = true;
     }
@@ -364,7 +314,7 @@ void SilentListener::Release() {
     // The fillers go first, or the one still retrying would take the room.
     for (auto s : fillers_) CloseSock(ToSock(s));
     fillers_.clear();
-    for (Sock c; PollOne(l, false, 0) == 1 && (c = ::accept(l, nullptr, nullptr)) != kBad;)
+    for (Sock c; PollOne(l, false, 0) == 1 && (c = sys::Accept(l)) != kBad;)
         fillers_.push_back(static_cast<std::uintptr_t>(c));
 }
 

@@ -24,7 +24,6 @@ struct Step {
         kReadToClose,  // read until the client closes
         kSend,
         kDrip,         // send text one byte per packet
-        kSendRepeated, // send count copies of text
         kDelay,        // neither read nor write for ms: a silent or stalled peer
         kClose,        // close gracefully (after draining what the client still sends)
         kReset,        // close with a reset
@@ -35,7 +34,6 @@ struct Step {
     };
     Kind kind;
     std::string text;
-    std::size_t count = 0;
     int ms = 0;
 };
 
@@ -44,9 +42,8 @@ using K = Step::Kind;
 inline Step ReadUntil(std::string text) { return {K::kReadUntil, std::move(text)}; }
 inline Step ReadToClose() { return {K::kReadToClose, {}}; }
 inline Step Send(std::string text) { return {K::kSend, std::move(text)}; }
-inline Step Drip(std::string text, int gapMs = 1) { return {K::kDrip, std::move(text), 0, gapMs}; }
-inline Step SendRepeated(std::string text, std::size_t count) { return {K::kSendRepeated, std::move(text), count}; }
-inline Step Delay(int ms) { return {K::kDelay, {}, 0, ms}; }
+inline Step Drip(std::string text, int gapMs = 1) { return {K::kDrip, std::move(text), gapMs}; }
+inline Step Delay(int ms) { return {K::kDelay, {}, ms}; }
 inline Step Close() { return {K::kClose, {}}; }
 inline Step Reset() { return {K::kReset, {}}; }
 inline Step ListenData() { return {K::kListenData, {}}; }

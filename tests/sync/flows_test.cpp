@@ -1,6 +1,5 @@
-// The upload, download and login flows against scripted loopback servers:
-// what goes on the wire, how each kind of reply and failure is judged, and
-// what stays on disk.
+// The flows against scripted loopback servers: the bytes on the wire, each
+// kind of reply and failure, and what stays on disk.
 #include <gtest/gtest.h>
 
 #include <filesystem>

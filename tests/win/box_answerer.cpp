@@ -10,7 +10,7 @@ BOOL CALLBACK Collect(HWND w, LPARAM out) {
 }
 }  // namespace
 
-BoxAnswerer::BoxAnswerer(DWORD processId) : processId_(processId) {
+BoxAnswerer::BoxAnswerer(DWORD processId, int answer) : processId_(processId), button_(answer) {
     thread_ = std::thread([this] {
         for (int round = 0; round < 30000 && !stop_; ++round, ::Sleep(20)) {  // ten minutes at most
             std::vector<HWND> windows;
@@ -21,7 +21,8 @@ BoxAnswerer::BoxAnswerer(DWORD processId) : processId_(processId) {
                 ::GetClassNameA(box, cls, sizeof cls);
                 DWORD pid = 0;
                 ::GetWindowThreadProcessId(box, &pid);
-                HWND button = ::GetDlgItem(box, IDOK) ? ::GetDlgItem(box, IDOK) : ::GetDlgItem(box, IDYES);
+                HWND button = ::GetDlgItem(box, button_);
+                if (!button && button_ == IDOK) button = ::GetDlgItem(box, IDYES);
                 if (std::string(cls) != "#32770" || (processId_ && pid != processId_) || !button ||
                     !::IsWindowVisible(box) || std::count(answered_.begin(), answered_.end(), box))
                     continue;

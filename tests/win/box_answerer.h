@@ -1,5 +1,6 @@
 // Answers the message boxes that a control raises where no user is: each
-// box's text is recorded and the box is dismissed with its OK (or Yes).
+// box's text is recorded and the box is dismissed with its OK (or Yes), or
+// with the button asked for.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +15,7 @@ namespace tesra::test {
 class BoxAnswerer {
 public:
     // Boxes of this process; 0 for any process of the Wine prefix.
-    explicit BoxAnswerer(DWORD processId = ::GetCurrentProcessId());
+    explicit BoxAnswerer(DWORD processId = ::GetCurrentProcessId(), int button = IDOK);
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
     ~BoxAnswerer() { Stop(); }
@@ -24,6 +25,7 @@ public:
 
 private:
     DWORD processId_;
+    int button_;
     std::atomic<bool> stop_{false};
     std::vector<HWND> answered_;
     std::vector<std::string> texts_;

@@ -1,6 +1,5 @@
 // The memo manager in a container against the stand-in memo server, agent
-// and FTP server: which requests a start-up makes and in which order, what
-// the user is told, the windows it opens, and where typed text goes.
+// and FTP server.
 #include <windows.h>
 #include <olectl.h>
 
@@ -8,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -30,6 +28,7 @@
 #include "sync/pending.h"
 #include "sync/protocol.h"
 #include "tools/host/container.h"
+#include "box_answerer.h"
 #include "module_util.h"
 #include "unix_stand_in.h"
 #include "win/class_factory.h"
@@ -377,15 +376,6 @@ TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
     RunUnix("/bin/rm", "-rf " + root);
 }
 
-// Answers "yes" to the delete confirmation a memo window opens.
-BOOL CALLBACK PressYes(HWND h, LPARAM) {
-    char cls[16] = {};
-    ::GetClassNameA(h, cls, sizeof cls);
-    if (std::strcmp(cls, "#32770") == 0 && ::IsWindowVisible(h)) ::PostMessageA(h, WM_COMMAND, IDOK, 0);
-    return TRUE;
-}
-void CALLBACK ConfirmDelete(HWND, UINT, UINT_PTR, DWORD) { ::EnumThreadWindows(::GetCurrentThreadId(), &PressYes, 0); }
-
 // A user's day: a conflict answered both ways, then through the menu's
 // commands: send a memo on as a messenger note, change the defaults, delete
 // a memo, sign out and in again.
@@ -429,9 +419,10 @@ TEST_F(Manager, AUsersDay) {
 
     ClearRequests();
     const string data = b->dataPath();
-    const UINT_PTR yes = ::SetTimer(nullptr, 0, 50, &ConfirmDelete);
-    b->DeleteMemo();
-    ::KillTimer(nullptr, yes);
+    {
+        BoxAnswerer yes;  // to the delete confirmation
+        b->DeleteMemo();
+    }
     ASSERT_TRUE(PumpUntil([&] { return ctrl_->memos().size() == 1u; }));
     EXPECT_EQ(Requests(), Kinds{"delmemo"});
     EXPECT_FALSE(fs::Stat(data));

@@ -1,17 +1,14 @@
-// Memo windows in Xvfb with a stand-in manager: placement, folding, the
-// grid, saving on deactivation and destruction, the alarm blink, the active
-// memo's keyboard hook, the memo menu and its commands, deleting, the notice
-// window, and releasing a window object from inside its own handler.
+// Memo windows in Xvfb with a stand-in manager.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "box_answerer.h"
 #include "control/memo_defaults.h"
 #include "memo/memo_dlg.h"
 #include "memo/memo_menu.h"
@@ -38,33 +35,21 @@ void Pump() {
 }
 
 // Windows of this thread by class name.
-struct ClassCount {
-    const char* cls;
-    int n;
-};
-
-BOOL CALLBACK CountIfClass(HWND h, LPARAM p) {
-    auto* c = reinterpret_cast<ClassCount*>(p);
-    char name[64] = {};
-    ::GetClassNameA(h, name, sizeof name);
-    if (lstrcmpiA(name, c->cls) == 0) ++c->n;
-    return TRUE;
-}
-
 int CountWindows(const char* cls) {
-    ClassCount count{cls, 0};
-    ::EnumThreadWindows(::GetCurrentThreadId(), &CountIfClass, reinterpret_cast<LPARAM>(&count));
-    return count.n;
-}
-
-RECT Rect(HWND h) {
-    RECT r{};
-    ::GetWindowRect(h, &r);
-    return r;
+    std::pair<const char*, int> count{cls, 0};
+    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM p) -> BOOL {
+        auto* c = reinterpret_cast<std::pair<const char*, int>*>(p);
+        char name[64] = {};
+        ::GetClassNameA(h, name, sizeof name);
+        c->second += lstrcmpiA(name, c->first) == 0;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&count));
+    return count.second;
 }
 
 std::vector<int> Box(HWND h) {
-    const RECT r = Rect(h);
+    RECT r{};
+    ::GetWindowRect(h, &r);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
@@ -88,26 +73,8 @@ std::vector<MenuRow> MenuRows(HMENU menu) {
 
 // Answers cancel to every dialog a memo opens (they are modal) for as long
 // as it lives.
-class CancelMemoDialogs {
-public:
-    CancelMemoDialogs() : timer_(::SetTimer(nullptr, 0, 50, &Tick)) {}
-    ~CancelMemoDialogs() { ::KillTimer(nullptr, timer_); }
-
-private:
-    static bool IsClass(HWND h, const char* name) {
-        char cls[16] = {};
-        ::GetClassNameA(h, cls, sizeof cls);
-        return h && std::strcmp(cls, name) == 0;
-    }
-    static BOOL CALLBACK Cancel(HWND h, LPARAM) {
-        if (IsClass(h, "#32770") && ::IsWindowVisible(h) && IsClass(::GetWindow(h, GW_OWNER), "TesraDialog"))
-            ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
-        return TRUE;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        ::EnumThreadWindows(::GetCurrentThreadId(), &Cancel, 0);
-    }
-    UINT_PTR timer_;
+struct CancelMemoDialogs : tesra::test::BoxAnswerer {
+    CancelMemoDialogs() : BoxAnswerer(::GetCurrentProcessId(), IDCANCEL) {}
 };
 
 class MemoWindowTest : public ::testing::Test {
@@ -154,10 +121,7 @@ protected:
 };
 
 TEST_F(MemoWindowTest, RestoredPlacesFallBackToTheCascade) {
-    RECT d{};
-    ::GetWindowRect(::GetDesktopWindow(), &d);
-    ASSERT_EQ(d.right, 1024);
-    ASSERT_EQ(d.bottom, 768);
+    ASSERT_EQ(Box(::GetDesktopWindow()), (std::vector<int>{0, 0, 1024, 768}));
     struct Case {
         const char* pos;     // legacy pixels, or null
         const char* pctPos;  // percentages, or null
@@ -504,10 +468,6 @@ TEST_F(MemoWindowTest, TheEditKeepsTabsAndSavesReceivedText) {
     host.sync.index.SetString("memo1", "font", "");
     memo.SaveFont();
     EXPECT_EQ(Index("memo1", "font"), font);
-    // The colour is written only when it changed.
-    memo.SetColor(4, true);
-    EXPECT_EQ(Index("memo1", "bg"), "4");
-    EXPECT_EQ(memo.ColourIndex(), 4);
 }
 
 TEST_F(MemoWindowTest, AMemoDeletedFromItsOwnButtonIsFreedAfterTheClick) {
@@ -537,9 +497,7 @@ TEST(NoticeWindowTest, HeightFollowsTheLines) {
         CNoticeDlg notice;
         notice.SetCustomText(c.text);
         ASSERT_TRUE(notice.Create(nullptr));
-        RECT r{};
-        ::GetWindowRect(notice.hwnd(), &r);
-        EXPECT_EQ(r.bottom - r.top, c.height) << c.text;
+        EXPECT_EQ(Box(notice.hwnd())[3], c.height) << c.text;
         char shown[256] = {};
         ::GetDlgItemTextA(notice.hwnd(), IDC_NOTICE_TEXT, shown, sizeof shown);
         if (*c.text) {

@@ -1,7 +1,6 @@
 // The agent exchange's reading: ReadLine over packets of the input's
 // choosing until the empty line, then ParseReply.
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
