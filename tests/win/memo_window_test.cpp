@@ -34,16 +34,19 @@ void Pump() {
     }
 }
 
+// (A named callback: the 32-bit build's window callbacks are stdcall.)
+BOOL CALLBACK CountClass(HWND h, LPARAM p) {
+    auto* c = reinterpret_cast<std::pair<const char*, int>*>(p);
+    char name[64] = {};
+    ::GetClassNameA(h, name, sizeof name);
+    c->second += lstrcmpiA(name, c->first) == 0;
+    return TRUE;
+}
+
 // Windows of this thread by class name.
 int CountWindows(const char* cls) {
     std::pair<const char*, int> count{cls, 0};
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM p) -> BOOL {
-        auto* c = reinterpret_cast<std::pair<const char*, int>*>(p);
-        char name[64] = {};
-        ::GetClassNameA(h, name, sizeof name);
-        c->second += lstrcmpiA(name, c->first) == 0;
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&count));
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountClass, reinterpret_cast<LPARAM>(&count));
     return count.second;
 }
 
