@@ -8,8 +8,10 @@
 // the live entries of its GDI handle table). For the first N, with the control
 // still up: its thread's wake-ups while idle, and a memo's upload round trip
 // against curl posting the same requests to the same server.
-// Usage: memo_bench [--idle=SECONDS] [--uploads=K] [N...]
-//        (defaults 60, 50 and 200; the stand-ins preset's server)
+// Each N is measured in several rounds (the floor moves from run to run on
+// a shared machine) and the median ratios printed last.
+// Usage: memo_bench [--idle=SECONDS] [--uploads=K] [--rounds=R] [N...]
+//        (defaults 60, 50, 3 and 200; the stand-ins preset's server)
 #include <windows.h>
 #include <ole2.h>
 #include <richedit.h>
@@ -329,13 +331,15 @@ private:
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
-    int idleSeconds = 60, uploads = 50;
+    int idleSeconds = 60, uploads = 50, rounds = 3;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--idle=", 0) == 0)
             idleSeconds = std::atoi(a.c_str() + 7);
         else if (a.rfind("--uploads=", 0) == 0)
             uploads = std::atoi(a.c_str() + 10);
+        else if (a.rfind("--rounds=", 0) == 0)
+            rounds = std::max(1, std::atoi(a.c_str() + 9));
         else
             sizes.push_back(std::atoi(a.c_str()));
     }
@@ -350,28 +354,37 @@ int main(int argc, char** argv) {
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     for (int n : sizes) {
         if (n <= 0) continue;
-        // The floor before and after the start-ups, their mean the measure:
-        // this machine's speed drifts within a run.
-        const double before = Floor(n, owner);
-        double cold = 0, warm = 0;
-        {
-            StartUpBench bench(n);
-            if (!bench.ok()) {
-                std::printf("no stand-in memo server: build the stand-ins preset's server first\n");
-                continue;
+        std::vector<double> colds, warms;
+        for (int round = 1; round <= rounds; ++round) {
+            // The floor before and after the start-ups, their mean the
+            // measure: this machine's speed drifts within a run.
+            const double before = Floor(n, owner);
+            double cold = 0, warm = 0;
+            {
+                StartUpBench bench(n);
+                if (!bench.ok()) {
+                    std::printf("no stand-in memo server: build the stand-ins preset's server first\n");
+                    break;
+                }
+                cold = bench.Run("start-up, texts downloaded");
+                const bool last = n == sizes.front() && round == rounds;
+                warm = bench.Run("start-up, local copies", last);
+                if (last) {
+                    if (idleSeconds > 0) bench.Idle(idleSeconds);
+                    if (uploads > 0) bench.Uploads(uploads);
+                }
             }
-            cold = bench.Run("start-up, texts downloaded");
-            const bool first = n == sizes.front();
-            warm = bench.Run("start-up, local copies", first);
-            if (first) {
-                if (idleSeconds > 0) bench.Idle(idleSeconds);
-                if (uploads > 0) bench.Uploads(uploads);
-            }
+            const double floor = (before + Floor(n, owner)) / 2;
+            colds.push_back(cold / floor);
+            warms.push_back(warm / floor);
+            std::printf("n=%d, round %d: floor %.0f ms; start-up %.0f ms (%.2f x floor) downloading, %.0f ms (%.2f x "
+                        "floor) from local copies\n",
+                        n, round, floor, cold, cold / floor, warm, warm / floor);
+            std::fflush(stdout);
         }
-        const double floor = (before + Floor(n, owner)) / 2;
-        std::printf("n=%d: floor %.0f ms; start-up %.0f ms (%.2f x floor) downloading, %.0f ms (%.2f x floor) from "
-                    "local copies\n",
-                    n, floor, cold, cold / floor, warm, warm / floor);
+        if (!colds.empty())
+            std::printf("n=%d, median of %zu rounds: %.2f x floor downloading, %.2f x floor from local copies\n", n,
+                        colds.size(), Median(colds), Median(warms));
         std::fflush(stdout);
     }
     ::DestroyWindow(owner);
