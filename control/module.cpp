@@ -10,9 +10,9 @@
 #include "net/worker.h"
 #include "win/class_factory.h"
 #include "win/com.h"
-#include "win/window.h"
 #include "win/controls.h"
 #include "win/ole_control.h"
+#include "win/window.h"
 
 namespace {
 // One factory per class for the life of the module.

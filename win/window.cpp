@@ -36,10 +36,6 @@ std::vector<std::string>& ModuleClasses() {
     return names;
 }
 
-}  // namespace
-
-namespace {
-
 template <class Class, class Register>
 bool RegisterOnce(const Class& wc, const std::string& name, Register doRegister) {
     for (const std::string& known : ModuleClasses())

@@ -101,13 +101,14 @@ private:
 // arrows and Enter reach the dialog manager, and Alt combinations other
 // than Alt+F4 do nothing.
 void AttachDialogKeys(HWND dialog);
+void DetachDialogKeys();
+HWND DialogKeysTarget();
+
 // A window class of this module, registered once; UnregisterModuleClasses
 // gives back all of them before the module unloads.
 bool RegisterModuleClass(const WNDCLASSEXA& wc);
 bool RegisterModuleClass(const WNDCLASSEXW& wc);  // an ASCII name
 void UnregisterModuleClasses();
-void DetachDialogKeys();
-HWND DialogKeysTarget();
 
 // Every window of the set is shown and stands above every other shown
 // top-level window, leaving aside other programs' topmost windows when none
