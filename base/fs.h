@@ -47,6 +47,10 @@ bool ReadFile(const std::string& path, std::string* out);
 // file or the new one, never a torn one. False (and path untouched) on error.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
+// Adds bytes at the end of path, made when missing. A log's write: not
+// atomic, and false on any error.
+bool AppendFile(const std::string& path, std::string_view bytes);
+
 bool RemoveFile(const std::string& path);
 // Renames from over to, replacing an existing to.
 bool MoveReplace(const std::string& from, const std::string& to);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/diag_log.h"
 #include "base/fs.h"
 
 namespace tesra::fs {
@@ -80,6 +81,11 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     return ok;
 }
 
+bool AppendFile(const std::string& path, std::string_view bytes) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    return fd.get() >= 0 && WriteAll(fd.get(), bytes) && fd.Close();
+}
+
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool MoveReplace(const std::string& from, const std::string& to) {
@@ -143,3 +149,10 @@ std::int64_t NowSeconds() {
 }
 
 }  // namespace tesra::fs
+
+namespace tesra {
+
+// No debugger channel natively; the log file is the record there.
+void DebugOutput(std::string_view) {}
+
+}  // namespace tesra

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "base/diag_log.h"
 #include "base/fs.h"
 
 namespace tesra::fs {
@@ -84,6 +85,12 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     return ok;
 }
 
+bool AppendFile(const std::string& path, std::string_view bytes) {
+    File f(::CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr));
+    return f.valid() && WriteAll(f.get(), bytes) && f.Close();
+}
+
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 
 bool MoveReplace(const std::string& from, const std::string& to) {
@@ -142,3 +149,12 @@ std::int64_t NowSeconds() {
 }
 
 }  // namespace tesra::fs
+
+namespace tesra {
+
+void DebugOutput(std::string_view line) {
+    const std::string text = std::string(line) + "\n";
+    ::OutputDebugStringA(text.c_str());
+}
+
+}  // namespace tesra

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/diag_log.h"
 #include "support/cp949_corpus.h"
 #include "support/temp_dir.h"
 
@@ -95,6 +96,28 @@ TEST(FsFiles, MoveAndCopy) {
     EXPECT_FALSE(fs::CopyOver(a, c));
     std::string out;
     EXPECT_FALSE(fs::ReadFile(a, &out));
+}
+
+TEST(DiagLog, OneStampedLinePerEntryAndTheFileStaysWithinTwiceItsCap) {
+    EXPECT_EQ(FormatUtc(0), "1970-01-01 00:00:00");
+    EXPECT_EQ(FormatUtc(1796565601), "2026-12-06 14:00:01");
+    EXPECT_EQ(FormatUtc(951782400), "2000-02-29 00:00:00");
+    test::TempDir dir;
+    const std::string path = dir.File("tesra-log.txt");
+    CDiagLog log;
+    log.SetFile(path, 200);
+    log.Write("upload memo5: sent\r\nInjected: line", 0);
+    std::string text;
+    ASSERT_TRUE(fs::ReadFile(path, &text));
+    EXPECT_EQ(text, "1970-01-01 00:00:00 upload memo5: sent  Injected: line\r\n");
+    for (int i = 0; i < 50; ++i) log.Write("listini: completed, 1234 bytes", i);
+    fs::FileStatus now, old;
+    ASSERT_TRUE(fs::Stat(path, &now));
+    ASSERT_TRUE(fs::Stat(path + ".1", &old));
+    EXPECT_LE(now.size, 200);
+    EXPECT_LE(old.size, 200);
+    ASSERT_TRUE(fs::ReadFile(path, &text));
+    EXPECT_NE(text.find(":49 listini"), std::string::npos);
 }
 
 }  // namespace
