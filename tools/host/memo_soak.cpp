@@ -1,0 +1,303 @@
+// A day of a messenger in one process: the shipped module loaded once, then
+// cycles of sign-in (a new control, connected and shown), the start-up with
+// the stand-in server's memos, a few edits, sign-out and release of the
+// control. Prints the process's GDI objects, USER objects, kernel handles,
+// threads and private bytes before the first cycle, after it (the module's
+// shared artwork and Wine's own caches made) and after the last.
+// Timed, run by hand through tools/bench; not a test.
+// Usage: memo_soak [--cycles=C] [--memos=N] [--edits=E] MODULE
+//        (defaults 200, 100, 3)
+#include <windows.h>
+#include <ole2.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "base/text.h"
+#include "control/guids.h"
+#include "tools/host/container.h"
+#include "win/com.h"
+#include "win/unix_stand_in.h"
+
+namespace {
+
+using tesra::win::ComPtr;
+
+void Pump(DWORD ms) { tesra::host::PumpMessages(ms); }
+
+BOOL CALLBACK CountChild(HWND, LPARAM n) {
+    ++*reinterpret_cast<long*>(n);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND h, LPARAM n) {
+    ++*reinterpret_cast<long*>(n);
+    ::EnumChildWindows(h, &CountChild, n);
+    return TRUE;
+}
+
+struct VisibleMemos {
+    long count = 0;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectMemo(HWND h, LPARAM p) {
+    char cls[32] = "";
+    ::GetClassNameA(h, cls, sizeof cls);
+    auto* memos = reinterpret_cast<VisibleMemos*>(p);
+    if (std::string(cls) == "TesraDialog" && ::IsWindowVisible(h)) {
+        ++memos->count;
+        memos->windows.push_back(h);
+    }
+    return TRUE;
+}
+
+VisibleMemos Memos() {
+    VisibleMemos memos;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectMemo, reinterpret_cast<LPARAM>(&memos));
+    return memos;
+}
+
+// Wine keeps its GDI handles in a table that the PEB points to where Windows
+// keeps its own; an entry of 24 bytes is in use while its type byte is set.
+long WineGdiObjects() {
+    PROCESS_BASIC_INFORMATION info{};
+    if (NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
+        return 0;
+    const auto* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    long n = 0;
+    for (int i = 0; table && i < 0x10000; ++i) n += table[i * 24 + 14] != 0;
+    return n;
+}
+
+// Wine answers 0 for the process's handle count; its table of every
+// process's handles has them.
+long SystemHandlesOf(DWORD pid) {
+    constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+    struct Entry {
+        ULONG owner;
+        BYTE type, flags;
+        USHORT value;
+        void* object;
+        ACCESS_MASK access;
+    };
+    std::vector<BYTE> buffer(1 << 20);
+    ULONG needed = 0;
+    for (int tries = 0; tries < 6; ++tries) {
+        const NTSTATUS status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(),
+                                                         static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) break;
+        if (status != static_cast<NTSTATUS>(0xC0000004L)) return 0;  // not a short buffer
+        buffer.resize(buffer.size() * 2);
+    }
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+    long n = 0;
+    for (ULONG i = 0; i < count; ++i) n += entries[i].owner == pid ? 1 : 0;
+    return n;
+}
+
+struct Figures {
+    long gdi = 0, user = 0, handles = 0, threads = 0;
+    double privateMb = 0;
+};
+
+Figures Measure() {
+    Figures f;
+    HANDLE self = ::GetCurrentProcess();
+    f.gdi = static_cast<long>(::GetGuiResources(self, GR_GDIOBJECTS));
+    if (f.gdi == 0) f.gdi = WineGdiObjects();
+    // Wine answers 0 for USER objects: the thread's windows stand for them.
+    f.user = static_cast<long>(::GetGuiResources(self, GR_USEROBJECTS));
+    if (f.user == 0) ::EnumThreadWindows(::GetCurrentThreadId(), &CountTop, reinterpret_cast<LPARAM>(&f.user));
+    DWORD handles = 0;
+    ::GetProcessHandleCount(self, &handles);
+    f.handles = handles ? static_cast<long>(handles) : SystemHandlesOf(::GetCurrentProcessId());
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap != INVALID_HANDLE_VALUE) {
+        THREADENTRY32 t{};
+        t.dwSize = sizeof t;
+        for (BOOL ok = ::Thread32First(snap, &t); ok; ok = ::Thread32Next(snap, &t))
+            f.threads += t.th32OwnerProcessID == ::GetCurrentProcessId() ? 1 : 0;
+        ::CloseHandle(snap);
+    }
+    PROCESS_MEMORY_COUNTERS_EX mem{};
+    mem.cb = sizeof mem;
+    if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem))
+        // Wine leaves PrivateUsage at 0; its page-file figure is the private one.
+        f.privateMb = static_cast<double>(mem.PrivateUsage ? mem.PrivateUsage : mem.PagefileUsage) / (1024.0 * 1024.0);
+    return f;
+}
+
+void Print(const char* when, const Figures& f) {
+    std::printf("soak %-22s GDI %5ld  USER %5ld  handles %5ld  threads %3ld  private %8.2f MB\n", when, f.gdi, f.user,
+                f.handles, f.threads, f.privateMb);
+    std::fflush(stdout);
+}
+
+HRESULT Call(IDispatch* d, const wchar_t* name, WORD flags, std::vector<VARIANT> args) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) return hr;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    VARIANT result;
+    ::VariantInit(&result);
+    hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, nullptr, nullptr);
+    ::VariantClear(&result);
+    for (VARIANT& v : args) ::VariantClear(&v);
+    return hr;
+}
+
+VARIANT Str(const char* s) {
+    VARIANT v;
+    ::VariantInit(&v);
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = ::SysAllocString(w.c_str());
+    return v;
+}
+
+VARIANT Long(long n) {
+    VARIANT v;
+    ::VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = n;
+    return v;
+}
+
+VARIANT Bool(bool b) {
+    VARIANT v;
+    ::VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int cycles = 200, memos = 100, edits = 3;
+    const char* module = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("--cycles=", 0) == 0)
+            cycles = std::atoi(a.c_str() + 9);
+        else if (a.rfind("--memos=", 0) == 0)
+            memos = std::atoi(a.c_str() + 8);
+        else if (a.rfind("--edits=", 0) == 0)
+            edits = std::atoi(a.c_str() + 8);
+        else
+            module = argv[i];
+    }
+    if (!module || FAILED(::OleInitialize(nullptr))) return 1;
+    tesra::test::MemoServerStandIn server(TESRA_NATIVE_TOOLS, 7200);
+    if (server.port() == 0) {
+        std::printf("no stand-in memo server: build the stand-ins preset's server first\n");
+        return 1;
+    }
+    std::vector<std::tuple<std::string, tesra::MemoFields, std::string>> seeded;
+    for (int i = 0; i < memos; ++i) {
+        const double x = (i * 7) % 80, y = (i * 5) % 65;
+        const std::string text = tesra::Format("memo %d\r\n\xC7\xD1\xB1\xDB line two", i);
+        seeded.push_back({std::to_string(1000 + i),
+                          tesra::MemoFields{.ver = tesra::Format("%d:%d", static_cast<int>(text.size()), 1700000000 + i),
+                                            .title = "",
+                                            .font = "",
+                                            .pos = tesra::Format("%.2f %.2f %.2f %.2f", x, y, x + 19.5, y + 27.3),
+                                            .bg = i % 9},
+                          text});
+    }
+    server.Seed(seeded);
+    const std::string user = server.user() + "@x";
+
+    tesra::host::HostWindow window;
+    const Figures start = Measure();
+    HMODULE dll = ::LoadLibraryA(module);
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
+    if (!getClassObject) {
+        std::printf("%s: no DllGetClassObject\n", module);
+        return 1;
+    }
+    Print("at start", start);
+    Figures first;
+    long shortCycles = 0;
+    const ULONGLONG began = ::GetTickCount64();
+    for (int cycle = 1; cycle <= cycles; ++cycle) {
+        {
+            ComPtr<IClassFactory> factory;
+            ComPtr<IOleObject> ole;
+            if (FAILED(getClassObject(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()))) ||
+                FAILED(factory->CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(ole.Out()))))
+                return 2;
+            auto* site = new tesra::host::ContainerSite(window.get(), RECT{0, 0, 1, 1});
+            RECT pos{0, 0, 1, 1};
+            ole->SetClientSite(site);
+            ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site, 0, window.get(), &pos);
+            ComPtr<IDispatch> control;
+            ole->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(control.Out()));
+            // Sign-in: the connection values, then the memos shown.
+            Call(control.get(), L"FtpConnection", DISPATCH_METHOD,
+                 {Str("pw"), Str(user.c_str()), Long(21), Str("127.0.0.1")});
+            Call(control.get(), L"ShowMemoDlg", DISPATCH_PROPERTYPUT, {Bool(true)});
+            VisibleMemos up;
+            for (int round = 0; round < 400 && (up = Memos()).count < memos; ++round) Pump(10);
+            if (up.count < memos) ++shortCycles;
+            // A few edits, each saved when its memo loses the activation.
+            for (int e = 0; e < edits && e < static_cast<int>(up.windows.size()); ++e) {
+                HWND memo = up.windows[static_cast<std::size_t>(e * 7) % up.windows.size()];
+                HWND edit = ::FindWindowExA(memo, nullptr, "TesraMemoEdit", nullptr);
+                if (!edit) continue;
+                ::SetActiveWindow(memo);
+                ::SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+                const std::string line = tesra::Format("\r\nedit %d of cycle %d", e, cycle);
+                ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(line.c_str()));
+                ::SetActiveWindow(window.get());
+                Pump(0);
+            }
+            // Sign-out: the memos hidden, the control closed and released.
+            Call(control.get(), L"ShowMemoDlg", DISPATCH_PROPERTYPUT, {Bool(false)});
+            control.Reset();
+            tesra::host::CloseInPlace(ole, site);
+            factory.Reset();
+        }
+        Pump(20);
+        if (cycle == 1) {
+            first = Measure();
+            Print("after cycle 1", first);
+        }
+    }
+    Pump(200);
+    const Figures last = Measure();
+    Print(tesra::Format("after cycle %d", cycles).c_str(), last);
+    const auto change = [](double a, double b) { return a ? (b - a) * 100.0 / a : 0.0; };
+    std::printf("soak: %d cycles of %d memos in %.1f s (%ld cycles short of their memos); from cycle 1 to %d: GDI "
+                "%+.1f %%, USER %+.1f %%, handles %+.1f %%, threads %+.1f %%, private bytes %+.1f %%\n",
+                cycles, memos, (::GetTickCount64() - began) / 1000.0, shortCycles, cycles,
+                change(first.gdi, last.gdi), change(first.user, last.user), change(first.handles, last.handles),
+                change(first.threads, last.threads), change(first.privateMb, last.privateMb));
+    std::error_code ignored;
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(dll, path, MAX_PATH);
+    std::filesystem::remove_all(std::filesystem::path(path).parent_path() / "tesra" / server.user(), ignored);
+    ::OleUninitialize();
+    return 0;
+}
