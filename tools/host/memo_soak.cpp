@@ -13,6 +13,7 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -190,10 +191,34 @@ VARIANT Bool(bool b) {
     return v;
 }
 
+// The floor of a cycle: as many bare popups with a rich edit and three
+// buttons, given text, shown and destroyed, with no control at all. What
+// grows here grows in the platform, not in the module.
+void FloorCycle(int memos, HWND owner) {
+    static HMODULE richEdit = ::LoadLibraryA("riched20.dll");
+    (void)richEdit;
+    std::vector<HWND> made;
+    for (int i = 0; i < memos; ++i) {
+        HWND h = ::CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_THICKFRAME, (i * 7) % 800, (i * 5) % 500, 200, 210,
+                                   owner, nullptr, nullptr, nullptr);
+        HWND edit = ::CreateWindowExW(0, L"RichEdit20W", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE, 4, 14, 192, 183,
+                                      h, nullptr, nullptr, nullptr);
+        ::SetWindowTextA(edit, tesra::Format("memo %d\r\n\xC7\xD1\xB1\xDB line two", i).c_str());
+        for (int b = 0; b < 3; ++b)
+            ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 150 + b * 12, 1, 11, 11, h,
+                              nullptr, nullptr, nullptr);
+        ::ShowWindow(h, SW_SHOWNA);
+        made.push_back(h);
+    }
+    Pump(0);
+    for (HWND h : made) ::DestroyWindow(h);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int cycles = 200, memos = 100, edits = 3;
+    bool floor = false;
     const char* module = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -203,6 +228,8 @@ int main(int argc, char** argv) {
             memos = std::atoi(a.c_str() + 8);
         else if (a.rfind("--edits=", 0) == 0)
             edits = std::atoi(a.c_str() + 8);
+        else if (a == "--floor")
+            floor = true;
         else
             module = argv[i];
     }
@@ -242,7 +269,9 @@ int main(int argc, char** argv) {
     long shortCycles = 0;
     const ULONGLONG began = ::GetTickCount64();
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        {
+        if (floor) {
+            FloorCycle(memos, window.get());
+        } else {
             ComPtr<IClassFactory> factory;
             ComPtr<IOleObject> ole;
             if (FAILED(getClassObject(CLSID_Tesra, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()))) ||
@@ -279,10 +308,13 @@ int main(int argc, char** argv) {
             tesra::host::CloseInPlace(ole, site);
             factory.Reset();
         }
-        Pump(20);
+        // Workers that the cycle started leave on their own.
+        Pump(50);
         if (cycle == 1) {
             first = Measure();
             Print("after cycle 1", first);
+        } else if (cycle % std::max(1, cycles / 8) == 0 && cycle != cycles) {
+            Print(tesra::Format("after cycle %d", cycle).c_str(), Measure());
         }
     }
     Pump(200);
