@@ -5,12 +5,14 @@
 // with no local copy (every text downloaded), then again from the local
 // copies. Prints the times, their ratio to the floor, and windows per memo
 // and GDI objects per memo (GetGuiResources; under Wine, which answers 0 there,
-// the live entries of its GDI handle table). For the first N, with the control
-// still up: its thread's wake-ups while idle, and a memo's upload round trip
-// against curl posting the same requests to the same server.
+// the live entries of its GDI handle table). First, how late messages and
+// key strokes are dispatched while a POST is waited for. For the first N,
+// with the control still up: its thread's wake-ups while idle, and a memo's
+// upload round trip against a bare Winsock client and curl sending the same
+// requests to the same server.
 // Each N is measured in several rounds (the floor moves from run to run on
 // a shared machine) and the median ratios printed last.
-// Usage: memo_bench [--idle=SECONDS] [--uploads=K] [--rounds=R] [N...]
+// Usage: memo_bench [--latency=0] [--idle=SECONDS] [--uploads=K] [--rounds=R] [N...]
 //        (defaults 60, 50, 3 and 200; the stand-ins preset's server)
 #include <windows.h>
 #include <ole2.h>
@@ -37,6 +39,7 @@
 #include "storage/ini_file.h"
 #include "sync/protocol.h"
 #include "sync/upload.h"
+#include "tools/host/bench_waits.h"
 #include "tools/host/container.h"
 #include "win/class_factory.h"
 #include "win/controls.h"
@@ -266,6 +269,19 @@ public:
             Admin(tesra::kSetMemoPath, tesra::SetMemoBody(muid, f, text), cookie_);
             client.push_back(Since(start));
         }
+        // The same two requests as a bare Winsock client sends them: the floor
+        // of a round trip on this platform.
+        std::vector<std::string> requests;
+        {
+            tesra::CHttpClient http;
+            http.SetCookie(cookie_);
+            for (const auto& [path, body] : {std::pair{tesra::kGetMemoPath, tesra::GetIniBody(muid)},
+                                             std::pair{tesra::kSetMemoPath, tesra::SetMemoBody(muid, f, text)}}) {
+                http.Post("http://" + host_ + path, body);
+                requests.push_back(http.m_strRequest);
+            }
+        }
+        const std::vector<double> bare = tesra::bench::BareWinsockRoundTrips("127.0.0.1", server_->port(), requests, k);
         tesra::fs::WriteFileAtomic(dir + "\\check", tesra::GetIniBody(muid));
         tesra::fs::WriteFileAtomic(dir + "\\store", tesra::SetMemoBody(muid, f, text));
         const std::string curl = "-s -0 -o /dev/null -w '%{time_total}\\n' -b '" + cookie_ + "' --data-binary ";
@@ -284,9 +300,10 @@ public:
             theirs.back() += std::atof(times.substr(at, end - at).c_str()) * 1000;
         }
         std::printf("upload round trip (stamp check + store, %zu-byte body), median of %d: control %.2f ms, its "
-                    "HTTP client alone %.2f ms, curl %.2f ms (%zu rounds)\n",
-                    tesra::SetMemoBody(muid, f, text).size(), k, Median(ours), Median(client), Median(theirs),
-                    theirs.size());
+                    "HTTP client alone %.2f ms, bare Winsock %.2f ms, curl %.2f ms (%zu rounds); control / bare "
+                    "Winsock %.2f x\n",
+                    tesra::SetMemoBody(muid, f, text).size(), k, Median(ours), Median(client), Median(bare),
+                    Median(theirs), theirs.size(), Median(bare) > 0 ? Median(ours) / Median(bare) : 0.0);
         std::fflush(stdout);
     }
 
@@ -332,12 +349,15 @@ private:
 int main(int argc, char** argv) {
     std::vector<int> sizes;
     int idleSeconds = 60, uploads = 50, rounds = 3;
+    bool latency = true;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--idle=", 0) == 0)
             idleSeconds = std::atoi(a.c_str() + 7);
         else if (a.rfind("--uploads=", 0) == 0)
             uploads = std::atoi(a.c_str() + 10);
+        else if (a == "--latency=0")
+            latency = false;
         else if (a.rfind("--rounds=", 0) == 0)
             rounds = std::max(1, std::atoi(a.c_str() + 9));
         else
@@ -351,6 +371,7 @@ int main(int argc, char** argv) {
     wc.hInstance = ::GetModuleHandleA(nullptr);
     wc.lpszClassName = "BareMemo";
     ::RegisterClassA(&wc);
+    if (latency) tesra::bench::InputLatencyDuringPost(TESRA_NATIVE_TOOLS);
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     for (int n : sizes) {
         if (n <= 0) continue;
