@@ -87,7 +87,7 @@ void InputLatencyDuringPost(const std::string& tools, int count, int delayMs) {
     std::mt19937 random(static_cast<unsigned>(Clock::now().time_since_epoch().count()));
     std::uniform_int_distribution<int> moment(20, delayMs - 200);
     std::vector<int> at(static_cast<std::size_t>(count));
-    for (int& ms : at) ms = moment(random);
+    std::generate(at.begin(), at.end(), [&] { return moment(random); });
     std::sort(at.begin(), at.end());
     for (std::size_t i = 0; i < probes.size(); ++i) probes[i].key = i % 2 == 1;
 
