@@ -1,9 +1,10 @@
 // Waiting on the user-interface thread: for a worker thread, or for a
-// socket's network events. Every such wait goes through WaitAndPump. It runs
-// in rounds of at most one round length; between rounds every queued window
-// message is taken and dispatched, so timers, paints and commands keep
-// running while a request is out. On Windows that is the thread's message
-// queue; natively there is none and the wait is a plain timed wait.
+// socket's network events. Every such wait goes through WaitAndPump. Its
+// limit is a number of rounds of a round length, kept as time; it wakes as
+// soon as the event is signalled or a message or input arrives, and then
+// takes and dispatches every queued window message, so keys, paints, timers
+// and commands run while a request is out. On Windows that is the thread's
+// message queue; natively there is none and the wait is a plain timed wait.
 #pragma once
 
 #include <cstdint>
@@ -51,14 +52,15 @@ struct PumpLimits {
     WindowHandle mainWindow = nullptr;
 };
 
-// Waits for event at most rounds times roundMs; returns as soon as the event
-// is signalled. Between rounds every queued message is removed, translated
-// and dispatched; a WM_CLOSE that the rule names is dispatched too and ends
-// the wait at once (kQuit), as does a WM_QUIT the rule names. A WM_QUIT is
-// never lost: whether or not it ends the wait, it is posted again (with its
-// exit code) when the wait returns, so the host's own loop still ends. When
-// rounds is not null it receives the number of waits made, the last one
-// included.
+// Waits for event at most rounds times roundMs by the clock; returns as soon
+// as the event is signalled. Whenever a message or input arrives, every
+// queued message is removed, translated and dispatched (until the time is
+// up); a WM_CLOSE that the rule names is dispatched too and ends the wait at
+// once (kQuit), as does a WM_QUIT the rule names. A WM_QUIT is never lost:
+// whether or not it ends the wait, it is posted again (with its exit code)
+// when the wait returns, so the host's own loop still ends. When rounds is
+// not null it receives the rounds begun: 1 for a wait that ended within its
+// first round length, and so on; all of them when the time ran out.
 PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits, int* rounds = nullptr);
 
 // SendMessage to a window; nothing natively.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace tesra {
@@ -47,35 +49,67 @@ bool Ends(const MSG& msg, const PumpLimits& limits) {
 }  // namespace
 
 PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits, int* rounds) {
+    using Clock = std::chrono::steady_clock;
+    if (limits.rounds <= 0) {
+        if (rounds) *rounds = 0;
+        return PumpResult::kExhausted;
+    }
+    // The limit is time: messages that keep coming must not stretch it.
+    const Clock::time_point start = Clock::now();
+    const std::chrono::milliseconds roundLength(std::max(limits.roundMs, 0));
+    const Clock::time_point deadline = start + roundLength * static_cast<long long>(limits.rounds);
+    const auto leftMs = [&deadline] {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return static_cast<DWORD>(std::clamp<long long>(left, 0, 0x7FFFFFFE));
+    };
+    HANDLE handle = static_cast<HANDLE>(event.native());
+    const DWORD handles = handle ? 1 : 0;
     std::optional<int> quitCode;
     PumpResult result = PumpResult::kExhausted;
-    int round = 0;
-    while (round < limits.rounds) {
-        ++round;
-        if (event.Wait(limits.roundMs)) {
+    for (;;) {
+        // Wakes for the signal, or for any message or input, even one a
+        // peek has already seen: a key or a paint waits for nothing.
+        const DWORD woke = ::MsgWaitForMultipleObjectsEx(handles, &handle, leftMs(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (handles && woke == WAIT_OBJECT_0) {
             result = PumpResult::kSignalled;
             break;
         }
-        bool ends = false;
-        MSG msg;
-        while (!ends && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ends = Ends(msg, limits);
-            if (msg.message == WM_QUIT) {
-                // Put back when the wait returns: taken again at once, it
-                // would keep this loop turning.
-                quitCode = static_cast<int>(msg.wParam);
+        if (woke == WAIT_OBJECT_0 + handles) {
+            bool ends = false;
+            MSG msg;
+            while (!ends && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ends = Ends(msg, limits);
+                if (msg.message == WM_QUIT) {
+                    // Put back when the wait returns: taken again at once, it
+                    // would keep this loop turning.
+                    quitCode = static_cast<int>(msg.wParam);
+                    break;
+                }
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+                if (Clock::now() >= deadline) break;  // a queue that refills itself
+            }
+            if (ends) {
+                result = PumpResult::kQuit;
                 break;
             }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
+        } else if (woke != WAIT_TIMEOUT) {
+            break;  // no wait possible: a spin would be worse than giving up
         }
-        if (ends) {
-            result = PumpResult::kQuit;
+        if (leftMs() == 0) {
+            // A handler that ran past the end may have let the worker finish.
+            if (event.Wait(0)) result = PumpResult::kSignalled;
             break;
         }
     }
     if (quitCode) ::PostQuitMessage(*quitCode);
-    if (rounds) *rounds = round;
+    if (rounds) {
+        // The rounds begun: the wait's time in round lengths.
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        const long long begun = limits.roundMs > 0 ? elapsed / limits.roundMs + 1 : 1;
+        *rounds = result == PumpResult::kExhausted ? limits.rounds
+                                                   : static_cast<int>(std::min<long long>(begun, limits.rounds));
+    }
     return result;
 }
 

@@ -95,7 +95,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
 
     bool CreateChildren();
     struct ChildRects {
-        RECT deleteButton, newButton, edit, home;
+        RECT deleteButton, newButton, edit, home, pin;
         std::optional<RECT> progress;
     };
     ChildRects Layout(int cx, int cy) const;
@@ -111,6 +111,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
         if (hwnd()) ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     }
     void OnLeftDown(int x, int y, WPARAM wp, LPARAM lp);
+    void OpenMenuAtPin();
     void OnDoubleClick(int y);
     void OnMouseMove(int x, int y);
     void OnBlinkTimer();
@@ -160,6 +161,9 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     HICON pinIcon = nullptr;
     CMemoEdit edit;
     CMemoButton newButton, deleteButton, homeButton;
+    // The pin's name for accessibility clients, made when one first asks: a
+    // sixth window in every memo would cost every start-up.
+    CMemoButton pinMark;
     tesra::win::Window toolTip;  // made on the first hover over a button
     std::unique_ptr<CDataTip> tip;  // made on the first rest over the pin
     int transferTotal = 0;
@@ -181,9 +185,11 @@ bool CMemoDlg::Impl::CreateChildren() {
     if (!edit.Create(hwnd(), IDC_MEMO_EDIT, r.edit)) return false;
     edit.DetectLinks();
     for (CMemoButton* b : {&newButton, &deleteButton, &homeButton}) b->SetBackground(background);
-    if (!newButton.Create(hwnd(), IDC_MEMO_NEW, art->newButton.get(), art->newHot.get(), r.newButton) ||
-        !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get(), r.deleteButton) ||
-        !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get(), r.home))
+    if (!newButton.Create(hwnd(), IDC_MEMO_NEW, art->newButton.get(), art->newHot.get(), r.newButton,
+                          IDS_MEMO_NEW_TIP) ||
+        !deleteButton.Create(hwnd(), IDC_MEMO_DELETE, art->deleteButton.get(), art->deleteHot.get(), r.deleteButton,
+                             IDS_MEMO_DELETE_TIP) ||
+        !homeButton.Create(hwnd(), IDC_MEMO_HOME, art->home.get(), art->homeHot.get(), r.home, IDS_MEMO_HOME_NAME))
         return false;
     auto hover = [this](CMemoButton& b, const MSG& m) { OnButtonHover(b, m); };
     newButton.OnHover(hover);
@@ -246,6 +252,8 @@ CMemoDlg::Impl::ChildRects CMemoDlg::Impl::Layout(int cx, int cy) const {
     ChildRects r{};
     r.deleteButton = box(cx - d.cx - 4, top, d.cx, d.cy);
     r.newButton = box(cx - 8 - 2 * n.cx, top, n.cx, n.cy);
+    const int pin = minimised ? 3 : 0;  // where Paint draws it
+    r.pin = box(pin, pin, 16, 16);
     if (minimised) {
         const int w = normalWidth >= 1 ? normalWidth : cx;
         r.edit = box(4, 26, w - 8, cy - 27);
@@ -268,7 +276,7 @@ void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     // costs a reflow. A hidden memo needs no painting yet.
     const bool visible = ::IsWindowVisible(hwnd()) != FALSE;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (visible ? 0 : SWP_NOREDRAW);
-    HDWP moves = ::BeginDeferWindowPos(5);
+    HDWP moves = ::BeginDeferWindowPos(6);
     auto move = [&](HWND child, const RECT& to) {
         if (!child || !moves) return;
         RECT at{};
@@ -282,6 +290,7 @@ void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     move(edit.hwnd(), r.edit);
     if (r.progress) move(::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS), *r.progress);
     move(homeButton.hwnd(), r.home);
+    move(pinMark.hwnd(), r.pin);
     if (moves) ::EndDeferWindowPos(moves);
     self.SavePlacement();
     if (visible) Redraw();
@@ -371,12 +380,16 @@ void CMemoDlg::Impl::OnLeftDown(int x, int y, WPARAM, LPARAM lp) {
     if (blinking) self.StartBlink(0, 0);
     if (y > kCaptionHeight) return;
     if (x >= 0 && x < 16 && y >= 0 && y < 16) {
-        const RECT w = WindowRect(hwnd());
-        self.ShowMemoMenu(w.left + 3, w.top + 16);
+        OpenMenuAtPin();
         return;
     }
     ::ReleaseCapture();
     ::SendMessageA(hwnd(), WM_NCLBUTTONDOWN, HTCAPTION, lp);
+}
+
+void CMemoDlg::Impl::OpenMenuAtPin() {
+    const RECT w = WindowRect(hwnd());
+    self.ShowMemoMenu(w.left + 3, w.top + 16);
 }
 
 void CMemoDlg::Impl::OnDoubleClick(int y) {
@@ -464,6 +477,7 @@ void CMemoDlg::Impl::OnDestroy() {
     newButton.Destroy();
     deleteButton.Destroy();
     homeButton.Destroy();
+    pinMark.Destroy();
     if (tesra::win::DialogKeysTarget() == hwnd()) tesra::win::DetachDialogKeys();
 }
 
@@ -573,6 +587,19 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDBLCLK:
         OnDoubleClick(static_cast<short>(HIWORD(lp)));
         return FALSE;
+    case WM_CONTEXTMENU:
+        // From the keyboard (Shift+F10, the menu key) it has no point: the
+        // memo menu, at the pin. A right click belongs to the edit's menu.
+        if (static_cast<short>(LOWORD(lp)) != -1 || static_cast<short>(HIWORD(lp)) != -1) return FALSE;
+        OpenMenuAtPin();
+        return TRUE;
+    case WM_GETOBJECT:
+        if (!pinMark.hwnd() && initialised) {
+            RECT c{};
+            ::GetClientRect(hwnd(), &c);
+            pinMark.CreateMark(hwnd(), Layout(c.right, c.bottom).pin, IDS_MEMO_PIN_NAME);
+        }
+        return FALSE;  // the system's own proxy, which reads the children's texts
     case WM_MOUSEMOVE:
         OnMouseMove(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
         return FALSE;

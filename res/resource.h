@@ -21,6 +21,8 @@
 #define IDS_MEMO_EDIT_CLASS 304   // "CMemoEdit"
 #define IDS_MEMO_DELETE_TIP 305
 #define IDS_MEMO_NEW_TIP 306
+#define IDS_MEMO_HOME_NAME 307   // accessible names (the others': their tips)
+#define IDS_MEMO_PIN_NAME 308
 
 #define IDI_PIN 132
 #define IDI_PIN_BLINK 133

@@ -13,13 +13,26 @@ constexpr char kClassName[] = "TesraMemoButton";
 
 CMemoButton::~CMemoButton() { DestroyWindow(); }
 
-bool CMemoButton::Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at) {
+bool CMemoButton::Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at, UINT nameId) {
     if (!normal || hwnd()) return false;
-    if (!RegisterClassOnce(kClassName, 0, nullptr, nullptr)) return false;
     m_normal = normal;
     m_hover = hover;
+    return CreateNamed(parent, id, at, nameId);
+}
+
+bool CMemoButton::CreateMark(HWND parent, const RECT& at, UINT nameId) {
+    if (hwnd()) return false;
+    m_normal = m_hover = nullptr;
+    return CreateNamed(parent, 0, at, nameId);
+}
+
+bool CMemoButton::CreateNamed(HWND parent, int id, const RECT& at, UINT nameId) {
+    if (!RegisterClassOnce(kClassName, 0, nullptr, nullptr)) return false;
     m_at = at;
-    return CWindow::Create(0, kClassName, "", WS_CHILD | WS_VISIBLE, at.left, at.top, at.right - at.left,
+    // A window is made with a text anyway: the name costs no more.
+    char name[128] = "";
+    if (nameId) ::LoadStringA(tesra::win::ModuleInstance(), nameId, name, sizeof name);
+    return CWindow::Create(0, kClassName, name, WS_CHILD | WS_VISIBLE, at.left, at.top, at.right - at.left,
                            at.bottom - at.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
 }
 
@@ -61,6 +74,8 @@ LRESULT CMemoButton::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ERASEBKGND:
         return 1;
+    case WM_NCHITTEST:
+        return m_normal ? HTCLIENT : HTTRANSPARENT;
     case WM_WINDOWPOSCHANGED: {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
         if (!(pos->flags & SWP_NOMOVE)) ::OffsetRect(&m_at, pos->x - m_at.left, pos->y - m_at.top);

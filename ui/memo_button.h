@@ -17,9 +17,14 @@ public:
     CMemoButton() = default;
     ~CMemoButton() override;
 
-    // The bitmaps are shared artwork: the button does not own them. False
-    // when the normal bitmap is missing or the window cannot be made.
-    bool Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at = {});
+    // The bitmaps are shared artwork: the button does not own them. The
+    // window's text is its name for accessibility clients (a string
+    // resource; none for 0). False when the normal bitmap is missing or the
+    // window cannot be made.
+    bool Create(HWND parent, int id, HBITMAP normal, HBITMAP hover, const RECT& at = {}, UINT nameId = 0);
+    // Only a name for a place its owner draws and answers clicks on: no
+    // picture, and the mouse goes through it to the owner.
+    bool CreateMark(HWND parent, const RECT& at, UINT nameId);
     void Destroy() { DestroyWindow(); }
 
     SIZE GetBitmapSize() const;
@@ -42,6 +47,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    bool CreateNamed(HWND parent, int id, const RECT& at, UINT nameId);
     void Redraw() const;
 
     RECT m_at{};  // in the owner's client area

@@ -225,6 +225,19 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
     DialogKeys& keys = Keys();
     auto* m = reinterpret_cast<MSG*>(lp);
     if (code >= 0 && m) {
+        // The keyboard's menu request (Shift+F10, the menu key) goes to the
+        // dialog as the system words it: WM_CONTEXTMENU at (-1, -1). Its
+        // key-up is dropped, or the default handling would ask a second time.
+        const bool shiftF10 = m->message == WM_SYSKEYDOWN && m->wParam == VK_F10 && ::GetKeyState(VK_SHIFT) < 0;
+        if ((shiftF10 || (m->message == WM_KEYDOWN && m->wParam == VK_APPS)) && keys.dialog && wp == PM_REMOVE) {
+            ::PostMessageA(keys.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m->hwnd), MAKELPARAM(-1, -1));
+            NullMessage(m);
+            return 1;
+        }
+        if (m->message == WM_KEYUP && m->wParam == VK_APPS) {
+            NullMessage(m);
+            return 1;
+        }
         if (m->message == WM_SYSKEYDOWN && m->wParam != VK_F4) {
             NullMessage(m);
             return 1;

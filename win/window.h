@@ -98,8 +98,9 @@ private:
 
 // Keyboard handling for the one active modeless dialog of this thread while
 // a host that never calls IsDialogMessage runs the message loop: Tab, the
-// arrows and Enter reach the dialog manager, and Alt combinations other
-// than Alt+F4 do nothing.
+// arrows and Enter reach the dialog manager, Shift+F10 and the menu key send
+// it WM_CONTEXTMENU at (-1, -1), and Alt combinations other than Alt+F4 do
+// nothing.
 void AttachDialogKeys(HWND dialog);
 void DetachDialogKeys();
 HWND DialogKeysTarget();

@@ -86,12 +86,12 @@ TEST(PumpWin, DispatchesBetweenRoundsAndWakesOnTheSignal) {
     ::PostMessageA(w.hwnd(), WM_APP, 0, 0);
     ::PostMessageA(w.hwnd(), WM_APP + 1, 0, 0);
     ::PostMessageA(w.hwnd(), WM_APP + 2, 0, 0);
-    const PumpLimits limits{50, 1};
+    const PumpLimits limits{50, 200};
     int rounds = 0;
     EXPECT_EQ(WaitAndPump(*event, limits, &rounds), PumpResult::kSignalled);
-    // Every queued message goes in the round; the next wait sees the signal.
+    // Every queued message goes at once; the next wait sees the signal.
     EXPECT_EQ(seen, (std::vector<UINT>{WM_APP, WM_APP + 1, WM_APP + 2}));
-    EXPECT_EQ(rounds, 2);
+    EXPECT_EQ(rounds, 1);
 
     // Signalled before the wait: the first wait returns, nothing is dispatched.
     seen.clear();
@@ -99,6 +99,29 @@ TEST(PumpWin, DispatchesBetweenRoundsAndWakesOnTheSignal) {
     EXPECT_EQ(WaitAndPump(*event, limits, &rounds), PumpResult::kSignalled);
     EXPECT_EQ(rounds, 1);
     EXPECT_TRUE(seen.empty());
+    DrainQueue();
+}
+
+TEST(PumpWin, AMessageWakesTheWaitAndAStreamOfThemDoesNotStretchIt) {
+    auto event = std::make_shared<WaitEvent>();
+    int stream = 0;
+    TestWindow w([&](UINT m) {
+        if (m == WM_APP) event->Set();
+        if (m == WM_APP + 1 && ++stream < 20000) ::PostMessageA(w.hwnd(), WM_APP + 1, 0, 0);
+    });
+    // Queued and already seen by a peek: still dispatched within the round,
+    // whose end would be too late.
+    ::PostMessageA(w.hwnd(), WM_APP, 0, 0);
+    MSG peeked;
+    ASSERT_TRUE(::PeekMessageA(&peeked, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(WaitAndPump(*event, PumpLimits{1, 5000}), PumpResult::kSignalled);
+    // The limit is time, however many times messages wake the wait.
+    WaitEvent never;
+    ::PostMessageA(w.hwnd(), WM_APP + 1, 0, 0);
+    int rounds = 0;
+    EXPECT_EQ(WaitAndPump(never, PumpLimits{2, 20}, &rounds), PumpResult::kExhausted);
+    EXPECT_EQ(rounds, 2);
+    EXPECT_LT(stream, 20000);
     DrainQueue();
 }
 
@@ -124,7 +147,7 @@ TEST(PumpWin, QuitAndCloseRulesAndTheQuitIsPutBack) {
     };
     for (const Case& k : cases) {
         WaitEvent never;
-        const PumpLimits limits{3, 1, k.rule, main.hwnd()};
+        const PumpLimits limits{3, 200, k.rule, main.hwnd()};
         if (k.close) ::PostMessageA(k.close, WM_CLOSE, 0, 0);
         if (k.quitCode >= 0) ::PostQuitMessage(k.quitCode);
         int rounds = 0;
@@ -147,7 +170,7 @@ TEST(PumpWin, ACloseIsDispatchedBeforeItEndsTheWait) {
         ::PostMessageA(main.hwnd(), WM_CLOSE, 0, 0);
     });
     WaitEvent never;
-    const PumpLimits limits{3, 1, QuitRule::kMainWindowOnly, main.hwnd()};
+    const PumpLimits limits{3, 200, QuitRule::kMainWindowOnly, main.hwnd()};
     ::PostMessageA(other.hwnd(), WM_CLOSE, 0, 0);
     ::PostMessageA(other.hwnd(), WM_APP, 0, 0);
     int rounds = 0;

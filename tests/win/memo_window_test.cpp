@@ -1,7 +1,10 @@
 // Memo windows in Xvfb with a stand-in manager.
 #include <windows.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <memory>
 #include <string>
@@ -18,6 +21,8 @@
 #include "support/fake_memo_host.h"
 #include "support/temp_dir.h"
 #include "ui/data_tip.h"
+#include "win/com.h"
+#include "win/cp949.h"
 #include "win/window.h"
 
 namespace {
@@ -72,6 +77,44 @@ std::vector<MenuRow> MenuRows(HMENU menu) {
                             : MenuRow{static_cast<int>(info.wID), "", -1});
     }
     return rows;
+}
+
+// Keys through the input queue, as the keyboard sends them to the focus: the
+// chord pressed in order and released in reverse.
+void Press(std::initializer_list<WORD> chord) {
+    std::vector<INPUT> keys;
+    for (int up = 0; up < 2; ++up)
+        for (std::size_t i = 0; i < chord.size(); ++i) {
+            INPUT k{};
+            k.type = INPUT_KEYBOARD;
+            k.ki.wVk = up ? chord.begin()[chord.size() - 1 - i] : chord.begin()[i];
+            k.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+            keys.push_back(k);
+        }
+    ::SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+}
+
+// What an accessibility client reads through oleacc as a window's name.
+std::string AccessibleName(HWND window) {
+    tesra::win::ComPtr<IAccessible> object;
+    // (The library's IID_IAccessible symbol holds another GUID.)
+    if (::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                     reinterpret_cast<void**>(object.Out())) != S_OK)
+        return "<none>";
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    const HRESULT hr = object->get_accName(self, &name);
+    const std::string text = hr == S_OK ? tesra::win::Cp949FromWide(name) : "";
+    ::SysFreeString(name);
+    return text;
+}
+
+std::string StringResource(UINT id) {
+    char text[256] = {};
+    ::LoadStringA(::GetModuleHandleA(nullptr), id, text, sizeof text);
+    return text;
 }
 
 // Answers cancel to every dialog a memo opens (they are modal) for as long
@@ -308,6 +351,44 @@ TEST_F(MemoWindowTest, TheActiveMemoTakesKeysFromTheHostsLoop) {
     ::PostMessageA(edit, WM_SYSKEYDOWN, 'X', 0);
     ASSERT_TRUE(::PeekMessageA(&m, edit, 0, 0, PM_REMOVE));
     EXPECT_EQ(m.message, static_cast<UINT>(WM_SYSKEYDOWN));
+}
+
+TEST_F(MemoWindowTest, TheMenuOpensFromTheKeyboardAndTheButtonsAndPinHaveNames) {
+    CMemoDlg& memo = Make("memo1");
+    memo.Show(true);
+    ::SetForegroundWindow(memo.hwnd());
+    ::SetFocus(::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT));
+    Pump();
+    ASSERT_EQ(tesra::win::DialogKeysTarget(), memo.hwnd());
+    // Shift+F10, then the menu key: each opens the memo menu, whose loop
+    // takes the keys typed after it (Down, Enter: fold, then unfold).
+    Press({VK_SHIFT, VK_F10});
+    Press({VK_DOWN});
+    Press({VK_RETURN});
+    Pump();
+    EXPECT_TRUE(memo.IsMinimized());
+    Press({VK_APPS});
+    Press({VK_DOWN});
+    Press({VK_RETURN});
+    Pump();
+    EXPECT_FALSE(memo.IsMinimized());
+
+    // The pin is found as a child once a client asks for the memo.
+    EXPECT_EQ(AccessibleName(memo.hwnd()), "");
+    std::vector<std::string> names;
+    for (HWND child = ::GetWindow(memo.hwnd(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (child != ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT)) names.push_back(AccessibleName(child));
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> tips;
+    for (UINT id : {IDS_MEMO_DELETE_TIP, IDS_MEMO_NEW_TIP, IDS_MEMO_HOME_NAME, IDS_MEMO_PIN_NAME})
+        tips.push_back(StringResource(id));
+    std::sort(tips.begin(), tips.end());
+    EXPECT_EQ(names, tips);
+    EXPECT_EQ(tips[0].empty(), false);
+    // The mouse over the pin still reaches the memo (its menu, its tip).
+    RECT w{};
+    ::GetWindowRect(memo.hwnd(), &w);
+    EXPECT_EQ(::WindowFromPoint(POINT{w.left + 6, w.top + 6}), memo.hwnd());
 }
 
 TEST_F(MemoWindowTest, TheMemoMenuIsDrawnByItsMenusWithTheToolbarsImages) {

@@ -5,12 +5,14 @@
 // with no local copy (every text downloaded), then again from the local
 // copies. Prints the times, their ratio to the floor, and windows per memo
 // and GDI objects per memo (GetGuiResources; under Wine, which answers 0 there,
-// the live entries of its GDI handle table). For the first N, with the control
-// still up: its thread's wake-ups while idle, and a memo's upload round trip
-// against curl posting the same requests to the same server.
+// the live entries of its GDI handle table). First, how late messages and
+// key strokes are dispatched while a POST is waited for. For the first N,
+// with the control still up: its thread's wake-ups while idle, and a memo's
+// upload round trip against a bare Winsock client and curl sending the same
+// requests to the same server.
 // Each N is measured in several rounds (the floor moves from run to run on
 // a shared machine) and the median ratios printed last.
-// Usage: memo_bench [--idle=SECONDS] [--uploads=K] [--rounds=R] [N...]
+// Usage: memo_bench [--latency=0] [--idle=SECONDS] [--uploads=K] [--rounds=R] [N...]
 //        (defaults 60, 50, 3 and 200; the stand-ins preset's server)
 #include <windows.h>
 #include <ole2.h>
@@ -37,6 +39,7 @@
 #include "storage/ini_file.h"
 #include "sync/protocol.h"
 #include "sync/upload.h"
+#include "tools/host/bench_waits.h"
 #include "tools/host/container.h"
 #include "win/class_factory.h"
 #include "win/controls.h"
@@ -236,15 +239,6 @@ public:
     // server k times, timed by curl itself (its start-up left out).
     void Uploads(int k) {
         const std::string section = ctrl_->memos().front()->key();
-        std::vector<double> ours;
-        for (int i = 0; i < k; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            if (tesra::UploadMemo(*ctrl_, section) != 1) {
-                std::printf("upload %d failed\n", i);
-                return;
-            }
-            ours.push_back(Since(start));
-        }
         tesra::CIniFile& index = ctrl_->LiveIndex();
         tesra::MemoFields f;
         index.GetString(section, "ver", f.ver);
@@ -257,14 +251,41 @@ public:
         std::string text;
         tesra::fs::ReadFile(tesra::SectionDataPath(ctrl_->UserFolder(), section), &text);
         const std::string muid = tesra::MuidOf(section), dir = server_->windowsDir();
-        // The same two requests through the HTTP client alone: what the flow
-        // adds to it.
-        std::vector<double> client;
+        // The requests as the HTTP client frames them, for the bare client.
+        std::vector<std::string> requests;
+        {
+            tesra::CHttpClient http;
+            http.SetCookie(cookie_);
+            for (const auto& [path, body] : {std::pair{tesra::kGetMemoPath, tesra::GetIniBody(muid)},
+                                             std::pair{tesra::kSetMemoPath, tesra::SetMemoBody(muid, f, text)}}) {
+                http.Post("http://" + host_ + path, body);
+                requests.push_back(http.m_strRequest);
+            }
+        }
+        // In turn, so that the machine's drift falls on all three alike: the
+        // control's upload; the same two requests through the HTTP client
+        // alone (what the flow adds to it); and as a bare blocking Winsock
+        // client sends them (the floor of a round trip on this platform).
+        std::vector<double> ours, client, bare, inline_;
         for (int i = 0; i < k; ++i) {
-            const auto start = std::chrono::steady_clock::now();
+            auto start = std::chrono::steady_clock::now();
+            if (tesra::UploadMemo(*ctrl_, section) != 1) {
+                std::printf("upload %d failed\n", i);
+                return;
+            }
+            ours.push_back(Since(start));
+            start = std::chrono::steady_clock::now();
             Admin(tesra::kGetMemoPath, tesra::GetIniBody(muid), cookie_);
             Admin(tesra::kSetMemoPath, tesra::SetMemoBody(muid, f, text), cookie_);
             client.push_back(Since(start));
+            for (double ms : tesra::bench::BareWinsockRoundTrips("127.0.0.1", server_->port(), requests, 1))
+                bare.push_back(ms);
+            start = std::chrono::steady_clock::now();
+            for (const std::string& request : requests) {
+                tesra::net::HttpReply reply;
+                tesra::net::RunHttpExchange("127.0.0.1", server_->port(), request, 60, &reply);
+            }
+            inline_.push_back(Since(start));
         }
         tesra::fs::WriteFileAtomic(dir + "\\check", tesra::GetIniBody(muid));
         tesra::fs::WriteFileAtomic(dir + "\\store", tesra::SetMemoBody(muid, f, text));
@@ -284,9 +305,10 @@ public:
             theirs.back() += std::atof(times.substr(at, end - at).c_str()) * 1000;
         }
         std::printf("upload round trip (stamp check + store, %zu-byte body), median of %d: control %.2f ms, its "
-                    "HTTP client alone %.2f ms, curl %.2f ms (%zu rounds)\n",
-                    tesra::SetMemoBody(muid, f, text).size(), k, Median(ours), Median(client), Median(theirs),
-                    theirs.size());
+                    "HTTP client alone %.2f ms, its exchanges without the worker %.2f ms, bare Winsock %.2f ms, curl "
+                    "%.2f ms (%zu rounds); control / bare Winsock %.2f x\n",
+                    tesra::SetMemoBody(muid, f, text).size(), k, Median(ours), Median(client), Median(inline_),
+                    Median(bare), Median(theirs), theirs.size(), Median(bare) > 0 ? Median(ours) / Median(bare) : 0.0);
         std::fflush(stdout);
     }
 
@@ -332,12 +354,15 @@ private:
 int main(int argc, char** argv) {
     std::vector<int> sizes;
     int idleSeconds = 60, uploads = 50, rounds = 3;
+    bool latency = true;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("--idle=", 0) == 0)
             idleSeconds = std::atoi(a.c_str() + 7);
         else if (a.rfind("--uploads=", 0) == 0)
             uploads = std::atoi(a.c_str() + 10);
+        else if (a == "--latency=0")
+            latency = false;
         else if (a.rfind("--rounds=", 0) == 0)
             rounds = std::max(1, std::atoi(a.c_str() + 9));
         else
@@ -351,6 +376,7 @@ int main(int argc, char** argv) {
     wc.hInstance = ::GetModuleHandleA(nullptr);
     wc.lpszClassName = "BareMemo";
     ::RegisterClassA(&wc);
+    if (latency) tesra::bench::InputLatencyDuringPost(TESRA_NATIVE_TOOLS);
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     for (int n : sizes) {
         if (n <= 0) continue;

@@ -3,8 +3,9 @@
 // with --dialogs, each memo dialog (with the settings dialog's colour list
 // open in a second shot) and the font chooser as FOLDER/dialog-NAME.bmp.
 // Without --dialogs, also the memo menu with its settings submenu open and
-// with its colour submenu open when asked.
-// Usage: memo_screens OUTPUT.bmp [MENU.bmp COLOURS.bmp] | memo_screens --dialogs FOLDER
+// with its colour submenu open when asked, and the menu opened from the
+// keyboard (Shift+F10 in the active memo).
+// Usage: memo_screens OUTPUT.bmp [MENU.bmp COLOURS.bmp [KEYBOARD.bmp]] | memo_screens --dialogs FOLDER
 #include <windows.h>
 
 #include <commctrl.h>
@@ -178,6 +179,32 @@ bool ShootMenu(HWND memo, int item, int subItem, const std::string& path) {
     return saved;
 }
 
+// Shift+F10 typed into memo, which has the focus; saves the screen while the
+// menu it opens is up and closes it.
+bool ShootKeyboardMenu(HWND memo, const std::string& path) {
+    ::SetForegroundWindow(memo);
+    ::SetFocus(::GetDlgItem(memo, 304));
+    PumpFor(300);
+    std::atomic<bool> saved{false}, done{false};
+    std::thread shooter([&] {
+        ::Sleep(800);
+        saved = SaveScreen(path);
+        ::PostMessageA(memo, WM_CANCELMODE, 0, 0);
+        done = true;
+    });
+    INPUT keys[4]{};
+    const WORD vk[4] = {VK_SHIFT, VK_F10, VK_F10, VK_SHIFT};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = vk[i];
+        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    ::SendInput(4, keys, sizeof(INPUT));
+    while (!done) PumpFor(50);
+    shooter.join();
+    return saved;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     ResetMemoDefaults();
@@ -228,6 +255,7 @@ int main(int argc, char** argv) {
     PumpFor(1500);
     bool ok = SaveScreen(argv[1]);
     if (argc >= 4) ok = ShootMenu(memos[0]->hwnd(), 5, 2, argv[2]) && ShootMenu(memos[0]->hwnd(), 4, 3, argv[3]) && ok;
+    if (argc >= 5) ok = ShootKeyboardMenu(memos[0]->hwnd(), argv[4]) && ok;
     memos.clear();
     ::DestroyWindow(owner);
     return ok ? 0 : 1;
