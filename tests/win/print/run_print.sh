@@ -3,7 +3,7 @@
 # (tools/pdf-queue): the text each PDF shows (read back through the memo's
 # font, whitespace normalised), its pages and document name, and the box
 # shown when there is no printer at all.
-# Usage: run_print.sh BIN_DIR (the 64-bit build's bin folder); as root.
+# Usage: run_print.sh BIN_DIR (a Windows build's bin folder); as root.
 set -uo pipefail
 
 bin=$1

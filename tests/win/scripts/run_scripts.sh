@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Registers TESRA.OCX in the Wine prefix, runs the VBScript and JScript
 # clients through cscript, and unregisters it again. A script passes when it
-# wrote "done" and no "FAIL" line to its results file.
+# wrote "done" and no "FAIL" line to its results file. A 32-bit module goes
+# through the 32-bit regsvr32 and cscript of the 64-bit prefix, as on Windows.
 set -u
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 run=$here/../../../tools/wine-run
+sys='C:\windows\system32'
+[ "${2:-64}" = 32 ] && sys='C:\windows\syswow64'
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-"$run" regsvr32 /s "$bin/TESRA.OCX" || { echo "regsvr32 failed"; exit 1; }
+"$run" "$sys\\regsvr32.exe" /s "$bin/TESRA.OCX" || { echo "regsvr32 failed"; exit 1; }
 rc=0
 for script in automation.vbs automation.js; do
     echo "--- $script"
@@ -19,7 +22,7 @@ for script in automation.vbs automation.js; do
     stop=$work/$script.stop
     "$run" "$bin/box_answerer.exe" 150 "Z:${stop//\//\\}" >"$work/$script.boxes" 2>/dev/null &
     answerer=$!
-    timeout 120 "$run" cscript //nologo "Z:${here//\//\\}\\$script" "Z:${results//\//\\}" >/dev/null 2>&1
+    timeout 120 "$run" "$sys\\cscript.exe" //nologo "Z:${here//\//\\}\\$script" "Z:${results//\//\\}" >/dev/null 2>&1
     touch "$stop"
     wait $answerer
     if [ -f "$results" ]; then tr -d '\r' <"$results"; fi
@@ -28,5 +31,5 @@ for script in automation.vbs automation.js; do
         rc=1
     fi
 done
-"$run" regsvr32 /s /u "$bin/TESRA.OCX" || { echo "regsvr32 /u failed"; rc=1; }
+"$run" "$sys\\regsvr32.exe" /s /u "$bin/TESRA.OCX" || { echo "regsvr32 /u failed"; rc=1; }
 exit $rc
