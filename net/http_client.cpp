@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -25,9 +26,7 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
 std::string UpToNul(const std::string& s) { return std::string(s.c_str()); }
 
 bool HasBlankOrControl(std::string_view s) {
-    for (const char c : s)
-        if (static_cast<unsigned char>(c) <= ' ' || c == '\x7F') return true;
-    return false;
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7F'; });
 }
 
 // The name of a "name=value" cookie, without the blanks around it.

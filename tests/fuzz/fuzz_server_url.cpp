@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "check.h"
 #include "net/http_client.h"
@@ -17,10 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The address up to the first NUL (a variable holds none), the id behind it.
     const std::string address = input.substr(0, input.find('\0'));
     const std::string userId = input.substr(std::min(input.size(), address.size() + 1));
-    if (size % 2)
-        setenv("TESRA_FUZZ_SERVER", address.c_str(), 1);
-    else
-        unsetenv("TESRA_FUZZ_SERVER");
+    // setenv keeps every old value: one buffer of our own serves every run.
+    static std::vector<char> variable;
+    const std::string entry = "TESRA_FUZZ_SERVER=" + (size % 2 ? address : std::string());
+    if (variable.size() <= entry.size()) variable.resize(entry.size() + 4096);
+    std::copy(entry.c_str(), entry.c_str() + entry.size() + 1, variable.begin());
+    putenv(variable.data());
     const std::string host = ResolveServerHost("TESRA_FUZZ_SERVER", address);
     Check(host == address);
     const std::string name = HostName(host);
