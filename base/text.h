@@ -58,6 +58,12 @@ std::string_view TrimLeft(std::string_view s);
 std::string_view TrimRight(std::string_view s);
 std::string_view Trim(std::string_view s);
 
+// What of s may go into one header or command line: s up to its first CR,
+// LF or NUL, which would end the line and let the rest start one of its own.
+constexpr std::string_view UpToLineBreak(std::string_view s) {
+    return s.substr(0, s.find_first_of(std::string_view("\r\n\0", 3)));
+}
+
 // Every occurrence of from replaced by to, scanning by characters.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 

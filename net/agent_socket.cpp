@@ -106,6 +106,8 @@ int CAgentSocket::ConnectThreaded(const std::string& host, std::uint16_t port) {
 }
 
 int CAgentSocket::Auth(const std::string& userId, const std::string& password) {
+    // A line break would end the request early and start one of the id's own.
+    if (UpToLineBreak(userId).size() != userId.size() || UpToLineBreak(password).size() != password.size()) return 0;
     return Exchange(Format("auth %s|%s\r\n\r\n", userId.c_str(), password.c_str()));
 }
 
@@ -134,6 +136,12 @@ bool CAgentSocket::SendAndRead(const std::string& request) {
             if (n == 0) break;
             m_strReply.append(line.data(), static_cast<std::size_t>(n));
             if (n == 2 && line[0] == '\r' && line[1] == '\n') break;
+            // Whoever holds the port may answer without end: no reply of the
+            // agent comes near this, so a longer one counts as none.
+            if (m_strReply.size() > kReplyLimit) {
+                m_strReply.clear();
+                break;
+            }
         }
         return true;
     } catch (CBlockingSocketException* e) {

@@ -2,6 +2,7 @@
 // at a time, each reply ended by an empty line or the agent's close.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +20,7 @@ public:
     static constexpr std::uint16_t kDefaultPort = 9002;
     static constexpr int kLineBufSize = 4096;
     static constexpr int kReplyLineSize = 100000;
+    static constexpr std::size_t kReplyLimit = 64 * 1024;
 
     explicit CAgentSocket(int threaded);
     CAgentSocket(const CAgentSocket&) = delete;
@@ -26,6 +28,7 @@ public:
     ~CAgentSocket();
 
     int ConnectAgent(const std::string& host, std::uint16_t port);
+    // 0 without sending anything for an id or password with CR, LF or NUL.
     int Auth(const std::string& userId, const std::string& password);
     int CreateSession();
     int Exchange(const std::string& request);

@@ -1,7 +1,10 @@
 #include "net/ftp_client.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "base/fs.h"
@@ -17,14 +20,16 @@ namespace {
 // Byte stream over the control socket.
 class FtpSocketFile {
 public:
-    FtpSocketFile(sys::MessageSocket& socket, int timeoutMs) : socket_(socket), timeoutMs_(timeoutMs) {}
+    // waitMs gives each wait its limit: negative none, 0 no time left.
+    FtpSocketFile(sys::MessageSocket& socket, std::function<int()> waitMs)
+        : socket_(socket), waitMs_(std::move(waitMs)) {}
     // bytes, 0 at the peer's close, -1 on failure.
     int Read(char* buffer, int capacity);
     bool Write(const char* data, std::size_t length);
 
 private:
     sys::MessageSocket& socket_;
-    int timeoutMs_;
+    std::function<int()> waitMs_;
 };
 
 class FtpWriteArchive {
@@ -46,11 +51,16 @@ private:
 };
 
 int FtpSocketFile::Read(char* buffer, int capacity) {
-    const long n = socket_.Receive(buffer, capacity < 0 ? 0 : static_cast<std::size_t>(capacity), timeoutMs_);
+    const int ms = waitMs_();
+    if (ms == 0) return -1;
+    const long n = socket_.Receive(buffer, capacity < 0 ? 0 : static_cast<std::size_t>(capacity), ms);
     return n < 0 ? -1 : static_cast<int>(n);
 }
 
-bool FtpSocketFile::Write(const char* data, std::size_t length) { return socket_.SendAll(data, length, timeoutMs_); }
+bool FtpSocketFile::Write(const char* data, std::size_t length) {
+    const int ms = waitMs_();
+    return ms != 0 && socket_.SendAll(data, length, ms);
+}
 
 bool FtpWriteArchive::WriteString(const std::string& text) {
     pending_ += text;
@@ -258,6 +268,23 @@ struct CFtpClient::Control {
 
 CFtpClient::CFtpClient() = default;
 
+void CFtpClient::SetDeadline(int ms) {
+    if (ms < 0)
+        m_deadline.reset();
+    else
+        m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+}
+
+bool CFtpClient::Expired() const { return m_deadline && std::chrono::steady_clock::now() >= *m_deadline; }
+
+int CFtpClient::WaitMs() const {
+    if (!m_deadline) return m_nTimeoutMs;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*m_deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return 0;
+    const int ms = left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+    return m_nTimeoutMs < 0 ? ms : std::min(ms, m_nTimeoutMs);
+}
+
 CFtpClient::~CFtpClient() { CloseControl(); }
 
 int CFtpClient::OpenControl(const std::string& host, int port) {
@@ -270,9 +297,9 @@ int CFtpClient::OpenControl(const std::string& host, int port) {
         m_strLastReply = kNoConnect;
         SockAddr addr;
         if (port < 0 || port > 65535 || !Resolve(host, port, &addr)) return 0;
-        if (!socket.Connect(addr, m_nTimeoutMs)) return 0;
+        if (Expired() || !socket.Connect(addr, WaitMs())) return 0;
         m_strLastReply = kCannotCreate;
-        m_pControl->file = std::make_unique<net::FtpSocketFile>(socket, m_nTimeoutMs);
+        m_pControl->file = std::make_unique<net::FtpSocketFile>(socket, [this] { return WaitMs(); });
         net::FtpSocketFile* file = m_pControl->file.get();
         m_pReadArchive = std::make_unique<net::FtpReadArchive>([file](char* b, int c) { return file->Read(b, c); });
         m_pControl->writer = std::make_unique<net::FtpWriteArchive>(*file);
@@ -293,7 +320,7 @@ void CFtpClient::CloseControl() {
 int CFtpClient::SendCommand(const std::string& text) {
     m_strLastReply = kNetworkError;
     if (!m_pControl || !m_pControl->writer) return 0;
-    if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return 0;
+    if (UpToLineBreak(text).size() != text.size()) return 0;
     try {
         net::FtpWriteArchive& writer = *m_pControl->writer;
         if (!writer.WriteString(text + "\r\n") || !writer.Flush()) return 0;
@@ -435,10 +462,10 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
         }
         if (!ReadReply() || m_nReplyDigit != 1) return 0;
         if (!passive) {
-            data.Reset(listener.Accept(m_nTimeoutMs));
+            data.Reset(Expired() ? net::kNoSocket : listener.Accept(WaitMs()));
             if (data.get() == net::kNoSocket) return 0;
-        } else {
-            sys::WaitReady(data.get(), true, m_nTimeoutMs);
+        } else if (!Expired()) {
+            sys::WaitReady(data.get(), true, WaitMs());
         }
         listener.Close();
         if (!sys::MakePlainBlocking(data.get())) {
@@ -446,12 +473,29 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
             return 0;
         }
 
+        // A server may send without end or trickle: past the deadline or the
+        // size limit the transfer fails and its partial file goes.
+        const auto spent = [this] {
+            if (!Expired()) return false;
+            m_strLastReply = kNetworkError;
+            return true;
+        };
         char chunk[kChunk];
+        std::uint64_t total = 0;
         if (download) {
             for (;;) {
-                if (m_nTimeoutMs >= 0 && sys::WaitReady(data.get(), false, m_nTimeoutMs) != 1) break;
+                if (spent()) return 0;
+                if (const int ms = WaitMs(); ms >= 0 && sys::WaitReady(data.get(), false, ms) != 1) {
+                    if (spent()) return 0;
+                    break;
+                }
                 const long got = sys::Recv(data.get(), chunk, sizeof chunk);
                 if (got <= 0) break;
+                total += static_cast<std::uint64_t>(got);
+                if (m_nMaxDownload > 0 && total > m_nMaxDownload) {
+                    m_strLastReply = kFileError;
+                    return 0;
+                }
                 if (std::fwrite(chunk, 1, static_cast<std::size_t>(got), file.get()) != static_cast<std::size_t>(got)) {
                     m_strLastReply = kFileError;
                     return 0;
@@ -468,7 +512,11 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
                     }
                     break;
                 }
-                if (m_nTimeoutMs >= 0 && sys::WaitReady(data.get(), true, m_nTimeoutMs) != 1) break;
+                if (spent()) return 0;
+                if (const int ms = WaitMs(); ms >= 0 && sys::WaitReady(data.get(), true, ms) != 1) {
+                    if (spent()) return 0;
+                    break;
+                }
                 const long sent = sys::Send(data.get(), chunk, read);
                 if (sent < 0) break;
                 SendTransferProgress(m_hWndProgress, 1, sent);

@@ -4,8 +4,10 @@
 // m_strLastReply, never as exceptions.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/pump.h"
@@ -81,6 +83,19 @@ public:
     // Limit in ms for each wait on the server, negative for none (the
     // client's own behaviour); tests set one.
     int m_nTimeoutMs = -1;
+    // A download that runs past this many bytes fails; 0 for no limit.
+    std::uint64_t m_nMaxDownload = 0;
+    // From now on, every wait ends within ms; once they are spent every
+    // operation fails with "006 Network error". Negative: no deadline.
+    void SetDeadline(int ms);
+
+private:
+    // What the next wait may take: the per-wait limit within the deadline;
+    // 0 once the deadline has passed, negative for no limit at all.
+    int WaitMs() const;
+    bool Expired() const;
+
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
 };
 
 }  // namespace tesra

@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -23,6 +24,13 @@ bool StartsWithNoCase(const std::string& s, const char* prefix) {
 }
 
 std::string UpToNul(const std::string& s) { return std::string(s.c_str()); }
+
+bool HasBlankOrControl(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) <= ' ' || c == '\x7F'; });
+}
+
+// The name of a "name=value" cookie, without the blanks around it.
+std::string_view CookieName(std::string_view cookie) { return Trim(cookie.substr(0, cookie.find('='))); }
 
 class BusyScope {
 public:
@@ -57,11 +65,15 @@ bool ParseHttpUrl(const std::string& url, HttpUrl* out) {
             if (port < 1 || port > 65535) return false;
         }
     }
-    if (host.empty()) return false;
-    out->host = host;
-    out->port = port;
+    // Host and object go into the request's lines: a blank or control byte
+    // in them (a registry value, a variable) would end or split a line. Blanks
+    // around the host are only a careless entry.
+    host = std::string(Trim(host));
     std::string object = url.substr(end);
     if (const std::size_t hash = object.find('#'); hash != std::string::npos) object.erase(hash);
+    if (host.empty() || HasBlankOrControl(host) || HasBlankOrControl(object)) return false;
+    out->host = host;
+    out->port = port;
     if (object.empty() || object[0] != '/') object = "/" + object;
     out->object = object;
     return true;
@@ -137,7 +149,33 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
 
 CHttpClient::CHttpClient() : m_strUserAgent(Format("%s", "User-Agent: Halvo/5.0")) {}
 
-void CHttpClient::SetCookie(const std::string& cookie) { m_strCookie = cookie; }
+void CHttpClient::SetCookie(const std::string& cookie) { m_strCookie = std::string(UpToLineBreak(cookie)); }
+
+void CHttpClient::PutCookie(std::string_view value, bool trailing) {
+    const std::string_view name = CookieName(value);
+    // A name set again replaces its value where it stands, so a server that
+    // sets it on every reply does not grow the string.
+    for (std::size_t at = 0; at < m_strCookie.size();) {
+        std::size_t end = m_strCookie.find(';', at);
+        if (end == std::string::npos) end = m_strCookie.size();
+        const std::string_view entry = std::string_view(m_strCookie).substr(at, end - at);
+        if (!Trim(entry).empty() && CookieName(entry) == name) {
+            const std::size_t start = at + (entry.size() - TrimLeft(entry).size());
+            if (m_strCookie.size() - (end - start) + value.size() <= kCookieLimit)
+                m_strCookie.replace(start, end - start, value);
+            return;
+        }
+        at = end + 1;
+    }
+    const std::size_t grown = m_strCookie.size() + value.size() + 2;
+    if (grown > kCookieLimit) return;
+    if (trailing) {
+        m_strCookie.append(value).append("; ");
+    } else {
+        if (!m_strCookie.empty()) m_strCookie += "; ";
+        m_strCookie.append(value);
+    }
+}
 
 int CHttpClient::CollectCookies(const std::string& headers) {
     int taken = 0;
@@ -149,21 +187,25 @@ int CHttpClient::CollectCookies(const std::string& headers) {
             const int value = at + nameLen;
             const int semi = FindFrom(headers, ";", value);
             if (semi < 0 || semi == value) return;
-            const std::string v = headers.substr(static_cast<std::size_t>(value), static_cast<std::size_t>(semi - value));
-            if (trailing) {
-                m_strCookie += v;
-                m_strCookie += "; ";
-            } else {
-                if (!m_strCookie.empty()) m_strCookie += "; ";
-                m_strCookie += v;
+            // Up to the ";" as ever, but never into the next header line.
+            const std::string_view v = UpToLineBreak(
+                std::string_view(headers).substr(static_cast<std::size_t>(value), static_cast<std::size_t>(semi - value)));
+            if (!v.empty()) {
+                PutCookie(v, trailing);
+                ++taken;
             }
-            ++taken;
             from = at + 1;
         }
     };
     scan("Set-Cookie: ", true);
     if (taken == 0) scan("Set-cookie: ", false);
     return taken > 0 ? 1 : 0;
+}
+
+std::string CHttpClient::GetRequest(const HttpUrl& u) const {
+    const std::string cookie(UpToLineBreak(m_strCookie));
+    return Format("GET %s HTTP/1.0\n%s\nHost: %s\n", u.object.c_str(), m_strUserAgent.c_str(), u.host.c_str()) +
+           (cookie.empty() ? std::string("\n") : Format("Cookie: %s \n\n", cookie.c_str()));
 }
 
 void CHttpClient::Get(const std::string& url) {
@@ -178,9 +220,7 @@ void CHttpClient::Get(const std::string& url) {
         HttpUrl u;
         ParseHttpUrl(url, &u);
         m_strServer = u.host;
-        std::string request = Format("GET %s HTTP/1.0\n%s\nHost: %s\n", u.object.c_str(), m_strUserAgent.c_str(),
-                                     m_strServer.c_str());
-        request += m_strCookie.empty() ? std::string("\n") : Format("Cookie: %s \n\n", m_strCookie.c_str());
+        const std::string request = GetRequest(u);
         net::HttpReply reply;
         net::RunHttpExchange(m_strServer, u.port, request, m_nIoSecs, &reply);
         m_strHeaders = std::move(reply.headers);
@@ -208,7 +248,8 @@ struct CHttpClient::Prefetched {
 std::string CHttpClient::PostRequest(const HttpUrl& u, const std::string& form) const {
     // A NUL would end the request early; the length must say the same.
     const std::string body = UpToNul(form);
-    const std::string cookie = m_strCookie.empty() ? std::string() : Format("Cookie: %s\n", m_strCookie.c_str());
+    const std::string jar(UpToLineBreak(m_strCookie));
+    const std::string cookie = jar.empty() ? std::string() : Format("Cookie: %s\n", jar.c_str());
     return Format("POST %s HTTP/1.0\nContent-Type: application/x-www-form-urlencoded\nContent-Length: %d\n"
                   "User-Agent: Mozilla/4.6 [en] (Win98; I)\nHost: %s\n%s\n%s",
                   u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), cookie.c_str(), body.c_str());

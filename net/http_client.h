@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,7 +32,8 @@ struct HttpUrl {
     std::string object = "/";
 };
 
-// "http://host[:port][/path[?query]]"; false (and an empty host) otherwise.
+// "http://host[:port][/path[?query]]"; false (and an empty host) otherwise,
+// and for a host or object with a blank or control byte.
 bool ParseHttpUrl(const std::string& url, HttpUrl* out);
 
 class CHttpClient {
@@ -39,6 +41,8 @@ public:
     // A longer reply body fails the exchange: an index of thousands of memos
     // and a memo of megabytes fit well within it.
     static constexpr std::size_t kBodyLimit = std::size_t{16} << 20;
+    // The cookie string never grows past this: servers set a session or two.
+    static constexpr std::size_t kCookieLimit = 4096;
     static constexpr int kDefaultIoSecs = 60;
     static constexpr int kDefaultPostRounds = 600;
 
@@ -64,7 +68,14 @@ public:
     // the same order, only sooner.
     void Prefetch(const std::vector<std::pair<std::string, std::string>>& requests);
     void DropPrefetch();
+    // Takes each value up to its ";" but never past a line break; a name set
+    // again replaces its value; a cookie that would grow the string past
+    // kCookieLimit is dropped.
     int CollectCookies(const std::string& headers);
+    // The request texts with this client's cookie: never a CR, and no LF or
+    // NUL inside a header value.
+    std::string GetRequest(const HttpUrl& u) const;
+    std::string PostRequest(const HttpUrl& u, const std::string& form) const;
 
     std::string m_strHeaders;
     std::string m_strRequest;
@@ -85,8 +96,7 @@ public:
 
 private:
     struct Prefetched;
-    // The request line, headers and form of a POST with this client's cookie.
-    std::string PostRequest(const HttpUrl& u, const std::string& form) const;
+    void PutCookie(std::string_view value, bool trailing);
 
     bool m_bBusy = false;
     std::shared_ptr<Prefetched> m_prefetch;

@@ -36,6 +36,7 @@ struct FtpConnectionValues {
 // control's own, tests shorten them.
 struct SyncLimits {
     int ftpTimeoutMs = -1;  // none
+    int ftpDeadlineMs = 60000;  // the whole receipt of one memo over FTP
     int agentIoSecs = 60;
 };
 

@@ -1,11 +1,25 @@
 #include "sync/login.h"
 
+#include <string_view>
+
 #include "net/agent_socket.h"
 #include "net/base64.h"
 #include "net/http_client.h"
 #include "sync/protocol.h"
 
 namespace tesra {
+
+namespace {
+
+// A session id goes into the Cookie line of every later request: only
+// plain characters, and not many, whatever the script or the agent sent.
+bool IsPlainSessionId(std::string_view id) {
+    static constexpr std::string_view kPlain =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~+/=%";
+    return !id.empty() && id.size() <= 256 && id.find_first_not_of(kPlain) == std::string_view::npos;
+}
+
+}  // namespace
 
 void LoginByScript(ISyncContext& ctx, const std::string& userId, const std::string& password) {
     CHttpClient& http = ctx.Http();
@@ -20,7 +34,8 @@ void LoginByScript(ISyncContext& ctx, const std::string& userId, const std::stri
         return;
     }
     const std::string session = SessionFromCookieJar(http.m_strCookie);
-    if (!session.empty()) http.SetCookie(SessionCookie(session));
+    // What the script set stays only when it holds no session to replace it.
+    if (!session.empty()) http.SetCookie(IsPlainSessionId(session) ? SessionCookie(session) : std::string());
 }
 
 std::string LoginByAgent(ISyncContext& ctx, const std::string& userId, const std::string& password) {
@@ -34,7 +49,7 @@ std::string LoginByAgent(ISyncContext& ctx, const std::string& userId, const std
     if (!agent.ConnectAgent("127.0.0.1", AgentPortFromEnvironment())) return cookie;
     if (agent.Auth(userId, pw64) && agent.CreateSession()) {
         const std::string session = SessionFromAgentReply(agent.m_strReply);
-        if (!session.empty()) cookie = SessionCookie(session);
+        if (IsPlainSessionId(session)) cookie = SessionCookie(session);
     }
     agent.Close(1);
     return cookie;

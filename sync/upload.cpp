@@ -269,6 +269,8 @@ int ReceiveMemo(ISyncContext& ctx, std::string_view command) {
     {
         CFtpClient ftp;
         ftp.m_nTimeoutMs = ctx.Limits().ftpTimeoutMs;
+        ftp.SetDeadline(ctx.Limits().ftpDeadlineMs);
+        ftp.m_nMaxDownload = kMaxReceivedMemoBytes;
         if (!ftp.LogOn(conn.server, conn.port, conn.userId, conn.password, "", "", "", "", 21, 0)) return 0;
         const int transferred = ftp.TransferFile("/Tesra/" + cmd.name, local.path(), 1, 1);
         ftp.LogOff();

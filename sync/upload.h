@@ -6,6 +6,7 @@
 // UploadPendingMemos.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,10 @@ void MarkTextSaved(ISyncContext& ctx, std::string_view section);
 // Returns how many memos are still pending.
 int UploadPendingMemos(ISyncContext& ctx);
 
+// The largest received memo file: every byte goes out as "%xx" in one
+// setmemo body, which must stay within the 16 MiB the server takes.
+inline constexpr std::uint64_t kMaxReceivedMemoBytes = ((std::uint64_t{16} << 20) - (std::uint64_t{64} << 10)) / 3;
+
 // Command 302's text: "file name|number".
 struct ReceiveCommand {
     std::string name;
@@ -51,7 +56,9 @@ ReceiveCommand ParseReceiveCommand(std::string_view text);
 // Fetches "/Tesra/<name>" from the host's FTP server, uploads it as a new
 // memo and files it as "memo<id>.dat" in the user folder. 0 when the name
 // is not a plain file name (nothing fetched or written), when the FTP logon
-// or transfer failed, or when the server did not take the memo; else 1.
+// or transfer failed (the file larger than kMaxReceivedMemoBytes, or not
+// there within the limits' FTP deadline), or when the server did not take
+// the memo; else 1. A 0 leaves nothing of the transfer in the folder.
 int ReceiveMemo(ISyncContext& ctx, std::string_view command);
 
 // Length of s without a dangling lead byte at its end.

@@ -109,6 +109,58 @@ TEST_F(Flow, ReceiveRefusesEveryNameThatIsNotOnePlainFileName) {
     EXPECT_TRUE(FilesIn(dir_.path()).empty());
 }
 
+// An FTP file that runs past what one upload carries, or trickles past the
+// deadline: 302 answers 0, nothing reaches the memo server or the folder.
+TEST_F(Flow, ReceiveGivesUpOnAFileWithoutBounds) {
+    const auto sending = [](std::vector<Step> data) {
+        return Steps({{step::Send("220 ready\r\n")}, step::Answer("230 in\r\n"), step::Answer("200 I\r\n"),
+                      {step::ListenData(), step::ReadUntil("\r\n"), step::Send("227 ({PASV})\r\n")},
+                      step::Answer("150 go\r\n"), {step::AcceptData()}, data,
+                      {step::DataClose(), step::Send("226 done\r\n"), step::ReadToClose()}});
+    };
+    std::vector<Step> trickle;
+    for (int i = 0; i < 8; ++i) trickle.insert(trickle.end(), {step::DataSend("x"), step::Delay(250)});
+    FakeServer ftp({sending({step::DataSend(string(kMaxReceivedMemoBytes + 1, 'x'))}), sending(trickle)});
+    FakeServer http({Answer("[OK]\n"), Answer("[OK]\n")});
+    ctx_.ftp = {"127.0.0.1", ftp.port(), "u", "p"};
+    ctx_.memoHost = http.address();
+    ctx_.limits.ftpDeadlineMs = 1000;
+    EXPECT_EQ(ReceiveMemo(ctx_, "big.txt|1"), 0);
+    EXPECT_EQ(ReceiveMemo(ctx_, "slow.txt|1"), 0);
+    EXPECT_EQ(http.accepted(), 0);
+    EXPECT_TRUE(FilesIn(dir_.path()).empty());
+}
+
+// Whoever listens on the agent's port: an id that would add a request, a
+// reply without end and a session line with a line feed give no session.
+TEST_F(Flow, AgentInputNeverBecomesARequestOrASession) {
+    string endless = "OK\r\n";
+    while (endless.size() < 100000) endless += "line\r\n";
+    const auto replying = [](const string& auth, const string& session) {
+        return Script{step::ReadUntil("\r\n\r\n"), step::Send(auth), step::ReadUntil("\r\n\r\n"),
+                      step::Send(session)};
+    };
+    FakeServer agent({replying(endless + "\r\n", "OK\r\ns1\r\n\r\n"),
+                      replying("OK\r\n\r\n", "OK\r\ns1\nX-Injected: 1\r\n\r\n"), {step::ReadToClose()},
+                      {step::ReadToClose()}, {step::ReadToClose()}});
+#if defined(_WIN32)
+    _putenv_s("TESRA_AGENT_PORT", std::to_string(agent.port()).c_str());
+#else
+    setenv("TESRA_AGENT_PORT", std::to_string(agent.port()).c_str(), 1);
+#endif
+    EXPECT_EQ(LoginByAgent(ctx_, "kim", "pw"), "");
+    EXPECT_EQ(LoginByAgent(ctx_, "kim", "pw"), "");
+    for (const string& id : {"kim\r\n\r\ncreatesession"s, "kim\nx"s, "kim\0"s})
+        EXPECT_EQ(LoginByAgent(ctx_, id, "pw"), "");
+#if defined(_WIN32)
+    _putenv_s("TESRA_AGENT_PORT", "");
+#else
+    unsetenv("TESRA_AGENT_PORT");
+#endif
+    agent.Finish();
+    for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(agent.Received(i), "") << i;
+}
+
 TEST_F(Flow, UploadSendsTheCheckThenTheMemoByteExact) {
     const string text = "hi\r\n"s + cp949::kHangul + "\r\n[ERROR] mine";
     AddMemo("memo5", text, "9:1700000100", "7:1700000000");

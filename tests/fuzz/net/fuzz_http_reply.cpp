@@ -1,5 +1,7 @@
 // ReadHeaderLine / ReadHttpResponse over packets of the input's choosing,
-// then what the client makes of the reply: cookies and Location.
+// then what the client makes of the reply: cookies and Location, and the
+// next request that carries those cookies.
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -36,7 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     client.SetCookie(size % 2 ? "S=1; " : "");
     const std::string before = client.m_strCookie;
     const int took = client.CollectCookies(headers);
-    if ((took == 1) != (client.m_strCookie.size() > before.size())) std::abort();
+    // Nothing received ends the Cookie line early or grows it past its bound.
+    const std::string& jar = client.m_strCookie;
+    if ((took == 0 && jar != before) || jar.size() > CHttpClient::kCookieLimit || UpToLineBreak(jar) != jar)
+        std::abort();
+    HttpUrl u;
+    ParseHttpUrl("http://h/x", &u);
+    const std::string request = client.PostRequest(u, "a=b");
+    if (std::count(request.begin(), request.end(), '\n') != (jar.empty() ? 6 : 7) ||
+        request.find('\r') != std::string::npos)
+        std::abort();
     GetBetween(headers, "Location: ", "\r\n", 0);
     return 0;
 }
