@@ -62,7 +62,7 @@ PumpResult WaitAndPump(WaitEvent& event, const PumpLimits& limits, int* rounds) 
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         return static_cast<DWORD>(std::clamp<long long>(left, 0, 0x7FFFFFFE));
     };
-    HANDLE handle = static_cast<HANDLE>(event.native());
+    auto handle = static_cast<HANDLE>(event.native());
     const DWORD handles = handle ? 1 : 0;
     std::optional<int> quitCode;
     PumpResult result = PumpResult::kExhausted;

@@ -352,6 +352,7 @@ void CMemoDlg::Impl::Paint() {
         b->Paint(dc.get(), art->Face(b->Picture(), b->Background()));
         if (b->hwnd()) ::ValidateRect(b->hwnd(), nullptr);
     }
+    if (pinMark.hwnd()) ::ValidateRect(pinMark.hwnd(), nullptr);
     if (pinIcon) {
         const int at = minimised ? 3 : 0;
         ::DrawIconEx(dc.get(), at, at, pinIcon, 16, 16, 0, nullptr, DI_NORMAL);
