@@ -31,5 +31,7 @@ for script in automation.vbs automation.js; do
         rc=1
     fi
 done
+# The integrator's guide's samples, as a reader would run them.
+"$here/../../../docs/samples/run_samples.sh" "$bin" "$sys" "Z:${bin//\//\\}\\TESRA.OCX" || rc=1
 "$run" "$sys\\regsvr32.exe" /s /u "$bin/TESRA.OCX" || { echo "regsvr32 /u failed"; rc=1; }
 exit $rc
