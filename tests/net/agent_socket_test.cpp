@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "net/base64.h"
 #include "net/worker.h"
 #include "net_test_util.h"
 #include "support/fake_server.h"
+#include "support/temp_dir.h"
 
 namespace tesra {
 namespace {
@@ -40,11 +40,7 @@ TEST(Base64, EncodesWithoutFill) {
 
 TEST(AgentSocket, PortFromTheEnvironment) {
     for (const auto& [value, port] : {std::pair{"", 9002}, {"19002", 19002}, {"99999", 9002}}) {
-#if defined(_WIN32)
-        _putenv_s("TESRA_AGENT_PORT", value);
-#else
-        setenv("TESRA_AGENT_PORT", value, 1);
-#endif
+        SetVariable("TESRA_AGENT_PORT", value);
         EXPECT_EQ(AgentPortFromEnvironment(), port) << value;
     }
 }

@@ -219,14 +219,10 @@ TEST(PumpWin, ACloseEndsAPostAndLeavesItsEventToTheWorker) {
 TEST(PumpWin, AgentConnectEndsOnlyOnTheMainWindowsClose) {
     SilentListener silent;
     if (!silent.silent()) GTEST_SKIP() << "this platform accepts every queued connect";
-    std::vector<string> order;
-    TestWindow main([&](UINT m) {
-        if (m == WM_CLOSE) order.push_back("main");
-    });
+    int mainCloses = 0;
+    TestWindow main([&](UINT m) { mainCloses += m == WM_CLOSE ? 1 : 0; });
     TestWindow other([&](UINT m) {
-        if (m != WM_CLOSE) return;
-        order.push_back("other");
-        ::PostMessageA(main.hwnd(), WM_CLOSE, 0, 0);
+        if (m == WM_CLOSE) ::PostMessageA(main.hwnd(), WM_CLOSE, 0, 0);
     });
     CAgentSocket a(1);
     a.SetConnectMode(1, 1000);
@@ -234,7 +230,7 @@ TEST(PumpWin, AgentConnectEndsOnlyOnTheMainWindowsClose) {
     ::PostMessageA(other.hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(a.ConnectAgent("127.0.0.1", static_cast<std::uint16_t>(silent.port())), 0);
     // The other window's close did not end the wait; the main window's did.
-    EXPECT_EQ(order, (std::vector<string>{"other", "main"}));
+    EXPECT_EQ(mainCloses, 1);
     DrainQueue();
     EXPECT_TRUE(net::WaitForWorkers(10000));
 }

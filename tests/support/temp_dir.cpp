@@ -1,6 +1,7 @@
 #include "support/temp_dir.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -33,6 +34,17 @@ bool WriteBytes(const std::string& path, std::string_view bytes) {
 std::string ReadBytes(const std::string& path) {
     std::string out;
     return fs::ReadFile(path, &out) ? out : std::string("<missing>");
+}
+
+void SetVariable(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    if (value.empty())
+        unsetenv(name);
+    else
+        setenv(name, value.c_str(), 1);
+#endif
 }
 
 }  // namespace tesra::test

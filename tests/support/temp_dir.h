@@ -24,5 +24,7 @@ private:
 bool WriteBytes(const std::string& path, std::string_view bytes);
 // The file's bytes, or "<missing>" when it cannot be read.
 std::string ReadBytes(const std::string& path);
+// Sets a variable of this process's environment; "" removes it.
+void SetVariable(const char* name, const std::string& value);
 
 }  // namespace tesra::test
