@@ -68,4 +68,10 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 std::int32_t ParseLong(std::string_view s);
 inline int ParseInt(std::string_view s) { return static_cast<int>(ParseLong(s)); }
 
+// What a click on a detected link in a memo opens: the link itself for an
+// http, https, ftp or mailto address, "http://" before one that starts
+// "www.", and nothing (empty) for any other scheme, path or verb. A memo's
+// text comes from the server, FTP or the host.
+std::string LinkToOpen(std::string_view link);
+
 }  // namespace tesra

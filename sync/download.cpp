@@ -55,6 +55,7 @@ void FetchIndexToFile(ISyncContext& ctx) {
     if (kind == UserDefaultsReply::kDefaults) acc += defaults.body;
     acc += index.body;
     if (acc.empty()) return;
+    ctx.NoteServerIndex(acc);
     fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), sync::WithCrLf(acc));
 }
 
@@ -67,8 +68,10 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     CIniFile& index = ctx.LiveIndex();
     std::string ver;
     const bool known = index.GetString(section, "ver", ver) != 0;
+    const std::string muid = MuidOf(section);
+    if (muid.empty() || path.empty()) return 0;
 
-    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidOf(section)));
+    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(muid));
     bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
     // holds text.
