@@ -144,6 +144,27 @@ std::int32_t ParseLong(std::string_view s) {
     return static_cast<std::int32_t>(value);
 }
 
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::string CrLfOnly(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\r') continue;
+        if (c == '\n') out.push_back('\r');
+        out.push_back(c);
+    }
+    return out;
+}
+
 std::string LinkToOpen(std::string_view link) {
     const auto lower = [](std::string_view s) {
         std::string out(s);

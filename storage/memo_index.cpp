@@ -22,13 +22,7 @@ void LoadIndexFiles(const std::string& userFolder, CIniFile& live, CIniFile& pre
 }
 
 void WriteServerIndexFile(const std::string& userFolder, std::string_view text) {
-    std::string bytes;
-    bytes.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) bytes.push_back('\r');
-        bytes.push_back(text[i]);
-    }
-    fs::WriteFileAtomic(fs::JoinPath(userFolder, kServerIndexFileName), bytes);
+    fs::WriteFileAtomic(fs::JoinPath(userFolder, kServerIndexFileName), WithCrLf(text));
 }
 
 IndexTextMemos MemoSectionsInIndexText(std::string_view text) {

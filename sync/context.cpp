@@ -84,15 +84,5 @@ bool Acknowledged(ISyncContext& ctx, const Reply& reply) {
            IsServerErrorReply(reply.body, HostName(ctx.MemoServerHost())) == 0;
 }
 
-std::string WithCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
-        out.push_back(text[i]);
-    }
-    return out;
-}
-
 }  // namespace sync
 }  // namespace tesra

@@ -56,7 +56,7 @@ void FetchIndexToFile(ISyncContext& ctx) {
     acc += index.body;
     if (acc.empty()) return;
     ctx.NoteServerIndex(acc);
-    fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), sync::WithCrLf(acc));
+    fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), WithCrLf(acc));
 }
 
 std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section) {
@@ -77,15 +77,7 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     // holds text.
     if (ok && r.body.empty() && StampSize(ver) > 0) ok = false;
     if (ok) {
-        // CR LF line ends only: every CR goes, every LF becomes CR LF. Byte
-        // by byte, as CR and LF are never part of a double-byte character.
-        std::string text;
-        text.reserve(r.body.size() + r.body.size() / 16);
-        for (const char c : r.body) {
-            if (c == '\r') continue;
-            if (c == '\n') text.push_back('\r');
-            text.push_back(c);
-        }
+        const std::string text = CrLfOnly(r.body);
         // A file we could not replace still holds the old text; showing it
         // as the new one would let an edit overwrite the server's copy.
         ok = fs::WriteFileAtomic(path, text);

@@ -10,6 +10,11 @@ CPendingUploads::CPendingUploads(std::string userFolder)
     if (fs::ReadFile(m_path, &bytes)) m_file.LoadFromText(bytes);
 }
 
+CPendingUploads::CPendingUploads(std::string userFolder, std::string_view text)
+    : m_path(fs::JoinPath(userFolder, kPendingFileName)) {
+    m_file.LoadFromText(text);
+}
+
 std::optional<PendingUpload> CPendingUploads::Find(std::string_view section) const {
     if (section.empty() || m_file.FindSection(section) < 0) return std::nullopt;
     PendingUpload p;
