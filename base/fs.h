@@ -30,10 +30,11 @@ struct FileStatus {
 std::string FolderOf(std::string_view path);
 
 // True when name can stand as one file or folder name inside a folder of
-// ours: not empty, at most 200 bytes, no "\\", "/", ":" (drive or stream),
-// "..", control byte or NUL, and no device name (CON, NUL, COM1, ...). Names arrive from other programs, so every
-// byte is looked at, trail bytes included: no code page may turn one of
-// them into a separator.
+// ours, and as no other: not empty, at most 200 bytes, no "\\", "/", ":"
+// (drive or stream), wildcard, "<>\"|", "..", control byte or NUL, no
+// trailing dot or blank, and no device name (CON, NUL, COM1, ...). Names
+// arrive from other programs, so every byte is looked at, trail bytes
+// included: no code page may turn one of them into a separator.
 bool IsSafeFileName(std::string_view name);
 
 // True when the file or folder exists; fills status when given.

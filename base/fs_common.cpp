@@ -29,11 +29,15 @@ bool IsDeviceName(std::string_view name) {
 bool IsSafeFileName(std::string_view name) {
     if (name.empty() || name.size() > 200) return false;
     if (name.find("..") != std::string_view::npos) return false;
+    // Windows drops trailing dots and blanks, so "kim." would open "kim".
+    if (name.back() == '.' || name.back() == ' ') return false;
     for (const char c : name) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F || c == '\\' || c == '/' || c == ':') return false;
+        if (b < 0x20 || b == 0x7F) return false;
+        for (const char bad : std::string_view("\\/:*?\"<>|"))
+            if (c == bad) return false;
     }
-    return name != "." && !IsDeviceName(name);
+    return !IsDeviceName(name);
 }
 
 std::string FolderOf(std::string_view path) {

@@ -144,4 +144,44 @@ std::int32_t ParseLong(std::string_view s) {
     return static_cast<std::int32_t>(value);
 }
 
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::string CrLfOnly(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\r') continue;
+        if (c == '\n') out.push_back('\r');
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string LinkToOpen(std::string_view link) {
+    const auto lower = [](std::string_view s) {
+        std::string out(s);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return out;
+    };
+    // One word: no blank, control byte or quote that could end it where the
+    // shell splits a command line.
+    for (const char c : link)
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '"') return {};
+    const std::string low = lower(link.substr(0, 8));
+    // What the rich edit detects without a scheme is a web address.
+    if (low.rfind("www.", 0) == 0 && link.size() > 4) return "http://" + std::string(link);
+    for (const std::string_view scheme : {"http://", "https://", "ftp://", "mailto:"})
+        if (low.rfind(scheme, 0) == 0 && link.size() > scheme.size()) return std::string(link);
+    return {};
+}
+
 }  // namespace tesra

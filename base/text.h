@@ -74,4 +74,17 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 std::int32_t ParseLong(std::string_view s);
 inline int ParseInt(std::string_view s) { return static_cast<int>(ParseLong(s)); }
 
+// Line ends for files. Byte by byte: CR and LF are never part of a
+// double-byte character.
+// Lone LFs become CR LF; a CR LF stays as it is (index texts).
+std::string WithCrLf(std::string_view text);
+// CR LF only: every CR goes, every LF becomes CR LF (a memo's text).
+std::string CrLfOnly(std::string_view text);
+
+// What a click on a detected link in a memo opens: the link itself for an
+// http, https, ftp or mailto address, "http://" before one that starts
+// "www.", and nothing (empty) for any other scheme, path or verb. A memo's
+// text comes from the server, FTP or the host.
+std::string LinkToOpen(std::string_view link);
+
 }  // namespace tesra

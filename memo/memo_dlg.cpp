@@ -527,8 +527,9 @@ LRESULT CMemoDlg::Impl::OnLink(const ENLINK& link) {
         edit.Select(link.chrg.cpMin, link.chrg.cpMax);
         const std::string target = edit.Range(link.chrg.cpMin, link.chrg.cpMax);
         edit.Select(link.chrg.cpMin, link.chrg.cpMin);
-        const std::wstring wide = tesra::win::WideFrom949(target);
-        ::ShellExecuteW(hwnd(), L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        const std::string open = tesra::LinkToOpen(target);
+        if (!open.empty())
+            ::ShellExecuteW(hwnd(), L"open", tesra::win::WideFrom949(open).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         return 1;
     }
     return link.msg == WM_LBUTTONUP ? 1 : 0;

@@ -62,6 +62,7 @@ LogFont ReadLogFont(ByteReader& in) {
     std::memcpy(f.lfFaceName, face.data(), face.size());
     // The record need not end its face; the last byte is kept a NUL.
     f.lfFaceName[kFaceNameSize - 1] = '\0';
+    ClampFont(f);
     return f;
 }
 

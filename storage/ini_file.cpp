@@ -49,15 +49,8 @@ std::string CIniFile::ToText() const {
     std::size_t size = 0;
     for (const std::string& line : m_lines) size += line.size() + 2;
     text.reserve(size);
-    for (const std::string& line : m_lines) {
-        // Written as through a text-mode stream: a value that holds an LF
-        // ends up as two lines on disk, each ending in CR LF.
-        for (const char c : line) {
-            if (c == '\n') text.push_back('\r');
-            text.push_back(c);
-        }
-        text.append("\r\n");
-    }
+    // No line holds an LF: loading splits at them, and values never get one.
+    for (const std::string& line : m_lines) text.append(line).append("\r\n");
     return text;
 }
 
@@ -143,6 +136,10 @@ int CIniFile::SetString(std::string_view section, std::string_view key, std::str
     std::string line;
     line.reserve(key.size() + 1 + value.size());
     line.append(key).append(1, '=').append(value);
+    // Values come from outside (a Hancom face, a title cut from a memo): a
+    // line break in one would start a key or a section of its own.
+    for (std::size_t i = key.size() + 1; i < line.size(); ++i)
+        if (line[i] == '\r' || line[i] == '\n') line[i] = ' ';
     return SetLine(section, key, std::move(line));
 }
 

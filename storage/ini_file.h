@@ -37,6 +37,7 @@ public:
     int FindKey(int start, std::string_view key, std::string& out) const;
     int DeleteSection(std::string_view name);
 
+    // A CR or LF in value is stored as a blank.
     int SetString(std::string_view section, std::string_view key, std::string_view value);
     int SetInt(std::string_view section, std::string_view key, int value);
     int SetLong(std::string_view section, std::string_view key, std::int32_t value);

@@ -90,6 +90,7 @@ double ParseNumber(std::string_view word) {
     double value = 0.0;
     const auto result = std::from_chars(word.data(), word.data() + word.size(), value, std::chars_format::general);
     if (result.ec != std::errc()) return 0.0;
+    value = std::min(value, kMaxPositionPercent);
     return negative ? -value : value;
 }
 
@@ -118,7 +119,16 @@ int ParseFontString(std::string_view text, MemoFont& out) {
         SetFaceName(out.font, face);
         ++read;
     }
+    ClampFont(out.font);
     return read;
+}
+
+void ClampFont(LogFont& font) {
+    for (std::int32_t* extent : {&font.lfHeight, &font.lfWidth})
+        *extent = std::clamp(*extent, -kMaxFontExtent, kMaxFontExtent);
+    for (std::int32_t* angle : {&font.lfEscapement, &font.lfOrientation})
+        *angle = std::clamp(*angle, -kMaxFontAngle, kMaxFontAngle);
+    font.lfWeight = std::clamp(font.lfWeight, 0, kMaxFontWeight);
 }
 
 std::string FormatVersionStamp(const fs::FileStatus& status) {
@@ -133,10 +143,36 @@ std::string MemoDataPath(std::string_view folder, std::int32_t id) {
 }
 
 std::string SectionDataPath(std::string_view folder, std::string_view section) {
-    return fs::JoinPath(folder, std::string(section) + ".dat");
+    const std::string name = std::string(section) + ".dat";
+    return fs::IsSafeFileName(name) ? fs::JoinPath(folder, name) : std::string();
 }
 
-std::string MuidOf(std::string_view section) { return ReplaceAll(section, "memo", ""); }
+namespace {
+
+// A number exactly as an id is printed: no sign but "-", no leading zero, no
+// blank, inside 32 bits.
+bool IsIdText(std::string_view s) {
+    return !s.empty() && s.size() <= 11 && s == std::to_string(ParseLong(s));
+}
+
+bool IsMuid(std::string_view muid) {
+    constexpr std::string_view kImported = "tesra";
+    return IsIdText(muid) || (muid.substr(0, kImported.size()) == kImported && IsIdText(muid.substr(kImported.size())));
+}
+
+}  // namespace
+
+bool IsMemoSectionName(std::string_view section) {
+    constexpr std::string_view kMemo = "memo";
+    if (section.substr(0, kMemo.size()) == kMemo) section.remove_prefix(kMemo.size());
+    else if (section.substr(0, 5) != "tesra") return false;
+    return IsMuid(section);
+}
+
+std::string MuidOf(std::string_view section) {
+    std::string muid = ReplaceAll(section, "memo", "");
+    return IsMuid(muid) ? muid : std::string();
+}
 
 std::int32_t CMemoIdMaker::NextFrom(std::int64_t base) {
     std::int64_t t = base + m_counter++;

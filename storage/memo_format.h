@@ -66,6 +66,14 @@ inline constexpr int kFontStringFields = 14;
 // in lfFaceName. The text ends at a NUL byte, as a C string would.
 int ParseFontString(std::string_view text, MemoFont& out);
 
+// Font numbers from a file or the server are held to these, so that what a
+// window computes from them (a rich edit size is -15 times the height)
+// stays inside an int. The parsers apply it.
+inline constexpr std::int32_t kMaxFontExtent = 1000;   // height and width, either sign
+inline constexpr std::int32_t kMaxFontAngle = 3600;    // tenths of a degree, either sign
+inline constexpr std::int32_t kMaxFontWeight = 1000;
+void ClampFont(LogFont& font);
+
 // ---- Version stamp -----------------------------------------------------
 
 // "size:lastwrite" of a memo's data file. Stamps are only ever compared for
@@ -77,8 +85,18 @@ std::string FormatVersionStamp(const fs::FileStatus& status);
 
 std::string MemoKey(std::int32_t id);                                    // "memo<id>"
 std::string MemoDataPath(std::string_view folder, std::int32_t id);      // folder\memo<id>.dat
-std::string SectionDataPath(std::string_view folder, std::string_view section);  // folder\<section>.dat
-// The id the server knows a memo by: its section name without "memo".
+// folder\<section>.dat; empty when section + ".dat" is no plain file name,
+// so that no name from outside ever leaves the folder.
+std::string SectionDataPath(std::string_view folder, std::string_view section);
+
+// The section names memos have: "memo" and an id as MemoKey writes it,
+// "tesra" and one (a Hancom note imported here), and "memotesra" and one
+// (such a note as the server lists it). Nothing else in an index from the
+// server is a memo.
+bool IsMemoSectionName(std::string_view section);
+// The id the server knows a memo by: its section name without "memo", when
+// that is an id as above (a number, or "tesra" and a number); else empty,
+// and nothing may be sent for it.
 std::string MuidOf(std::string_view section);
 
 // Makes new memo ids from the clock. Ids made within one second stay apart
@@ -117,7 +135,9 @@ std::string FormatPositionString(const PixelRect& rect, DesktopSize desktop);
 // word that is not a number, or missing, counts as 0. Numbers are read as
 // the C runtime's atof reads them in the "C" locale, decimal only: leading
 // white space, sign, digits, ".", exponent; anything after is ignored.
-// Numbers beyond the range of double also count as 0.
+// Numbers beyond the range of double also count as 0; the others are held
+// to ±kMaxPositionPercent, so that pixels stay far inside an int.
+inline constexpr double kMaxPositionPercent = 1000.0;
 PixelRect ParsePositionString(std::string_view text, DesktopSize desktop);
 
 // The legacy pixel position "left top right bottom", each number at most

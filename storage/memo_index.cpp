@@ -1,7 +1,10 @@
 #include "storage/memo_index.h"
 
+#include <unordered_set>
+
 #include "base/fs.h"
 #include "base/text.h"
+#include "storage/memo_format.h"
 
 namespace tesra {
 
@@ -19,23 +22,31 @@ void LoadIndexFiles(const std::string& userFolder, CIniFile& live, CIniFile& pre
 }
 
 void WriteServerIndexFile(const std::string& userFolder, std::string_view text) {
-    std::string bytes;
-    bytes.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) bytes.push_back('\r');
-        bytes.push_back(text[i]);
-    }
-    fs::WriteFileAtomic(fs::JoinPath(userFolder, kServerIndexFileName), bytes);
+    fs::WriteFileAtomic(fs::JoinPath(userFolder, kServerIndexFileName), WithCrLf(text));
 }
 
-std::vector<std::string> MemoSectionsInIndexText(std::string_view text) {
-    std::vector<std::string> sections;
-    for (int n = 0;; ++n) {
-        std::string piece = GetBetween(text, "[", "]", n);
+IndexTextMemos MemoSectionsInIndexText(std::string_view text) {
+    IndexTextMemos out;
+    std::unordered_set<std::string_view> seen;
+    // The pieces as GetBetween takes them one by one (the next "[" is looked
+    // for one byte past the last), found in one pass: while the opens fall
+    // before the close found last, that close is still theirs.
+    int close = -1;
+    for (int open = FindFrom(text, "[", 0); open >= 0; open = FindFrom(text, "[", open + 1)) {
+        const int body = open + 1;
+        if (close < body) close = FindFrom(text, "]", body);
+        if (close < 0) break;
+        const std::string_view piece = text.substr(static_cast<std::size_t>(body), static_cast<std::size_t>(close - body));
         if (piece.empty()) break;
-        if (piece.compare(0, 4, "memo") == 0) sections.push_back(std::move(piece));
+        if (piece.size() > 24 || piece.substr(0, 4) != "memo" || !IsMemoSectionName(piece) || !seen.insert(piece).second)
+            continue;
+        if (out.sections.size() == kMaxMemosPerIndex) {
+            out.capped = true;
+            break;
+        }
+        out.sections.emplace_back(piece);
     }
-    return sections;
+    return out;
 }
 
 void SaveIndexIfModified(CIniFile& index, const std::string& userFolder) {

@@ -14,6 +14,7 @@ namespace tesra {
 inline constexpr char kIndexFileName[] = "tesra.ini";
 inline constexpr char kServerIndexFileName[] = "~tesra.ini";
 
+
 // Loads previous from "tesra.ini" and live from a non-empty "~tesra.ini"
 // (else from "tesra.ini" too), marks live unmodified and deletes the working
 // copy.
@@ -22,9 +23,19 @@ void LoadIndexFiles(const std::string& userFolder, CIniFile& live, CIniFile& pre
 // Writes text (LF made CR LF) as the working copy; silent when it cannot.
 void WriteServerIndexFile(const std::string& userFolder, std::string_view text);
 
-// The memo sections an index text names, in text order: the pieces between
-// "[" and the next "]" up to the first empty one, those starting "memo".
-std::vector<std::string> MemoSectionsInIndexText(std::string_view text);
+// More memos than a desktop can show; from one index, the rest stay on the
+// server (and in the index) unopened.
+inline constexpr std::size_t kMaxMemosPerIndex = 3000;
+
+struct IndexTextMemos {
+    std::vector<std::string> sections;  // in text order, each once
+    bool capped = false;                // the index named more than kMaxMemosPerIndex
+};
+
+// The memo sections an index text names: the pieces between "[" and the
+// next "]", up to the first empty one, that start "memo" and are a memo's
+// section name (IsMemoSectionName); any other piece is skipped. One pass.
+IndexTextMemos MemoSectionsInIndexText(std::string_view text);
 
 // Saves index to "tesra.ini" when it is marked modified. An index without a
 // line is never written: it can only be one that a start-up cleared, and it

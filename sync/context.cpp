@@ -5,6 +5,7 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "storage/ini_file.h"
+#include "storage/memo_index.h"
 #include "net/http_client.h"
 #include "sync/exchange.h"
 #include "sync/protocol.h"
@@ -18,8 +19,15 @@ std::string ResolveServerHost(const char* variable, std::string_view preference)
 
 bool ISyncContext::IsMemoIdInUse(std::int32_t id) {
     const std::string folder = UserFolder();
-    return LiveIndex().FindSection(MemoKey(id)) >= 0 || fs::Stat(MemoDataPath(folder, id)) ||
-           fs::Stat(fs::JoinPath(folder, ReceivingFileName(id)));
+    return m_serverIndexIds.count(id) != 0 || LiveIndex().FindSection(MemoKey(id)) >= 0 ||
+           fs::Stat(MemoDataPath(folder, id)) || fs::Stat(fs::JoinPath(folder, ReceivingFileName(id)));
+}
+
+void ISyncContext::NoteServerIndex(std::string_view text) {
+    m_serverIndexIds.clear();
+    for (const std::string& section : MemoSectionsInIndexText(text).sections)
+        if (const std::string muid = MuidOf(section); muid.rfind("tesra", 0) != 0)  // a Hancom note's is no number
+            m_serverIndexIds.insert(ParseLong(muid));
 }
 
 std::string ReceivingFileName(std::int32_t id) { return Format("~recv%ld.tmp", static_cast<long>(id)); }
@@ -74,16 +82,6 @@ bool NoAnswer(ISyncContext& ctx, const Reply& reply) {
 bool Acknowledged(ISyncContext& ctx, const Reply& reply) {
     return reply.completed && !StatusToken(reply.body).empty() &&
            IsServerErrorReply(reply.body, HostName(ctx.MemoServerHost())) == 0;
-}
-
-std::string WithCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
-        out.push_back(text[i]);
-    }
-    return out;
 }
 
 }  // namespace sync

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/pump.h"
 #include "storage/memo_format.h"
@@ -61,6 +62,10 @@ public:
     // a received file on its way to that name exists. The manager adds its
     // open windows, whose memos may not have reached the index yet.
     virtual bool IsMemoIdInUse(std::int32_t id);
+    // The index text the server sent last (at start-up, or by command 303):
+    // its memos' ids stay in use even where no window or local index holds
+    // them any more, so a new memo's upload never overwrites one of them.
+    void NoteServerIndex(std::string_view text);
     // A modal Yes/No box without icon; true for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
     // A modal box with an OK button only, without icon.
@@ -72,6 +77,9 @@ public:
     // the agent connect's wait.
     virtual WindowHandle MainWindow() = 0;
     virtual SyncLimits Limits() { return {}; }
+
+private:
+    std::unordered_set<std::int32_t> m_serverIndexIds;
 };
 
 // "웹타라 메모에서 수정된 메모입니다.\n덮어 올리시겠습니까? \n('아니오'를 하시면

@@ -55,7 +55,8 @@ void FetchIndexToFile(ISyncContext& ctx) {
     if (kind == UserDefaultsReply::kDefaults) acc += defaults.body;
     acc += index.body;
     if (acc.empty()) return;
-    fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), sync::WithCrLf(acc));
+    ctx.NoteServerIndex(acc);
+    fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), WithCrLf(acc));
 }
 
 std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section) {
@@ -67,22 +68,16 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     CIniFile& index = ctx.LiveIndex();
     std::string ver;
     const bool known = index.GetString(section, "ver", ver) != 0;
+    const std::string muid = MuidOf(section);
+    if (muid.empty() || path.empty()) return 0;
 
-    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(MuidOf(section)));
+    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(muid));
     bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
     // holds text.
     if (ok && r.body.empty() && StampSize(ver) > 0) ok = false;
     if (ok) {
-        // CR LF line ends only: every CR goes, every LF becomes CR LF. Byte
-        // by byte, as CR and LF are never part of a double-byte character.
-        std::string text;
-        text.reserve(r.body.size() + r.body.size() / 16);
-        for (const char c : r.body) {
-            if (c == '\r') continue;
-            if (c == '\n') text.push_back('\r');
-            text.push_back(c);
-        }
+        const std::string text = CrLfOnly(r.body);
         // A file we could not replace still holds the old text; showing it
         // as the new one would let an edit overwrite the server's copy.
         ok = fs::WriteFileAtomic(path, text);

@@ -34,8 +34,4 @@ bool NoAnswer(ISyncContext& ctx, const Reply& reply);
 // sending again costs nothing, so it is not taken for an acknowledgement.
 bool Acknowledged(ISyncContext& ctx, const Reply& reply);
 
-// Lone LFs become CR LF; a CR LF stays as it is. Index texts go to disk in
-// the line ends every reader of the index expects.
-std::string WithCrLf(std::string_view text);
-
 }  // namespace tesra::sync

@@ -10,6 +10,11 @@ CPendingUploads::CPendingUploads(std::string userFolder)
     if (fs::ReadFile(m_path, &bytes)) m_file.LoadFromText(bytes);
 }
 
+CPendingUploads::CPendingUploads(std::string userFolder, std::string_view text)
+    : m_path(fs::JoinPath(userFolder, kPendingFileName)) {
+    m_file.LoadFromText(text);
+}
+
 std::optional<PendingUpload> CPendingUploads::Find(std::string_view section) const {
     if (section.empty() || m_file.FindSection(section) < 0) return std::nullopt;
     PendingUpload p;
@@ -40,15 +45,8 @@ bool CPendingUploads::Put(std::string_view section, const PendingUpload& upload)
     m_file.DeleteSection(section);
     m_file.SetInt(section, "text", upload.text ? 1 : 0);
     m_file.SetInt(section, "props", upload.properties ? 1 : 0);
-    // Stamps come from the index or the server and hold no line end; a
-    // value that did would start a key of its own.
-    const auto oneLine = [](std::string v) {
-        for (char& c : v)
-            if (c == '\r' || c == '\n') c = ' ';
-        return v;
-    };
-    m_file.SetString(section, "base", oneLine(upload.base));
-    m_file.SetString(section, "sent", oneLine(upload.sent));
+    m_file.SetString(section, "base", upload.base);
+    m_file.SetString(section, "sent", upload.sent);
     return Save();
 }
 

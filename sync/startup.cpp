@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/text.h"
 #include "net/http_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_index.h"
@@ -24,6 +25,7 @@ int Fail(ISyncContext& ctx, IStartUpWindows& windows, const char* message) {
 }  // namespace
 
 void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
+    ctx.NoteServerIndex(text);
     WriteServerIndexFile(ctx.UserFolder(), text);
     windows.LoadIndex();
     // Local edits that have not reached the server yet keep their title,
@@ -31,14 +33,15 @@ void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::st
     CarryPendingSections(ctx.UserFolder(), ctx.LiveIndex(), windows.PreviousIndex());
 }
 
-void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
-    const std::vector<std::string> listed = MemoSectionsInIndexText(text);
+bool OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
+    const IndexTextMemos named = MemoSectionsInIndexText(text);
+    const std::vector<std::string>& listed = named.sections;
     std::vector<std::string> sections = listed;
     // A memo made here whose first upload never went through is not in the
     // server's index yet; it stays on the desktop all the same.
     const CPendingUploads pending(ctx.UserFolder());
     for (const std::string& section : pending.Sections())
-        if (std::find(listed.begin(), listed.end(), section) == listed.end() &&
+        if (IsMemoSectionName(section) && std::find(listed.begin(), listed.end(), section) == listed.end() &&
             ctx.LiveIndex().FindSection(section) >= 0)
             sections.push_back(section);
     // The texts to download go out while the windows are made: the same
@@ -52,6 +55,7 @@ void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std
     for (const std::string& section : sections) windows.OpenMemo(section);
     windows.EndMemos();
     ctx.Http().DropPrefetch();
+    return !named.capped;
 }
 
 int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::string& user,
@@ -79,9 +83,10 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
     if (text.empty() || windows.Closing()) return Fail(ctx, windows, emptyIndex);
 
     WriteServerIndex(ctx, windows, text);
-    OpenMemosInIndexText(ctx, windows, text);
+    const bool all = OpenMemosInIndexText(ctx, windows, text);
     windows.ShowNotice(nullptr);
     if (windows.Closing()) return 0;
+    if (!all) ctx.ShowMessage(Format(kTooManyMemosFormat, static_cast<int>(kMaxMemosPerIndex)));
     windows.Loaded();
     // What did not reach the server before goes now, quietly.
     UploadPendingMemos(ctx);

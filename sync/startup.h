@@ -29,6 +29,12 @@ inline constexpr char kStartUpFailed100[] = TESRA_CONNECT_FAILED "(#100)";  // n
 inline constexpr char kStartUpFailed200[] = TESRA_CONNECT_FAILED "(#200)";  // no index
 inline constexpr char kStartUpFailed300[] = TESRA_CONNECT_FAILED "(#300)";  // no index after the group's creation
 #undef TESRA_CONNECT_FAILED
+// "메모가 너무 많아 처음 %d개만 불러왔습니다.\n나머지 메모는 메모 서버에 그대로
+// 남아 있습니다." with the number of memos opened.
+inline constexpr char kTooManyMemosFormat[] =
+    "\xB8\xDE\xB8\xF0\xB0\xA1 \xB3\xCA\xB9\xAB \xB8\xB9\xBE\xC6 \xC3\xB3\xC0\xBD %d\xB0\xB3\xB8\xB8 "
+    "\xBA\xD2\xB7\xAF\xBF\xD4\xBD\xC0\xB4\xCF\xB4\xD9.\n\xB3\xAA\xB8\xD3\xC1\xF6 \xB8\xDE\xB8\xF0\xB4\xC2 "
+    "\xB8\xDE\xB8\xF0 \xBC\xAD\xB9\xF6\xBF\xA1 \xB1\xD7\xB4\xEB\xB7\xCE \xB3\xB2\xBE\xC6 \xC0\xD6\xBD\xC0\xB4\xCF\xB4\xD9.";
 
 // The manager's side of a start-up.
 class IStartUpWindows {
@@ -57,7 +63,8 @@ public:
 // indexes loaded, pending memos carried over the new one.
 void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text);
 // One window per memo of the index text, then the pending memos it lacks.
-void OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text);
+// False when the text named more memos than are opened from one index.
+bool OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text);
 
 // 1 loaded; 0 failed, the user told why unless the manager is closing, or
 // the manager closed meanwhile.

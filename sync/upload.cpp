@@ -122,7 +122,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     const std::string muid = MuidOf(section);
     const std::string path = SectionDataPath(ctx.UserFolder(), section);
     std::string text;
-    if (!fs::ReadFile(path, &text) || text.empty()) {
+    if (muid.empty() || !fs::ReadFile(path, &text) || text.empty()) {
         // An emptied memo is never sent; left pending it would hold back
         // every other pending memo for good.
         if (was) pending.Remove(section);
@@ -184,8 +184,9 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
 
 int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
     const IndexedMemo m = ReadMemo(ctx, section);
-    if (!m.hasVer) return 0;
-    const sync::Reply r = sync::Post(ctx, kSetMemoPath, SetIniBody(MuidOf(section), m.fields));
+    const std::string muid = MuidOf(section);
+    if (!m.hasVer || muid.empty()) return 0;
+    const sync::Reply r = sync::Post(ctx, kSetMemoPath, SetIniBody(muid, m.fields));
     CPendingUploads pending(ctx.UserFolder());
     PendingUpload p = pending.Find(section).value_or(PendingUpload{});
     if (!sync::Acknowledged(ctx, r)) {
@@ -203,7 +204,7 @@ int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
 
 void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section) {
     if (section.empty()) return;
-    sync::Post(ctx, kSetMemoPath, DelMemoBody(MuidOf(section)));
+    if (const std::string muid = MuidOf(section); !muid.empty()) sync::Post(ctx, kSetMemoPath, DelMemoBody(muid));
     ctx.LiveIndex().DeleteSection(section);
     CPendingUploads(ctx.UserFolder()).Remove(section);
 }

@@ -19,12 +19,13 @@ enum class UploadNotice {
     kQuiet,  // retries: the user heard of it the first time
 };
 
-// 1 when the server took the memo; 0 when the memo has no stamp or no text,
+// 1 when the server took the memo; 0 when the memo has no stamp, no text or
+// no id the server knows it by (MuidOf),
 // when the user let the server's copy win (the start-up has then run), or
 // when the upload failed (it is then pending).
 int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice = UploadNotice::kShow);
 
-// 1 when a request was sent, 0 when the memo has no stamp. A request that
+// 1 when a request was sent, 0 when the memo has no stamp or id. A request that
 // does not reach the server leaves the properties pending.
 int UploadMemoProperties(ISyncContext& ctx, std::string_view section);
 

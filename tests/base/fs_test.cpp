@@ -31,6 +31,10 @@ TEST(FsPaths, SafeFileNamesAreOnePlainName) {
           std::string("a\0b", 3), std::string("tab\t"), std::string("del\x7F"), tooLong, std::string("CON"),
           std::string("con.txt"), std::string("Nul"), std::string("com1"), std::string("LPT9.dat"),
           std::string("AUX .x"), std::string("conin$"),
+          // What Windows would alias to another name or refuse: "kim." and
+          // "kim " are "kim".
+          std::string("kim."), std::string("kim "), std::string("a*"), std::string("a?b"), std::string("a<b"),
+          std::string("a>b"), std::string("a\"b"), std::string("a|b"), std::string("memo1.dat. ."),
           // Every byte counts, a trail byte too: no code page may turn it into a separator.
           std::string(test::cp949::kLeadBackslash), std::string("\x81/")})
         EXPECT_FALSE(fs::IsSafeFileName(bad)) << bad;

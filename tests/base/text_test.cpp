@@ -122,5 +122,17 @@ TEST(TextUtilities, FormatTrimReplaceParse) {
     EXPECT_EQ(ParseInt("1717000000:12"), 1717000000);
 }
 
+// A memo's text comes from the server, FTP or the host: a click on a
+// detected link opens web and mail addresses only.
+TEST(Links, OnlyWebAndMailLinksOpen) {
+    for (const char* link : {"http://a.kr/x?y=1&z", "HTTPS://a.kr", "mailto:kim@a.kr", "ftp://f.a.kr/p", "Http://a"})
+        EXPECT_EQ(LinkToOpen(link), link);
+    EXPECT_EQ(LinkToOpen("www.a.kr/x"), "http://www.a.kr/x");
+    for (const char* link : {"file:///C:/Windows/system32/calc.exe", "file://server/share/x.exe", "\\\\server\\share\\x.exe",
+                             "C:\\x.bat", "javascript:alert(1)", "shell:startup", "ms-settings:", "news:x", "notepad", "",
+                             "http:x", "http://a b", "http://a\"b", "http://a\r\nb", "mailto", "wwwa.kr"})
+        EXPECT_EQ(LinkToOpen(link), "") << link;
+}
+
 }  // namespace
 }  // namespace tesra

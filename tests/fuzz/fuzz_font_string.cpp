@@ -1,7 +1,8 @@
 // Font strings come from the index, which the server writes: any bytes.
 // Reading must stay inside the record, and what reads completely must write
 // back to a string that reads the same; a record written and read back must
-// come back whole (less underline, and the face up to its first blank).
+// come back whole (less underline, the face up to its first blank, and the
+// numbers held to their bounds).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -24,6 +25,9 @@ void CheckRecord(const MemoFont& f, int fields) {
     Check(face < static_cast<std::size_t>(tesra::kFaceNameSize));
     Check(face == 0 || fields == tesra::kFontStringFields);
     for (std::size_t i = 0; i < face; ++i) Check(!tesra::IsSpace(static_cast<unsigned char>(f.font.lfFaceName[i])));
+    for (const std::int32_t extent : {f.font.lfHeight, f.font.lfWidth})
+        Check(extent >= -tesra::kMaxFontExtent && extent <= tesra::kMaxFontExtent);
+    Check(f.font.lfWeight >= 0 && f.font.lfWeight <= tesra::kMaxFontWeight);
 }
 
 }  // namespace
@@ -52,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
            !tesra::IsSpace(static_cast<unsigned char>(record.font.lfFaceName[face])))
         ++face;
     std::memset(record.font.lfFaceName + face, 0, tesra::kFaceNameSize - face);
+    tesra::ClampFont(record.font);
     MemoFont back;
     const int read = tesra::ParseFontString(tesra::FormatFontString(record), back);
     Check(read == (face == 0 ? tesra::kFontStringFields - 1 : tesra::kFontStringFields));

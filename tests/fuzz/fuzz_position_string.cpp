@@ -1,9 +1,10 @@
 // Position strings come from the index: any bytes. Reading must agree with
 // the C runtime's strtod wherever the number is decimal, and a rectangle
 // written and read back may move by no more than the rounding to hundredths
-// of a percent allows.
+// of a percent allows, or stay at the bound the reading holds it to.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -29,10 +30,13 @@ int ExpectedLeft(std::string word) {
     errno = 0;
     const double value = std::strtod(word.c_str(), nullptr);
     if (errno == ERANGE) return 0;
-    return tesra::PercentToPixels(value, 100);
+    return tesra::PercentToPixels(std::clamp(value, -tesra::kMaxPositionPercent, tesra::kMaxPositionPercent), 100);
 }
 
+// b as read back: within the rounding of a, or held at the bound.
 bool Near(int a, int b, int extent) {
+    if (std::abs(tesra::PixelsToPercent(b, extent)) >= tesra::kMaxPositionPercent - 0.01)
+        return std::abs(static_cast<double>(a)) <= tesra::kMaxPositionPercent / 100 * std::abs(static_cast<double>(extent)) + 1;
     const double slack = 1.0 + std::abs(static_cast<double>(extent)) * 0.00005 + 1e-6 * std::abs(static_cast<double>(a));
     return std::abs(static_cast<double>(a) - b) <= slack;
 }

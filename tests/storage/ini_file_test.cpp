@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/cp949_corpus.h"
+#include "support/hancom_note_writer.h"
 #include "support/temp_dir.h"
 
 namespace tesra {
@@ -48,11 +49,10 @@ TEST(IniFile, SaveWritesCrLfLinesAndReadsBackTheSame) {
     const string path = dir.File("tesra.ini");
     CIniFile ini;
     ini.SetString(kMemo, string("title") + kTrailA, string(kLeadBackslash) + kLeadBar + " ");
-    ini.SetString("memo1", "note", "two\nlines");
     EXPECT_EQ(ini.Save(path), 1);
     EXPECT_EQ(ini.IsModified(), 0);
     EXPECT_EQ(test::ReadBytes(path), string("[") + kMemo + "]\r\ntitle" + kTrailA + "=" + kLeadBackslash + kLeadBar +
-                                         " \r\n[memo1]\r\nnote=two\r\nlines\r\n");
+                                         " \r\n");
     CIniFile back;
     back.Load(path);
     EXPECT_EQ(back.ToText(), test::ReadBytes(path));
@@ -151,6 +151,25 @@ TEST(IniFile, KeyLinesThatLookLikeHeadersAreFoundAsHeaders) {
     ini.SetString("s", "[k", "b]");  // replaces "[k=a"
     EXPECT_EQ(ini.FindSection("k=b"), 1);
     EXPECT_EQ(ini.Lines().size(), 2u);
+}
+
+// A Hancom face name and a title cut from a memo's first line come from
+// outside: stored, neither may start a line, a key or a section.
+TEST(IniFile, StoredValuesNeverHoldALineBreak) {
+    HancomNote note = test::SampleHancomNote(0, 0, "x");
+    const char face[] = "A\r\nver=0:0\n[memo9]";
+    std::memcpy(note.font.lfFaceName, face, sizeof face);
+    const HancomNoteList read = ReadHancomNotes(test::WriteHancomNotes({note}));
+    ASSERT_EQ(read.notes.size(), 1u);
+    CIniFile ini;
+    ini.SetString("memo1", "font", FormatFontString({0, read.notes[0].font}));
+    ini.SetString("memo1", "title", "first\ralarm=1");
+    const CIniFile back = FromText(ini.ToText());
+    EXPECT_EQ(back.Lines().size(), 3u);
+    string value;
+    EXPECT_FALSE(back.GetString("memo1", "ver", value));
+    EXPECT_FALSE(back.GetString("memo1", "alarm", value));
+    EXPECT_LT(back.FindSection("memo9"), 0);
 }
 
 }  // namespace

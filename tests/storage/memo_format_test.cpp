@@ -10,6 +10,7 @@
 
 #include "storage/storage_util.h"
 #include "support/cp949_corpus.h"
+#include "support/hancom_note_writer.h"
 #include "support/temp_dir.h"
 
 namespace tesra {
@@ -81,8 +82,9 @@ TEST(MemoNames, KeysMuidsStampsAndIds) {
     EXPECT_EQ(MemoDataPath("u", 12), string("u") + fs::kPathSeparator + "memo12.dat");
     EXPECT_EQ(MuidOf("memomemo123"), "123");
     EXPECT_EQ(MuidOf("tesra5"), "tesra5");
-    // "m" as a trail byte does not start a "memo".
-    EXPECT_EQ(MuidOf(string(kTrailM) + "emo1" + kMemo + "memo"), string(kTrailM) + "emo1" + kMemo);
+    EXPECT_EQ(MuidOf("memotesra-5"), "tesra-5");  // a Hancom note as the server lists it
+    // "m" as a trail byte does not start a "memo"; what is left is no id.
+    EXPECT_EQ(MuidOf(string(kTrailM) + "emo1"), "");
     EXPECT_EQ(FormatVersionStamp({0x100000005, -2, false}), "5:-2");  // 32-bit, as always printed
 
     const std::int64_t midnight = 1699974000;  // 15:00 UTC
@@ -125,6 +127,24 @@ TEST(PositionString, LegacyPixelsReadAtMostFourCharactersEach) {
     EXPECT_EQ(ParseLegacyPosition(" -12 +7\t9 x", r), 3);
     EXPECT_EQ(r, (PixelRect{-12, 7, 9, 0}));
     EXPECT_EQ(ParseLegacyPosition("-", r), 0);
+}
+
+// Numbers from the server's index and from Hancom's file, as far out as
+// they go: what the parsers hand on leaves the windows' arithmetic in range
+// (a rich edit size is -15 times the height; a placement adds margins).
+TEST(HostileNumbers, AreClampedWhereTheyAreRead) {
+    MemoFont f;
+    ASSERT_EQ(ParseFontString("0 -2147483648 2147483647 -2147483648 2147483647 -2147483648 0 0 0 0 0 0 0 x", f), 14);
+    HancomNote n = test::SampleHancomNote(0, 0, "x");
+    n.font.lfHeight = INT32_MIN;
+    n.font.lfWidth = n.font.lfWeight = INT32_MAX;
+    const HancomNoteList notes = ReadHancomNotes(test::WriteHancomNotes({n}));
+    ASSERT_EQ(notes.notes.size(), 1u);
+    for (const LogFont& font : {f.font, notes.notes[0].font})
+        for (const std::int32_t v : {font.lfHeight, font.lfWidth, font.lfEscapement, font.lfOrientation, font.lfWeight})
+            EXPECT_LE(std::abs(static_cast<std::int64_t>(v)) * 15, INT32_MAX / 1000) << v;
+    const PixelRect r = ParsePositionString("1e300 -1e300 1e300 -1.7e308", {3840, 2160});
+    for (const int v : {r.left, r.top, r.right, r.bottom}) EXPECT_LE(std::abs(static_cast<std::int64_t>(v)), INT32_MAX / 1000) << v;
 }
 
 TEST(StorageUtil, NamesAndPercentages) {

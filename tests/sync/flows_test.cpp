@@ -19,6 +19,7 @@
 #include "sync/login.h"
 #include "sync/pending.h"
 #include "sync/protocol.h"
+#include "sync/startup.h"
 #include "sync/upload.h"
 
 namespace tesra {
@@ -368,6 +369,50 @@ TEST_F(Flow, LoginByScriptKeepsOnlyTheSession) {
     EXPECT_TRUE(login.Finish());
     EXPECT_EQ(login.Received(0), "GET /BIN/login_halvo.cgi?id=%6b%69%6d&pw=%70%26%b0%a1 HTTP/1.0\n"
                                  "User-Agent: Halvo/5.0\nHost: 127.0.0.1\n\n");
+}
+
+// ---- Hostile index texts from the server ----
+
+// Sections the system never makes: no path from them, no request naming
+// them; the rest of the index loads. Windows resolves ".." in a path by its
+// text, so a folder "memo" stands in for that natively.
+TEST_F(Flow, IndexSectionsThatNoMemoCouldHaveTouchNothing) {
+    const string user = dir_.File("kim");
+    ASSERT_TRUE(fs::MakeDirectory(user) && fs::MakeDirectory(fs::JoinPath(user, "memo")));
+    FakeSyncContext c(user);
+    string index = "[main]\nbg=1\n";
+    for (const char* bad : {"memo/../../evil", "memo\\..\\..\\evil", "memoC:\\evil", "memo7&cmd=delmemo", "memo007",
+                            "memo 8", "memo9.", "memo99999999999"})
+        index += "["s + bad + "]\nver=1:1\nbg=1\n";
+    index += "[memo7]\nver=2:1\nbg=1\n";
+    Serve({Answer("[group:2]\n"), Answer("[main]\nbg=1\n"), Answer(index), Answer("hi")});
+    c.memoHost = ctx_.memoHost;
+    ASSERT_EQ(LoadMemosFromServer(c, c, "kim", "pw"), 1);
+    EXPECT_TRUE(server_->Finish());
+    EXPECT_EQ(server_->accepted(), 4);
+    EXPECT_EQ(Body(3), GetDataBody("7"));
+    EXPECT_EQ(c.windows.size(), 1u);
+    EXPECT_EQ(ReadBytes(fs::JoinPath(user, "memo7.dat")), "hi");
+    EXPECT_EQ(FilesIn(dir_.path()), std::vector<string>{"kim"});
+    EXPECT_TRUE(FilesIn(fs::JoinPath(user, "memo")).empty());
+    // The second wall: a name that is no plain file name is no path.
+    EXPECT_EQ(SectionDataPath(user, "memo/../x"), "");
+    EXPECT_EQ(MuidOf("memo7&cmd=delmemo"), "");
+}
+
+// More memos than a desktop can hold, behind a megabyte of brackets: the
+// first ones open, the user is told, the server keeps the rest.
+TEST_F(Flow, AHugeIndexOpensACappedNumberOfMemosInOnePass) {
+    string index;
+    for (std::size_t i = 0; i < kMaxMemosPerIndex + 5; ++i) index += "[memo" + std::to_string(1000 + i) + "]\nbg=1\n";
+    index += string(1 << 20, '[') + "]\n";
+    Serve({Answer("[group:2]\n"), Answer("[main]\nbg=1\n"), Answer(index)});
+    ASSERT_EQ(LoadMemosFromServer(ctx_, ctx_, "kim", "pw"), 1);
+    EXPECT_TRUE(server_->Finish());
+    EXPECT_EQ(server_->accepted(), 3);
+    EXPECT_EQ(ctx_.windows.size(), kMaxMemosPerIndex);
+    EXPECT_EQ(ctx_.windows.count("memo" + std::to_string(1000 + kMaxMemosPerIndex)), 0u);
+    EXPECT_EQ(ctx_.messages, std::vector<string>{Format(kTooManyMemosFormat, static_cast<int>(kMaxMemosPerIndex))});
 }
 
 // The record outlives its object; a pending memo's local section wins over

@@ -192,7 +192,7 @@ TEST_F(SyncEndToEnd, ExistingUserThroughTheAgent) {
     ctx_->index.SetString("memo101", "%pos", "1.00 2.00 3.00 4.00");
     EXPECT_EQ(UploadMemoProperties(*ctx_, "memo101"), 1);
     stored = Stored("101");
-    EXPECT_EQ(tools::FormValue(stored, "title"), title);
+    EXPECT_EQ(tools::FormValue(stored, "title"), cp949::kMemo + "  ver=9:9 b"s);
     EXPECT_EQ(tools::FormValue(stored, "pos"), "1.00 2.00 3.00 4.00");
     EXPECT_EQ(tools::FormValue(stored, "text"), text);
     EXPECT_EQ(tools::FormValue(stored, "ver"), ver);
@@ -384,6 +384,24 @@ TEST_F(SyncEndToEnd, ReceivedMemoComesOverFtpAndIsFiled) {
     EXPECT_EQ(c.TransferFile("/up.dat", dir_.File("active.dat"), 1, 0), 1) << c.m_strLastReply;
     EXPECT_EQ(ReadBytes(fs::JoinPath(root, "up.dat")), text);
     c.LogOff();
+    EXPECT_EQ(ftp.Stop(), 0);
+}
+
+// A memo made in the web memo service and named by the index that command
+// 303 fetched, though no window and no local index holds it: a received memo
+// must not take its id, or its upload would overwrite it.
+TEST_F(SyncEndToEnd, ReceivedMemoNeverTakesAnIdTheServerIndexNames) {
+    ASSERT_EQ(Admin("/admin/memo", "user=kim&muid=1700000000&text=web").substr(0, 5), "[OK]\n");
+    FetchIndexToFile(*ctx_);
+    const string root = dir_.File("ftp");
+    ASSERT_TRUE(fs::MakeDirectory(root) && fs::MakeDirectory(fs::JoinPath(root, "Tesra")));
+    ASSERT_TRUE(WriteBytes(fs::JoinPath(root, "Tesra/note.txt"), "received"));
+    StandIn ftp(TESRA_PYTHON, {TESRA_FTP_STAND_IN, root, "ftpuser", "ftppw", "60"});
+    ASSERT_GT(ftp.port(), 0) << ftp.firstLine();
+    ctx_->ftp = {"127.0.0.1", ftp.port(), "ftpuser", "ftppw"};
+    EXPECT_EQ(ReceiveMemo(*ctx_, "note.txt|1"), 1);
+    EXPECT_EQ(tools::FormValue(Stored("1700000000"), "text"), "web");
+    EXPECT_EQ(tools::FormValue(Stored("1700000001"), "text"), "received");
     EXPECT_EQ(ftp.Stop(), 0);
 }
 
