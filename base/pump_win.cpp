@@ -1,4 +1,5 @@
 #include "base/pump.h"
+#include "base/window_messages.h"
 
 #include <windows.h>
 
@@ -119,8 +120,7 @@ void SendWindowMessage(WindowHandle window, unsigned message, std::uintptr_t wPa
 }
 
 void SendTransferProgress(WindowHandle window, int direction, long bytes) {
-    constexpr UINT kTransferProgress = WM_USER + 901;
-    SendWindowMessage(window, kTransferProgress, static_cast<std::uintptr_t>(direction), bytes);
+    SendWindowMessage(window, kTransferProgressMessage, static_cast<std::uintptr_t>(direction), bytes);
 }
 
 void SendCopyData(WindowHandle window, std::uintptr_t code, std::string_view payload) {

@@ -3,8 +3,7 @@
 
 #include "base/fs.h"
 #include "base/text.h"
-#include "control/memo_defaults.h"
-#include "control/tesra_ctrl.h"
+#include "control/memo_manager.h"
 #include "memo/memo_dlg.h"
 #include "res/resource.h"
 #include "storage/storage_util.h"
@@ -23,12 +22,6 @@ constexpr char kHancomDamaged[] =
     "\xC0\xD6\xBE\xEE \xC0\xDB\xBE\xF7\xC0\xBB \xC1\xDF\xB4\xDC \xC7\xD5\xB4\xCF\xB4\xD9.";
 constexpr char kHncNoteFlag[] = "HncNoteFlag";
 constexpr DWORD kNoteGapMs = 100;
-
-std::string LoadResourceString(UINT id) {
-    char text[1024] = {};
-    const int n = ::LoadStringA(tesra::win::ModuleInstance(), id, text, sizeof text);
-    return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
 
 // Lets the host's messages run for ms milliseconds; a WM_QUIT ends the wait
 // and is posted again for the host's own loop.
@@ -49,14 +42,14 @@ void PumpFor(DWORD ms) {
 
 }  // namespace
 
-int CTesraCtrl::TakeHncNoteFlag() {
+int CMemoManager::TakeHncNoteFlag() {
     DWORD flag = 1;
     tesra::win::RegKey::Open(HKEY_CURRENT_USER, kPreferenceKey, KEY_ALL_ACCESS).GetDword(kHncNoteFlag, &flag);
     if (flag != 0) tesra::win::RegKey::Create(HKEY_CURRENT_USER, kPreferenceKey).SetDword(kHncNoteFlag, 0);
     return static_cast<int>(flag);
 }
 
-std::string CTesraCtrl::HancomNotePath() const {
+std::string CMemoManager::HancomNotePath() const {
     std::string windows = m_windowsFolder;
     if (windows.empty()) {
         char path[MAX_PATH] = {};
@@ -71,13 +64,15 @@ std::string CTesraCtrl::HancomNotePath() const {
     return tesra::Format("%s\\%s", folder.c_str(), tesra::kHancomNoteFile);
 }
 
-int CTesraCtrl::ImportHancomNotes(int reportMissing) {
+int CMemoManager::ImportHancomNotes(int reportMissing) {
+    // The import pumps between notes and asks questions: a flow of its own.
+    FlowScope flow(*this);
     const std::string path = HancomNotePath();
     if (!tesra::FileExists(path)) {
         if (reportMissing) MessageBox(kHancomMissing, MB_OK);
         return 0;
     }
-    if (MessageBox(LoadResourceString(IDS_HANCOM_IMPORT_QUESTION), MB_YESNO | MB_ICONQUESTION) != IDYES) return 0;
+    if (MessageBox(tesra::win::ModuleString(IDS_HANCOM_IMPORT_QUESTION), MB_YESNO | MB_ICONQUESTION) != IDYES) return 0;
     std::string bytes;
     if (!tesra::fs::ReadFile(path, &bytes)) return 0;
     const tesra::HancomNoteList list = tesra::ReadHancomNotes(bytes);
@@ -91,10 +86,10 @@ int CTesraCtrl::ImportHancomNotes(int reportMissing) {
     return 1;
 }
 
-void CTesraCtrl::ImportHancomNote(const tesra::HancomNote& note) {
+void CMemoManager::ImportHancomNote(const tesra::HancomNote& note) {
     const std::string section = tesra::Format("tesra%ld", static_cast<long>(::GetTickCount()));
     m_index.SetLong(section, "min", note.minimised);
-    m_index.SetLong(section, "bg", MemoDefaults().background);
+    m_index.SetLong(section, "bg", m_defaults.background);
     m_index.SetString(section, "font", tesra::FormatFontString({note.textColor, note.font}));
     m_index.SetString(section, "%pos", tesra::FormatPositionString(note.rect, tesra::win::Desktop()));
     OpenImportedMemo(section, note.text);
@@ -102,7 +97,7 @@ void CTesraCtrl::ImportHancomNote(const tesra::HancomNote& note) {
     PumpFor(kNoteGapMs);
 }
 
-void CTesraCtrl::OpenImportedMemo(const std::string& section, const std::string& text) {
+void CMemoManager::OpenImportedMemo(const std::string& section, const std::string& text) {
     int bg = 0, min = 0;
     m_index.GetInt(section, "bg", bg);
     m_index.GetInt(section, "min", min);

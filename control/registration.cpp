@@ -22,15 +22,9 @@ std::string ModulePath() {
     return std::string(path, n);
 }
 
-std::string ResourceString(UINT id) {
-    char text[256] = {};
-    const int n = ::LoadStringA(tesra::win::ModuleInstance(), id, text, sizeof text);
-    return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
-
 bool RegisterComClass(const CLSID& clsid, const char* progId, UINT typeNameId, bool isControl) {
     const std::string cls = "CLSID\\" + GuidString(clsid);
-    const std::string typeName = ResourceString(typeNameId);
+    const std::string typeName = tesra::win::ModuleString(typeNameId);
     const std::string module = ModulePath();
     bool ok = RegKey::Create(HKEY_CLASSES_ROOT, cls).SetString("", typeName);
     RegKey server = RegKey::Create(HKEY_CLASSES_ROOT, cls + "\\InprocServer32");

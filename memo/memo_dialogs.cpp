@@ -8,7 +8,7 @@
 #include <ctime>
 
 #include "base/text.h"
-#include "control/memo_defaults.h"
+#include "memo/memo_defaults.h"
 #include "memo/memo_art.h"
 #include "res/resource.h"
 #include "ui/color_combo.h"

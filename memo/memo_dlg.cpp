@@ -13,8 +13,8 @@
 #include <optional>
 
 #include "base/fs.h"
+#include "base/window_messages.h"
 #include "base/text.h"
-#include "control/memo_defaults.h"
 #include "memo/memo_art.h"
 #include "memo/memo_dialogs.h"
 #include "memo/memo_menu.h"
@@ -22,7 +22,6 @@
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
 #include "storage/storage_util.h"
-#include "sync/upload.h"
 #include "ui/data_tip.h"
 #include "ui/memo_button.h"
 #include "ui/memo_edit.h"
@@ -34,10 +33,9 @@
 
 namespace {
 
-// The control window's private messages (the control declares the same).
-constexpr UINT kMemoChangedMessage = WM_USER + 100;
-constexpr UINT kSettingsChangedMessage = WM_USER + 101;
-constexpr UINT kTransferProgressMessage = WM_USER + 901;
+using tesra::kMemoChangedMessage;
+using tesra::kSettingsChangedMessage;
+using tesra::kTransferProgressMessage;
 
 constexpr int kCaptionHeight = 16;
 constexpr int kFoldedWidth = 100;
@@ -82,8 +80,8 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
           colourIndex(ValidColourIndex(colour)),
           background(kMemoColours[static_cast<std::size_t>(colourIndex)]),
           minimised(minimisedFlag),
-          defaultWidth(MemoDefaults().width),
-          defaultHeight(MemoDefaults().height),
+          defaultWidth(memoHost.MemoDefaults().width),
+          defaultHeight(memoHost.MemoDefaults().height),
           edit([this] { self.StopBlink(); }) {}
 
     ~Impl() override {
@@ -121,7 +119,9 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     LRESULT OnLink(const ENLINK& link);
     void OnWindowPosChanged();
     void OnButtonHover(CMemoButton& button, const MSG& m);
-    void SaveAll();
+    // False when the data file could not take the text: it is then kept in
+    // the emergency copy, and the modified flag stays for the next try.
+    bool SaveAll();
     // r on the grid, in screen coordinates; nothing where the work area
     // (the placement's coordinates) does not start at the screen's corner.
     std::optional<RECT> OnGrid(const RECT& r) const;
@@ -130,8 +130,8 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     HWND Progress();
     std::string ChooseTextFile(bool save);
     void UseDefaultFont() {
-        memoFont = MemoDefaults().font;
-        textColour = MemoDefaults().textColour;
+        memoFont = host.MemoDefaults().font;
+        textColour = host.MemoDefaults().textColour;
     }
     std::string Section() const { return key; }
 
@@ -151,6 +151,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     std::int32_t firedAlarm = 0;
     int minimised;
     int caretPlaced = 0;
+    bool saveFailureTold = false;  // once per memo
     int normalWidth = 0;
     int normalHeight = 0;
     int defaultWidth;
@@ -437,14 +438,27 @@ void CMemoDlg::Impl::OnBlinkTimer() {
     ::InvalidateRect(hwnd(), &band, FALSE);
 }
 
-void CMemoDlg::Impl::SaveAll() {
-    self.SaveText(dataPath);
+bool CMemoDlg::Impl::SaveAll() {
+    const bool written = self.SaveText(dataPath) >= 0;
+    const std::string copy = tesra::EmergencyCopyName(dataPath);
+    if (written) {
+        tesra::fs::RemoveFile(copy);
+    } else {
+        // What the user typed is never lost: beside the file it could not
+        // replace, and the upload takes it from there.
+        tesra::fs::WriteFileAtomic(copy, edit.Text());
+    }
     self.SaveProperties();
     self.SaveFont();
     self.SavePlacement();
     // Pending from the save on: a host that dies before its change notice
     // runs must not take the upload with it.
-    tesra::MarkTextSaved(host.Sync(), key);
+    host.TextSaved(key);
+    if (!written && !saveFailureTold) {
+        saveFailureTold = true;
+        host.ShowMessage(tesra::win::ModuleString(IDS_TEXT_NOT_SAVED));
+    }
+    return written;
 }
 
 void CMemoDlg::Impl::OnActivate(bool active) {
@@ -483,7 +497,7 @@ void CMemoDlg::Impl::OnDestroy() {
 }
 
 void CMemoDlg::Impl::OnWindowPosChanged() {
-    const int s = std::max(1, MemoDefaults().sizeStep);
+    const int s = std::max(1, host.MemoDefaults().sizeStep);
     const RECT w = WindowRect(hwnd());
     const int x = Snap(w.left, s), y = Snap(w.top, s);
     int cx = w.right - w.left, cy = w.bottom - w.top;
@@ -502,7 +516,7 @@ bool CMemoDlg::Impl::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return id == IDCANCEL || id == IDOK;
     switch (id) {
     case IDC_MEMO_NEW:
-        host.NewMemo(MemoDefaults().background);
+        host.NewMemo(host.MemoDefaults().background);
         newButton.Unhover();
         return true;
     case IDC_MEMO_DELETE:
@@ -689,7 +703,7 @@ const std::string& CMemoDlg::dataPath() const { return m_impl->dataPath; }
 std::optional<RECT> CMemoDlg::Impl::OnGrid(const RECT& r) const {
     RECT work{};
     if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) || work.left != 0 || work.top != 0) return std::nullopt;
-    const int s = std::max(1, MemoDefaults().sizeStep);
+    const int s = std::max(1, host.MemoDefaults().sizeStep);
     const int x = Snap(r.left, s), y = Snap(r.top, s);
     int cx = r.right - r.left, cy = r.bottom - r.top;
     if (!minimised) {
@@ -748,7 +762,7 @@ void CMemoDlg::PlaceDefault() {
         const RECT r = WindowRect(other);
         standing.insert({r.left, r.top, r.right - r.left, r.bottom - r.top});
     }
-    const int s = std::max(1, MemoDefaults().sizeStep);
+    const int s = std::max(1, m.host.MemoDefaults().sizeStep);
     auto taken = [&](int x, int y) {
         return standing.count({x, y, w, h}) || standing.count({Snap(x, s), Snap(y, s), Snap(w, s), Snap(h, s)});
     };
@@ -888,10 +902,14 @@ void CMemoDlg::LoadTextFile(const std::string& path) {
 
 void CMemoDlg::LoadMemoText() {
     Impl& m = *m_impl;
-    if (m.dataPath.empty() || !tesra::FileExists(m.dataPath)) return;
+    if (m.dataPath.empty()) return;
+    // Text its file could not take last time comes back, to be saved again.
+    const std::string copy = tesra::EmergencyCopyName(m.dataPath);
+    const bool kept = tesra::FileExists(copy);
+    if (!kept && !tesra::FileExists(m.dataPath)) return;
     tesra::win::WaitCursor wait;
-    LoadTextFile(m.dataPath);
-    m.edit.SetModified(false);
+    LoadTextFile(kept ? copy : m.dataPath);
+    m.edit.SetModified(kept);
 }
 
 void CMemoDlg::SetMemoText(const std::string& text) {
@@ -911,6 +929,8 @@ void CMemoDlg::SetMemoText(const std::string& text) {
     }
     m.edit.Select(0, 0);
 }
+
+bool CMemoDlg::SaveAll() { return m_impl->SaveAll(); }
 
 long CMemoDlg::SaveText(const std::string& path) {
     if (path.empty()) return -1;
@@ -1025,19 +1045,28 @@ void CMemoDlg::PlayMemoSound(int code) {
 
 void CMemoDlg::DeleteMemo() {
     Impl& m = *m_impl;
-    if (m.host.IsLoaded()) {
-        // Text goes only on the user's yes; the window may be gone by then.
-        if (!m.edit.Text().empty() && (tesra::memo::RunDeleteConfirmDialog(hwnd()) != 1 || !hwnd())) return;
-        m.edit.SetModified(false);
-        tesra::DeleteMemoOnServer(m.host.Sync(), m.key);
-        if (!m.dataPath.empty()) {
-            tesra::fs::CopyOver(m.dataPath, tesra::MakeBackupName(m.dataPath));
-            tesra::fs::RemoveFile(m.dataPath);
-        }
-    }
+    // Text goes only on the user's yes; the window may be gone by then.
+    if (m.host.IsLoaded() && !m.edit.Text().empty() &&
+        (tesra::memo::RunDeleteConfirmDialog(hwnd()) != 1 || !hwnd()))
+        return;
+    if (!hwnd()) return;
+    // The text goes with the memo; before a start-up only the window goes.
+    if (m.host.IsLoaded()) m.edit.SetModified(false);
     PlayMemoSound(2);
-    if (hwnd()) ::ShowWindow(hwnd(), SW_HIDE);
-    m.host.ScheduleRemove(this);
+    ::ShowWindow(hwnd(), SW_HIDE);
+    // The manager may wait for the server and pump: this object may be gone
+    // when it returns.
+    const std::string key = m.key;
+    m.host.DeleteMemo(key, hwnd());
+}
+
+void CMemoDlg::Activate() {
+    HWND window = hwnd();
+    if (!window) return;
+    ::ShowWindow(window, SW_SHOW);
+    ::SetForegroundWindow(window);
+    ::SetActiveWindow(window);
+    if (HWND edit = m_impl->edit.hwnd()) ::SetFocus(edit);
 }
 
 void CMemoDlg::Show(bool show) {
@@ -1103,7 +1132,7 @@ void CMemoDlg::RunMemoCommand(UINT id) {
         SetMinimized(id == IDM_MEMO_MINIMIZE ? 1 : 0);
         break;
     case IDM_MEMO_NEW:
-        m.host.NewMemo(MemoDefaults().background);  // the user's colour, not this memo's
+        m.host.NewMemo(m.host.MemoDefaults().background);  // the user's colour, not this memo's
         break;
     case IDM_MEMO_OPEN:
     case IDM_MEMO_SAVE: {
@@ -1148,7 +1177,7 @@ void CMemoDlg::RunMemoCommand(UINT id) {
         break;
     }
     case IDM_MEMO_SETTINGS:
-        if (tesra::memo::RunSettingsDialog(hwnd(), MemoDefaults()) == 1 && m.notify)
+        if (tesra::memo::RunSettingsDialog(hwnd(), m.host.MemoDefaults()) == 1 && m.notify)
             ::PostMessageA(m.notify, kSettingsChangedMessage, 0, 0);
         break;
     case IDM_MEMO_PRINTER_SETUP:

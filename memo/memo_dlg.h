@@ -18,7 +18,7 @@ public:
     CMemoDlg(const CMemoDlg&) = delete;
     CMemoDlg& operator=(const CMemoDlg&) = delete;
 
-    // The control's window: target of WM_MEMO_CHANGED / WM_SETTINGS_CHANGED.
+    // The control's window: target of kMemoChangedMessage / kSettingsChangedMessage.
     void SetNotifyWindow(HWND window);
     // Creates the window from template 300 with the control's window as
     // parent (owner). False when creation failed (no window then).
@@ -41,10 +41,14 @@ public:
 
     // Text and its data file.
     void LoadMemoText();
-    // Replaces the text (received data) and saves it; posts WM_MEMO_CHANGED.
+    // Replaces the text (received data) and saves it; posts kMemoChangedMessage.
     void SetMemoText(const std::string& text);
     // The file's length, or -1.
     long SaveText(const std::string& path);
+    // Text, properties, font and place, as deactivation saves them; false
+    // when the data file could not take the text (kept in its emergency
+    // copy, the user told once).
+    bool SaveAll();
     // The edit's modified flag.
     bool IsTextModified() const;
     void ClearTextModified();
@@ -70,6 +74,8 @@ public:
     void RunMemoCommand(UINT id);
 
     void Show(bool show);
+    // Shown, active, and the edit has the keyboard: a memo the user asked for.
+    void Activate();
 
     // Text files chosen by the user ("\n"-separated lines are LF or CR LF).
     void LoadTextFile(const std::string& path);

@@ -155,7 +155,7 @@ private:
 void CMemoDlg::PrintMemo() {
     PrintDialogResult printer = RunPrintDialog(hwnd(), PD_RETURNDEFAULT | PD_RETURNDC);
     if (!printer.dc) {
-        Host().Sync().ShowMessage(kNoDefaultPrinter);
+        Host().ShowMessage(kNoDefaultPrinter);
         return;
     }
     const HDC dc = printer.dc.get();
@@ -163,7 +163,7 @@ void CMemoDlg::PrintMemo() {
     doc.cbSize = sizeof doc;
     doc.lpszDocName = "Tesra";
     if (::StartDocA(dc, &doc) <= 0) {
-        Host().Sync().ShowMessage(kCannotStartDocument);
+        Host().ShowMessage(kCannotStartDocument);
         return;
     }
     const HWND edit = ::GetDlgItem(hwnd(), IDC_MEMO_EDIT);
@@ -177,7 +177,7 @@ void CMemoDlg::PrintMemo() {
     range.chrg.cpMax = -1;
     const auto startPage = [&] {
         if (::StartPage(dc) > 0) return true;
-        Host().Sync().ShowMessage(kCannotStartPage);
+        Host().ShowMessage(kCannotStartPage);
         return false;
     };
     FORMATRANGE measure = range;

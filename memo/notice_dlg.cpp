@@ -10,7 +10,7 @@ struct CNoticeDlg::Impl : tesra::win::CDialog {
     std::string custom;
 };
 
-INT_PTR CNoticeDlg::Impl::DialogProc(UINT msg, WPARAM, LPARAM) {
+INT_PTR CNoticeDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
     case WM_INITDIALOG: {
         std::string text;
@@ -38,7 +38,10 @@ INT_PTR CNoticeDlg::Impl::DialogProc(UINT msg, WPARAM, LPARAM) {
         return TRUE;
     }
     case WM_COMMAND:
-        return TRUE;  // the close box is cancel; only the creator closes it
+        // The close box is cancel: it hides the notice, as a dialog's
+        // cancel would; only the creator destroys it.
+        if (LOWORD(wp) == IDCANCEL) ::ShowWindow(hwnd(), SW_HIDE);
+        return TRUE;
     default:
         return FALSE;
     }

@@ -7,6 +7,7 @@
 #define IDS_TESRA_PPG_CAPTION 200 // property page caption
 #define IDS_SOCKET_INIT_FAILED 201
 #define IDS_HANCOM_IMPORT_QUESTION 322  // the Hancom Note import's question
+#define IDS_TEXT_NOT_SAVED 323          // a memo's data file could not be written
 
 #define IDB_TESRA 1               // toolbox bitmap
 #define IDD_PROPPAGE_TESRA 200    // property page template

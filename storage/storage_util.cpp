@@ -19,6 +19,8 @@ std::string StripExtension(std::string_view path) {
 
 std::string MakeBackupName(std::string_view path) { return StripExtension(path) + ".bak"; }
 
+std::string EmergencyCopyName(std::string_view path) { return StripExtension(path) + ".unsaved"; }
+
 double PixelsToPercent(int px, int extent) {
     if (extent == 0) return 0.0;
     return static_cast<double>(px) / extent * 100.0;

@@ -13,6 +13,9 @@ bool FileExists(const std::string& path);
 // The path before its last "." (even one inside a folder name) plus ".bak";
 // the whole path plus ".bak" when there is no ".".
 std::string MakeBackupName(std::string_view path);
+// Where a memo's text goes when its data file cannot be written (a locked
+// file, a full disk, a folder at its name), until a save succeeds again.
+std::string EmergencyCopyName(std::string_view path);
 
 // The path before its last "."; the whole path when there is none. A "."
 // claimed by a lead byte is not a dot.

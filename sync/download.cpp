@@ -104,9 +104,10 @@ void SendCommandToWindow(WindowHandle window, int code) {
 }
 
 int GroupSetupWorker(const GroupWorkerParams& params, const CommandSender& send) {
-    send(params.window, kCmdUploadDefaults);
-    send(params.window, kCmdCreateGroup);
-    send(params.window, kCmdFetchIndexToFile);
+    for (const int code : {kCmdUploadDefaults, kCmdCreateGroup, kCmdFetchIndexToFile}) {
+        if (params.gaveUp && *params.gaveUp) break;
+        send(params.window, code);
+    }
     if (params.event) params.event->Set();
     return 1;
 }

@@ -2,6 +2,7 @@
 // defaults: the index, one memo's text, the memo group.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +55,8 @@ void UploadUserDefaults(ISyncContext& ctx);
 struct GroupWorkerParams {
     WindowHandle window = nullptr;
     std::shared_ptr<WaitEvent> event;
+    // Set by the waiter when it gives up: the worker sends nothing more.
+    std::shared_ptr<std::atomic<bool>> gaveUp;
 };
 
 // How the worker hands a command to the control's window: WM_COPYDATA
@@ -62,8 +65,8 @@ struct GroupWorkerParams {
 using CommandSender = std::function<void(WindowHandle window, int code)>;
 void SendCommandToWindow(WindowHandle window, int code);
 
-// Runs on the worker thread: commands 301, 304, 303 in this order, then the
-// event. Returns 1.
+// Runs on the worker thread: commands 301, 304, 303 in this order, each
+// only while the waiter still waits, then the event. Returns 1.
 int GroupSetupWorker(const GroupWorkerParams& params, const CommandSender& send = SendCommandToWindow);
 
 }  // namespace tesra

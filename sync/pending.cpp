@@ -22,9 +22,11 @@ std::optional<PendingUpload> CPendingUploads::Find(std::string_view section) con
     if (m_file.GetInt(section, "text", flag)) p.text = flag != 0;
     flag = 0;
     if (m_file.GetInt(section, "props", flag)) p.properties = flag != 0;
+    flag = 0;
+    if (m_file.GetInt(section, "del", flag)) p.deletion = flag != 0;
     m_file.GetString(section, "base", p.base);
     m_file.GetString(section, "sent", p.sent);
-    if (!p.text && !p.properties) return std::nullopt;
+    if (!p.text && !p.properties && !p.deletion) return std::nullopt;
     return p;
 }
 
@@ -45,6 +47,7 @@ bool CPendingUploads::Put(std::string_view section, const PendingUpload& upload)
     m_file.DeleteSection(section);
     m_file.SetInt(section, "text", upload.text ? 1 : 0);
     m_file.SetInt(section, "props", upload.properties ? 1 : 0);
+    if (upload.deletion) m_file.SetInt(section, "del", 1);
     m_file.SetString(section, "base", upload.base);
     m_file.SetString(section, "sent", upload.sent);
     return Save();
@@ -68,6 +71,7 @@ void CarryPendingSections(const std::string& userFolder, CIniFile& live, const C
     const CPendingUploads pending(userFolder);
     const auto& lines = previous.Lines();
     for (const std::string& section : pending.Sections()) {
+        if (pending.Find(section)->deletion) continue;
         const int header = previous.FindSection(section);
         if (header < 0) continue;
         for (int i = header + 1; i < static_cast<int>(lines.size()) && !previous.IsSectionLine(i); ++i) {

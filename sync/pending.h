@@ -6,13 +6,15 @@
 //   [memo123]
 //   text=1            the text (with its properties) is still to go
 //   props=1           only the properties are still to go
+//   del=1             the user deleted the memo; the server is still to hear
 //   base=12:1700000000  the server's stamp the local text was edited from
 //   sent=15:1700000100  the stamp the last failed attempt sent
 //
 // While a memo is pending, a start-up must neither download its text over
 // the local file (IsUploadPending before DownloadMemoText, which checks too)
 // nor let the server's older properties replace the local ones
-// (CarryPendingSections after loading both indexes).
+// (CarryPendingSections after loading both indexes). A memo whose deletion
+// is pending is never restored from the server's index.
 #pragma once
 
 #include <optional>
@@ -31,6 +33,7 @@ struct PendingUpload {
     bool properties = false;
     std::string base;
     std::string sent;
+    bool deletion = false;
 };
 
 class CPendingUploads {

@@ -36,7 +36,10 @@ int IsServerErrorReply(std::string_view reply, std::string_view memoServerHost) 
 
 bool IsUsableListReply(std::string_view reply) {
     const std::string token = StatusToken(reply);
-    return !Contains(token, "ERROR") && (reply.empty() || !token.empty());
+    // A blank reply is the index of a user without memos; a page with
+    // content but neither token nor section (a proxy's) is no answer.
+    const bool blank = reply.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    return !Contains(token, "ERROR") && (blank || !token.empty());
 }
 
 UserDefaultsReply ClassifyUserDefaultsReply(std::string_view reply) {

@@ -40,8 +40,8 @@ std::string StatusToken(std::string_view reply);
 int IsServerErrorReply(std::string_view reply, std::string_view memoServerHost);
 
 // listini, and getmemouser for the index file: is the reply worth keeping?
-// Not with an ERROR token; nor, taken as an index, a text without any
-// section (a proxy's page), which would stand for an index without memos.
+// Not with an ERROR token; nor, taken as an index, a text with content but
+// without any section (a proxy's page). A blank one is an index without memos.
 bool IsUsableListReply(std::string_view reply);
 
 enum class UserDefaultsReply {

@@ -1,6 +1,7 @@
 #include "sync/startup.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "base/text.h"
@@ -36,13 +37,24 @@ void WriteServerIndex(ISyncContext& ctx, IStartUpWindows& windows, const std::st
 bool OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std::string& text) {
     const IndexTextMemos named = MemoSectionsInIndexText(text);
     const std::vector<std::string>& listed = named.sections;
-    std::vector<std::string> sections = listed;
+    const CPendingUploads pending(ctx.UserFolder());
+    // A memo the user deleted stays gone while the server has not heard.
+    const auto deleted = [&](const std::string& section) {
+        const std::optional<PendingUpload> p = pending.Find(section);
+        return p && p->deletion;
+    };
+    std::vector<std::string> sections;
+    for (const std::string& section : listed) {
+        if (deleted(section))
+            ctx.LiveIndex().DeleteSection(section);
+        else
+            sections.push_back(section);
+    }
     // A memo made here whose first upload never went through is not in the
     // server's index yet; it stays on the desktop all the same.
-    const CPendingUploads pending(ctx.UserFolder());
     for (const std::string& section : pending.Sections())
         if (IsMemoSectionName(section) && std::find(listed.begin(), listed.end(), section) == listed.end() &&
-            ctx.LiveIndex().FindSection(section) >= 0)
+            ctx.LiveIndex().FindSection(section) >= 0 && !deleted(section))
             sections.push_back(section);
     // The texts to download go out while the windows are made: the same
     // requests in the same order, each taken by its memo's download.

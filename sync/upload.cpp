@@ -121,8 +121,11 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     }
     const std::string muid = MuidOf(section);
     const std::string path = SectionDataPath(ctx.UserFolder(), section);
+    // Text its data file could not take waits in the emergency copy.
+    const std::string kept = EmergencyCopyName(path);
     std::string text;
-    if (muid.empty() || !fs::ReadFile(path, &text) || text.empty()) {
+    const bool fromCopy = !muid.empty() && fs::ReadFile(kept, &text) && !text.empty();
+    if (muid.empty() || (!fromCopy && (!fs::ReadFile(path, &text) || text.empty()))) {
         // An emptied memo is never sent; left pending it would hold back
         // every other pending memo for good.
         if (was) pending.Remove(section);
@@ -138,7 +141,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     // memo; the stamp of the text is that of its file.
     if (was) {
         fs::FileStatus st;
-        if (fs::Stat(path, &st)) f.ver = FormatVersionStamp(st);
+        if (fs::Stat(fromCopy ? kept : path, &st)) f.ver = FormatVersionStamp(st);
     }
 
     const sync::Reply check = sync::Post(ctx, kGetMemoPath, GetIniBody(muid));
@@ -202,11 +205,36 @@ int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
     return 1;
 }
 
-void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section) {
+void RecordDeletion(ISyncContext& ctx, std::string_view section) {
     if (section.empty()) return;
-    if (const std::string muid = MuidOf(section); !muid.empty()) sync::Post(ctx, kSetMemoPath, DelMemoBody(muid));
+    PendingUpload p;
+    p.deletion = true;
+    CPendingUploads(ctx.UserFolder()).Put(section, p);
     ctx.LiveIndex().DeleteSection(section);
+    SaveIndexIfModified(ctx.LiveIndex(), ctx.UserFolder());
+}
+
+namespace {
+
+// The delete reply is not read for its word: any status token means the
+// server dealt with this memo (one it no longer has is deleted all the same).
+bool SendDeletion(ISyncContext& ctx, const std::string& section) {
+    // A name that is no server memo's has nothing to delete there.
+    if (const std::string muid = MuidOf(section); !muid.empty()) {
+        const sync::Reply r = sync::Post(ctx, kSetMemoPath, DelMemoBody(muid));
+        if (!r.completed || StatusToken(r.body).empty()) return false;
+    }
     CPendingUploads(ctx.UserFolder()).Remove(section);
+    return true;
+}
+
+}  // namespace
+
+void SendPendingDeletions(ISyncContext& ctx) {
+    for (const std::string& section : CPendingUploads(ctx.UserFolder()).Sections()) {
+        const std::optional<PendingUpload> p = CPendingUploads(ctx.UserFolder()).Find(section);
+        if (p && p->deletion && !SendDeletion(ctx, section)) return;
+    }
 }
 
 void MarkTextSaved(ISyncContext& ctx, std::string_view section) {
@@ -216,9 +244,10 @@ void MarkTextSaved(ISyncContext& ctx, std::string_view section) {
 }
 
 int UploadPendingMemos(ISyncContext& ctx) {
+    SendPendingDeletions(ctx);
     for (const std::string& section : CPendingUploads(ctx.UserFolder()).Sections()) {
         const std::optional<PendingUpload> p = CPendingUploads(ctx.UserFolder()).Find(section);
-        if (!p) continue;
+        if (!p || p->deletion) continue;
         if (p->text) {
             UploadMemo(ctx, section, UploadNotice::kQuiet);
         } else {

@@ -29,9 +29,14 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice 
 // does not reach the server leaves the properties pending.
 int UploadMemoProperties(ISyncContext& ctx, std::string_view section);
 
-// Asks the server to delete the memo and drops its section from the live
-// index, whatever the server answered; nothing of it stays pending.
-void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section);
+// The user deleted the memo: its section leaves the live index (saved), and
+// its deletion is pending until the server has taken it, across restarts.
+// Taken literally the deletion would be sent once and forgotten, and a
+// server that missed it would bring the memo back at the next start-up.
+void RecordDeletion(ISyncContext& ctx, std::string_view section);
+// Sends the deletions that are pending; stops at the first the server does
+// not answer. Needs no loaded index.
+void SendPendingDeletions(ISyncContext& ctx);
 
 // A memo's text has just been saved to its file and its stamps moved on in
 // the index: the text is pending until the server acknowledges it, and the
@@ -39,8 +44,8 @@ void DeleteMemoOnServer(ISyncContext& ctx, std::string_view section);
 // upload leaves both for the next start-up to send.
 void MarkTextSaved(ISyncContext& ctx, std::string_view section);
 
-// Uploads what is pending, quietly; stops at the first upload that fails.
-// Returns how many memos are still pending.
+// Sends the pending deletions, then uploads what is pending, quietly; stops
+// at the first request that fails. Returns how many memos are still pending.
 int UploadPendingMemos(ISyncContext& ctx);
 
 // The largest received memo file: every byte goes out as "%xx" in one

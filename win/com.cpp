@@ -42,6 +42,12 @@ HINSTANCE ModuleInstance() {
     return module;
 }
 
+std::string ModuleString(UINT id) {
+    char text[1024] = {};
+    const int n = ::LoadStringA(ModuleInstance(), id, text, sizeof text);
+    return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
 void ObjectCreated() { ++g_objects; }
 void ObjectDestroyed() { --g_objects; }
 void LockModule(bool lock) {

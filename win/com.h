@@ -109,6 +109,9 @@ std::string AnsiFromWide(std::wstring_view text);
 // The module that holds this code (the control module, or a test program
 // that links the layer in).
 HINSTANCE ModuleInstance();
+// A string of the module's string table, in the ANSI code page; empty when
+// it has none of that number.
+std::string ModuleString(UINT id);
 
 // What C++ throws must not cross into the system's caller: a COM entry point
 // or a registration export runs its body through this.

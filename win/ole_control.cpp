@@ -244,11 +244,16 @@ STDMETHODIMP COleControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPA
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     if (!params) params = &none;
-    return GuardCom([&] {
+    // A method may pump messages, and the caller may let go of us in one:
+    // the object stays whole until the method has returned.
+    AddRef();
+    const HRESULT hr = GuardCom([&] {
         // A script host may call before any container gave us a window.
         EnsureWindow();
         return InvokeMember(id, flags, params, result, argErr);
     });
+    Release();
+    return hr;
 }
 
 const VARIANT* COleControl::PickArg(DISPPARAMS* params, UINT index) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/pump.h"
+#include "base/window_messages.h"
 #include "net/agent_socket.h"
 #include "net/ftp_client.h"
 #include "net/http_client.h"
@@ -24,7 +25,7 @@ using namespace test;
 using std::string;
 
 // WM_TRANSFER_PROGRESS, which the memo window handles.
-constexpr UINT kTransferProgress = WM_USER + 901;
+constexpr UINT kTransferProgress = kTransferProgressMessage;
 
 // A message-only window that hands every message to a handler.
 class TestWindow {

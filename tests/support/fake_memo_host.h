@@ -7,37 +7,39 @@
 #include <vector>
 
 #include "memo/memo_host.h"
-#include "support/fake_sync_context.h"
+#include "storage/ini_file.h"
 
 namespace tesra::test {
 
 struct FakeHost : IMemoHost {
-    explicit FakeHost(const std::string& folder) : sync(folder) {}
+    explicit FakeHost(const std::string& userFolder) : folder(userFolder) {}
     void NewMemo(int background) override { newMemos.push_back(background); }
-    UINT_PTR ScheduleRemove(CMemoDlg* memo) override {
-        removed.push_back(memo);
-        if (onRemove) onRemove(memo);
-        return 1;
+    void DeleteMemo(const std::string& key, HWND window) override {
+        deleted.push_back(key);
+        if (onDelete) onDelete(window);
     }
+    void TextSaved(const std::string& key) override { saved.push_back(key); }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void FireSendMemoData(const std::string& text) override { sent.push_back(text); }
     int ImportHancomNotes(int reportMissing) override {
         imports.push_back(reportMissing);
         return 0;
     }
+    MemoDefaultsData& MemoDefaults() override { return defaults; }
     bool IsLoaded() const override { return loaded; }
-    CIniFile& LiveIndex() override { return sync.index; }
-    std::string GetUserFolder() override { return sync.folder; }
-    ISyncContext& Sync() override { return sync; }
+    CIniFile& LiveIndex() override { return index; }
+    std::string GetUserFolder() override { return folder; }
     std::vector<HWND> RegisteredMemoWindows() override { return registered; }
 
-    FakeSyncContext sync;
+    std::string folder;
+    MemoDefaultsData defaults = InitialMemoDefaults();
+    CIniFile index;
     std::vector<int> newMemos;
-    std::vector<CMemoDlg*> removed;
+    std::vector<std::string> deleted, saved, messages, sent;
     std::vector<HWND> registered;
-    std::vector<std::string> sent;
     std::vector<int> imports;
     bool loaded = false;
-    std::function<void(CMemoDlg*)> onRemove;
+    std::function<void(HWND)> onDelete;
 };
 
 }  // namespace tesra::test

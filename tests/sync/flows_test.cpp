@@ -255,18 +255,21 @@ TEST_F(Flow, PropertiesAndDeletion) {
     EXPECT_EQ(UploadPendingMemos(ctx_), 0);
     EXPECT_EQ(Body(1), SetIniBody("5", Fields("1:1700000000")));
 
-    // The section goes even when the server cannot be reached, and nothing
-    // of the memo stays pending.
+    // The section goes at once; the deletion stays pending, as no text
+    // upload, while the server cannot be reached, and goes with the next
+    // pass. A memo the server no longer has counts as deleted.
     CPendingUploads(dir_.path()).Put("memo5", {true, false, "", ""});
     ctx_.memoHost = "127.0.0.1:" + std::to_string(ClosedPort());
-    DeleteMemoOnServer(ctx_, "memo5");
+    RecordDeletion(ctx_, "memo5");
     EXPECT_LT(ctx_.index.FindSection("memo5"), 0);
-    EXPECT_FALSE(Pending("memo5"));
-    AddMemo("memo6", "x", "1:1", "");
-    Serve({Answer("[OK]\n")});
-    DeleteMemoOnServer(ctx_, "memo6");
+    EXPECT_EQ(UploadPendingMemos(ctx_), 1);
+    ASSERT_TRUE(Pending("memo5"));
+    EXPECT_TRUE(Pending("memo5")->deletion);
+    EXPECT_FALSE(Pending("memo5")->text);
+    Serve({Answer("[ERROR:404]\n")});
+    EXPECT_EQ(UploadPendingMemos(ctx_), 0);
     EXPECT_TRUE(server_->Finish());
-    EXPECT_EQ(Body(0), DelMemoBody("6"));
+    EXPECT_EQ(Body(0), DelMemoBody("5"));
 }
 
 // The replies only a scripted server gives; dropped, reset and refused

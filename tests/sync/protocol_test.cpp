@@ -83,6 +83,9 @@ TEST(ReplyRules, ErrorTokensAndOurOwnServerErrorAndLists) {
     EXPECT_FALSE(IsUsableListReply("[ERROR:1]"));
     EXPECT_TRUE(IsUsableListReply("[memo1]\ntitle=ERROR\n"));
     EXPECT_TRUE(IsUsableListReply(""));
+    // A user without memos: a blank reply is an empty index.
+    EXPECT_TRUE(IsUsableListReply("\n"));
+    EXPECT_TRUE(IsUsableListReply("\r\n \r\n"));
     EXPECT_FALSE(IsUsableListReply("<html><body>Service Unavailable</body></html>\n"));
 }
 

@@ -200,7 +200,8 @@ TEST_F(SyncEndToEnd, ExistingUserThroughTheAgent) {
     EXPECT_EQ(UploadMemo(*ctx_, "memo101"), 1);
     EXPECT_TRUE(ctx_->questions.empty());
 
-    DeleteMemoOnServer(*ctx_, "memo101");
+    RecordDeletion(*ctx_, "memo101");
+    SendPendingDeletions(*ctx_);
     EXPECT_EQ(tools::FormValue(Stored("101"), "deleted"), "1");
     string index;
     ASSERT_EQ(FetchIndexText(*ctx_, index), 1);

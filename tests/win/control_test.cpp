@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/window_messages.h"
 #include "tools/host/container.h"
 #include "control/guids.h"
 #include "module_util.h"
@@ -53,7 +54,7 @@ struct Control {
         object = static_cast<CTesraCtrl*>(static_cast<tesra::win::COleControl*>(dispatch.get()));
         // A show starts a start-up, which here fails; its message box must
         // not wait for a user.
-        object->SetMessageBoxHook([](const std::string&, UINT) { return IDOK; });
+        object->Services().SetMessageBoxHook([](const std::string&, UINT) { return IDOK; });
     }
     template <class I>
     ComPtr<I> As(REFIID iid) const {
@@ -177,7 +178,7 @@ TEST(Control, WithoutAContainerMakesAHiddenWindowOfItsOwn) {
     // Commands reach it like any control window (hostile ones: Manager's tests).
     COPYDATASTRUCT cds{300, 0, const_cast<char*>("")};
     EXPECT_EQ(::SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
-    EXPECT_EQ(::SendMessageA(window, WM_USER + 100, 0, 0), 1);
+    EXPECT_EQ(::SendMessageA(window, tesra::kMemoChangedMessage, 0, 0), 1);
 }
 
 TEST(Automation, ConnectionValuesArriveAsCp949WithThePortCutTo16Bits) {
@@ -193,17 +194,17 @@ TEST(Automation, ConnectionValuesArriveAsCp949WithThePortCutTo16Bits) {
               S_OK);
     EXPECT_EQ(V_VT(result.get()), VT_BOOL);
     EXPECT_EQ(V_BOOL(result.get()), VARIANT_TRUE);
-    EXPECT_EQ(c.object->server(), "memo.example");
-    EXPECT_EQ(c.object->port(), 21);
-    EXPECT_EQ(c.object->userId(), "\xB1\xE8\xC3\xB6\xBC\xF6@example.com");
-    EXPECT_EQ(c.object->password(), "p\xBE\xCFw");
+    EXPECT_EQ(c.object->Services().server(), "memo.example");
+    EXPECT_EQ(c.object->Services().port(), 21);
+    EXPECT_EQ(c.object->Services().userId(), "\xB1\xE8\xC3\xB6\xBC\xF6@example.com");
+    EXPECT_EQ(c.object->Services().password(), "p\xBE\xCFw");
 
     Variant none;
     ASSERT_EQ(Call(c.dispatch.get(), 3, DISPATCH_METHOD,
                    {VStr(server.get()), VI4(0x12345), VStr(user.get()), VStr(password.get())}, none.get()),
               S_OK);
     EXPECT_EQ(V_VT(none.get()), VT_EMPTY);
-    EXPECT_EQ(c.object->port(), 0x2345);
+    EXPECT_EQ(c.object->Services().port(), 0x2345);
 
     // Wrong shapes are refused, not guessed at.
     // (Arguments of the wrong type: the next test.)
@@ -257,7 +258,7 @@ TEST(Automation, FtpConnectionLogsInThroughTheLoginScriptAndChageDoesNot) {
                                       0),
               0u)
         << login.Received(0);
-    EXPECT_EQ(c.object->Http().m_strCookie, "QUILLMAR_SID=s1d; QUILLMAR_EMAIL_SID=s1d");
+    EXPECT_EQ(c.object->Services().Http().m_strCookie, "QUILLMAR_SID=s1d; QUILLMAR_EMAIL_SID=s1d");
     ::_putenv_s("TESRA_LOGIN_SERVER", "");
 }
 
@@ -265,7 +266,7 @@ TEST(Automation, IsMemoFileExistsLooksOnlyInsideTheUserFolder) {
     Control c;
     c.object->ChageFtpConnection("s", 0, "kim@example.com", "pw");
     c.object->EnsureWindow();  // the window's creation sets the data root
-    const std::string userFolder = c.object->GetUserFolder();
+    const std::string userFolder = c.object->Services().UserFolder();
     EXPECT_EQ(userFolder, ProgramFolder() + "\\tesra\\kim");
     std::filesystem::create_directories(userFolder + "\\lee");
     std::filesystem::create_directories(userFolder + "\\empty");
@@ -285,8 +286,8 @@ TEST(Automation, IsMemoFileExistsLooksOnlyInsideTheUserFolder) {
     // A user id that cannot name a folder of ours is refused whole.
     for (const char* hostile : {"..@x", "a\\b@x", "CON@x", "c:d@x"}) {
         c.object->ChageFtpConnection("s", 0, hostile, "pw");
-        EXPECT_EQ(c.object->userId(), "") << hostile;
-        EXPECT_EQ(c.object->GetUserFolder(), ProgramFolder() + "\\tesra") << hostile;
+        EXPECT_EQ(c.object->Services().userId(), "") << hostile;
+        EXPECT_EQ(c.object->Services().UserFolder(), ProgramFolder() + "\\tesra") << hostile;
     }
     std::filesystem::remove_all(ProgramFolder() + "\\tesra");
 }
@@ -385,23 +386,23 @@ TEST(HancomImport, OpensTheNotesBeforeTheDamagedOneAsMemos) {
     c.object->EnsureWindow();
     std::vector<std::pair<std::string, UINT>> boxes;  // their first ten characters
     int answer = IDNO;
-    c.object->SetMessageBoxHook([&](const std::string& text, UINT style) {
+    c.object->Services().SetMessageBoxHook([&](const std::string& text, UINT style) {
         boxes.emplace_back(text.substr(0, 20), style);
         return answer;
     });
 
     TempDir windows, hancom;
-    c.object->SetWindowsFolder(windows.path());
+    c.object->Manager().SetWindowsFolder(windows.path());
     tesra::HancomNote first = SampleHancomNote(0, 0, "\xC7\xD1 one"), second = SampleHancomNote(40, 50, "two");
     second.minimised = 1;
     HancomNoteRecord damaged{SampleHancomNote(0, 0, "three")};
     damaged.check = 1;
     ASSERT_TRUE(WriteBytes(hancom.File("hncnote.dsk"), WriteHancomNotes({first, second, damaged})));
-    EXPECT_EQ(c.object->ImportHancomNotes(1) + c.object->ImportHancomNotes(0), 0);  // no win.ini: one box
+    EXPECT_EQ(c.object->Manager().ImportHancomNotes(1) + c.object->Manager().ImportHancomNotes(0), 0);  // no win.ini: one box
     ASSERT_TRUE(WriteBytes(windows.File("win.ini"), "[HNC Path]\r\nHNCUSER=" + hancom.path() + "\\\r\n"));
-    EXPECT_EQ(c.object->ImportHancomNotes(1), 0);
+    EXPECT_EQ(c.object->Manager().ImportHancomNotes(1), 0);
     answer = IDYES;
-    EXPECT_EQ(c.object->ImportHancomNotes(1), 1);
+    EXPECT_EQ(c.object->Manager().ImportHancomNotes(1), 1);
     const std::string question = "\xC7\xF6\xC0\xE7 \xBD\xC3\xBD\xBA\xC5\xDB\xBF\xA1 \xBC\xB3\xC4\xA1\xB5\xC7";
     const std::string file = "\xC7\xD1\xC4\xC4\xC2\xCA\xC1\xF6 \xC6\xC4\xC0\xCF\xC0\xCC ";
     EXPECT_EQ(boxes, (std::vector<std::pair<std::string, UINT>>{{file + "\xBE\xF8\xBD\xC0", MB_OK},
@@ -409,16 +410,16 @@ TEST(HancomImport, OpensTheNotesBeforeTheDamagedOneAsMemos) {
                                                                 {question, MB_YESNO | MB_ICONQUESTION},
                                                                 {file + "\xBC\xD5\xBB\xF3", MB_OK | MB_ICONSTOP}}));
 
-    ASSERT_EQ(c.object->memos().size(), 2u);
-    const std::string a = c.object->memos()[0]->key(), b = c.object->memos()[1]->key();
+    ASSERT_EQ(c.object->Manager().memos().size(), 2u);
+    const std::string a = c.object->Manager().memos()[0]->key(), b = c.object->Manager().memos()[1]->key();
     EXPECT_TRUE(a.rfind("tesra", 0) == 0 && a != b) << a << " " << b;
     std::string font, min, text(64, '\0');
-    c.object->LiveIndex().GetString(a, "font", font);
-    c.object->LiveIndex().GetString(b, "min", min);
+    c.object->Manager().LiveIndex().GetString(a, "font", font);
+    c.object->Manager().LiveIndex().GetString(b, "min", min);
     EXPECT_EQ(font + "|" + min, "1056816 -12 0 0 0 700 1 0 129 0 0 0 0 \xB1\xBC\xB8\xB2|1");
-    text.resize(::GetWindowTextA(::GetDlgItem(c.object->memos()[0]->hwnd(), 304), text.data(), 64));
+    text.resize(::GetWindowTextA(::GetDlgItem(c.object->Manager().memos()[0]->hwnd(), 304), text.data(), 64));
     EXPECT_EQ(text, first.text);
-    c.object->DestroyAllMemos();
+    c.object->Manager().DestroyAllMemos();
     std::filesystem::remove_all(ProgramFolder() + "\\tesra");
 }
 

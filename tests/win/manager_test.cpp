@@ -15,9 +15,9 @@
 
 #include "base/fs.h"
 #include "base/text.h"
+#include "base/window_messages.h"
 #include "control/app.h"
 #include "control/guids.h"
-#include "control/memo_defaults.h"
 #include "control/tesra_ctrl.h"
 #include "memo/memo_dlg.h"
 #include "net/http_client.h"
@@ -27,6 +27,7 @@
 #include "support/temp_dir.h"
 #include "sync/pending.h"
 #include "sync/protocol.h"
+#include "sync/startup.h"
 #include "tools/host/container.h"
 #include "box_answerer.h"
 #include "module_util.h"
@@ -90,8 +91,8 @@ protected:
         win::CClassFactory<CTesraCtrl> factory;
         ASSERT_EQ(factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(ole_.Out())), S_OK);
         ctrl_ = static_cast<CTesraCtrl*>(static_cast<win::COleControl*>(static_cast<IOleObject*>(ole_.get())));
-        ctrl_->SetClock([this] { return now_; });
-        ctrl_->SetMessageBoxHook([this](const string& text, UINT) {
+        ctrl_->Manager().SetClock([this] { return now_; });
+        ctrl_->Services().SetMessageBoxHook([this](const string& text, UINT) {
             messages_.push_back(text);
             return answer_;
         });
@@ -129,7 +130,7 @@ protected:
         ctrl_->SetShowMemoDlg(true);
     }
     CMemoDlg* Memo(const string& key) {
-        for (const auto& m : ctrl_->memos())
+        for (const auto& m : ctrl_->Manager().memos())
             if (m->key() == key) return m.get();
         return nullptr;
     }
@@ -200,12 +201,12 @@ TEST_F(Manager, StartUpPaths) {
         Show();
         EXPECT_EQ(Requests(), c.requests);
         EXPECT_EQ(messages_, c.message ? std::vector<string>{c.message} : std::vector<string>{});
-        EXPECT_EQ(ctrl_->loaded(), c.message == nullptr);
+        EXPECT_EQ(ctrl_->Manager().loaded(), c.message == nullptr);
         // Failed: nothing loaded, no window. A new user gets one empty memo.
-        EXPECT_EQ(ctrl_->memos().size(), c.message ? 0u : c.group ? 2u : 1u);
+        EXPECT_EQ(ctrl_->Manager().memos().size(), c.message ? 0u : c.group ? 2u : 1u);
         // Only a loaded first run without memos makes the Hancom Note offer
         // (here silently: there is no Hancom data), and only once.
-        EXPECT_EQ(ctrl_->TakeHncNoteFlag(), c.message || c.group ? 1 : 0);
+        EXPECT_EQ(ctrl_->Manager().TakeHncNoteFlag(), c.message || c.group ? 1 : 0);
     }
 }
 
@@ -213,7 +214,7 @@ TEST_F(Manager, OneWindowPerMemoWithItsLooksAndTheAlarmOnTime) {
     SeedTwo();
     Connect();
     Show();
-    ASSERT_EQ(ctrl_->memos().size(), 2u);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 2u);
     CMemoDlg* a = Memo("memo101");
     CMemoDlg* b = Memo("memo102");
     ASSERT_TRUE(a && b);
@@ -245,27 +246,28 @@ TEST_F(Manager, OneWindowPerMemoWithItsLooksAndTheAlarmOnTime) {
     now_ += 9;
     ctrl_->SetShowMemoDlg(true);
     EXPECT_EQ(Requests(), Kinds{});
-    EXPECT_EQ(ctrl_->memos().size(), 2u);
+    EXPECT_EQ(ctrl_->Manager().memos().size(), 2u);
 
-    // The minute tick with the clock before, then after, the alarm.
-    HWND control = ctrl_->hwnd();
+    // The minute tick with the clock before the alarm.
     now_ = kT0 + 29;
-    ::SendMessageA(control, WM_TIMER, kMinuteTimer, 0);
+    ::SendMessageA(ctrl_->hwnd(), WM_TIMER, kMinuteTimer, 0);
     EXPECT_TRUE(b->m_alarmTime > 0);
     EXPECT_FALSE(b->IsBlinking());
-    now_ = kT0 + 31;
-    ::SendMessageA(control, WM_TIMER, kMinuteTimer, 0);
-    EXPECT_TRUE(b->IsBlinking());
-    EXPECT_FALSE(a->IsBlinking());
-    EXPECT_EQ(b->m_alarmTime, 0);
+
+    // The new-memo button gives a memo to type in: active, its edit focused.
+    ::SendMessageA(a->hwnd(), WM_COMMAND, MAKEWPARAM(306, BN_CLICKED), 0);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 3u);
+    HWND fresh = ctrl_->Manager().memos().back()->hwnd();
+    EXPECT_EQ(::GetActiveWindow(), fresh);
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(fresh, 304));
 
     // Text from the host opens a blinking window of its own.
     BSTR text = ::SysAllocStringByteLen(cp949::kHangul, 4);
     EXPECT_TRUE(ctrl_->ReceiveMemoData(&text));
     ::SysFreeString(text);
-    ASSERT_EQ(ctrl_->memos().size(), 3u);
-    EXPECT_TRUE(ctrl_->memos().back()->IsBlinking());
-    EXPECT_EQ(ctrl_->memos().back()->Text(), cp949::kHangul);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 4u);
+    EXPECT_TRUE(ctrl_->Manager().memos().back()->IsBlinking());
+    EXPECT_EQ(ctrl_->Manager().memos().back()->Text(), cp949::kHangul);
 }
 
 TEST_F(Manager, TypedTextReachesItsFileAndTheServerOnDeactivationAndAtExit) {
@@ -299,36 +301,20 @@ TEST_F(Manager, TypedTextReachesItsFileAndTheServerOnDeactivationAndAtExit) {
     EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo"}));
 }
 
-// A change notice that arrives inside another upload's wait runs after it.
+// Runs g_inWait once inside the next flow's wait of g_ctrl.
 CTesraCtrl* g_ctrl = nullptr;
-CMemoDlg* g_second = nullptr;
-void CALLBACK TypeInsideTheWait(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!g_ctrl || g_ctrl->busy() == 0) return;
+std::function<void()> g_inWait;
+void CALLBACK RunInsideTheWait(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!g_ctrl || g_ctrl->Manager().busy() == 0) return;
     ::KillTimer(nullptr, timer);
-    Type(*g_second, "second edit");
-    ::SendMessageA(g_second->hwnd(), WM_NCACTIVATE, FALSE, 0);
-}
-
-TEST_F(Manager, ChangeNoticeInsideAnUploadWaitsForIt) {
-    SeedTwo();
-    Connect();
-    Show();
-    CMemoDlg* a = Memo("memo101");
-    g_second = Memo("memo102");
-    ASSERT_TRUE(a && g_second);
-    g_ctrl = ctrl_;
-    // The first request is held back: a pass run nested would slip its own
-    // requests in before the rest of this one.
-    Admin("/admin/fault", "kind=getini&mode=delay&ms=1500");
-    ClearRequests();
-    Type(*a, "first edit");
-    ::SetTimer(nullptr, 0, 20, &TypeInsideTheWait);
-    ::SendMessageA(a->hwnd(), WM_NCACTIVATE, FALSE, 0);
-    ASSERT_TRUE(PumpUntil([&] { return ServerText("102") == "second edit"; }));
     g_ctrl = nullptr;
-    EXPECT_EQ(ServerText("101"), "first edit");
-    EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo", "getini", "setmemo"}));
-    EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);
+    const std::function<void()> work = std::move(g_inWait);
+    work();
+}
+void InsideTheNextWait(CTesraCtrl* ctrl, std::function<void()> work) {
+    g_ctrl = ctrl;
+    g_inWait = std::move(work);
+    ::SetTimer(nullptr, 0, 20, &RunInsideTheWait);
 }
 
 TEST_F(Manager, AFailedUploadStaysPendingAndGoesAfterARestart) {
@@ -362,16 +348,16 @@ TEST_F(Manager, ReceivedMemoOpensNoWindowAndShowsAtTheNextFetch) {
     SeedTwo();
     Connect("pw", ftp.port());
     Show();
-    const string index = ctrl_->LiveIndex().ToText();
+    const string index = ctrl_->Manager().LiveIndex().ToText();
     const string payload = "note.txt|1700000500";
     COPYDATASTRUCT cds{302, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
     EXPECT_EQ(::SendMessageA(ctrl_->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
-    EXPECT_EQ(ctrl_->memos().size(), 2u);
-    EXPECT_EQ(ctrl_->LiveIndex().ToText(), index);
+    EXPECT_EQ(ctrl_->Manager().memos().size(), 2u);
+    EXPECT_EQ(ctrl_->Manager().LiveIndex().ToText(), index);
     Show();
-    ASSERT_EQ(ctrl_->memos().size(), 3u);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 3u);
     bool found = false;
-    for (const auto& m : ctrl_->memos()) found = found || m->Text() == "from a friend";
+    for (const auto& m : ctrl_->Manager().memos()) found = found || m->Text() == "from a friend";
     EXPECT_TRUE(found);
     RunUnix("/bin/rm", "-rf " + root);
 }
@@ -413,8 +399,8 @@ TEST_F(Manager, AUsersDay) {
     sink->Release();
 
     ClearRequests();
-    MemoDefaults().background = 4;
-    ::PostMessageA(ctrl_->hwnd(), WM_SETTINGS_CHANGED, 0, 0);
+    ctrl_->Manager().MemoDefaults().background = 4;
+    ::PostMessageA(ctrl_->hwnd(), kSettingsChangedMessage, 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return Requests() == Kinds{"setmemouser"}; }));
 
     ClearRequests();
@@ -423,7 +409,7 @@ TEST_F(Manager, AUsersDay) {
         BoxAnswerer yes;  // to the delete confirmation
         b->DeleteMemo();
     }
-    ASSERT_TRUE(PumpUntil([&] { return ctrl_->memos().size() == 1u; }));
+    ASSERT_TRUE(PumpUntil([&] { return ctrl_->Manager().memos().size() == 1u; }));
     EXPECT_EQ(Requests(), Kinds{"delmemo"});
     EXPECT_FALSE(fs::Stat(data));
     EXPECT_EQ(ReadBytes(MakeBackupName(data)), "second");
@@ -434,24 +420,103 @@ TEST_F(Manager, AUsersDay) {
     NewControl();
     Connect();
     Show();
-    ASSERT_EQ(ctrl_->memos().size(), 1u);
-    EXPECT_EQ(ctrl_->memos()[0]->key(), "memo101");
-    EXPECT_EQ(ctrl_->memos()[0]->Text(), text);
-    EXPECT_EQ(MemoDefaults().background, 4);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 1u);
+    EXPECT_EQ(ctrl_->Manager().memos()[0]->key(), "memo101");
+    EXPECT_EQ(ctrl_->Manager().memos()[0]->Text(), text);
+    EXPECT_EQ(ctrl_->Manager().MemoDefaults().background, 4);
     EXPECT_TRUE(messages_.empty()) << ::testing::PrintToString(messages_);
 }
 
-// A flood of received-memo commands inside a flow's wait, first one the
-// receipt would refuse; their answers.
-std::vector<LRESULT> g_floodAnswers;
-void CALLBACK FloodInsideTheWait(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!g_ctrl || g_ctrl->busy() == 0) return;
-    ::KillTimer(nullptr, timer);
-    for (int i = 0; i < 100; ++i) {
-        const string payload = i == 0 ? "..\\evil.txt|1" : "note.txt|1";
-        COPYDATASTRUCT cds{302, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
-        g_floodAnswers.push_back(::SendMessageA(g_ctrl->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)));
-    }
+// The alarm needs no server: it rings on time while a conflict question
+// holds the upload's flow.
+TEST_F(Manager, AnAlarmRingsOnTimeWhileAQuestionWaits) {
+    SeedTwo();
+    Connect();
+    Show();
+    ASSERT_EQ(Admin("/admin/memo", "user=" + user_ + "@x&muid=101&text=web+edit").substr(0, 4), "[OK]");
+    bool rang = false;
+    ctrl_->Services().SetMessageBoxHook([&](const string&, UINT) {
+        now_ = kT0 + 31;
+        ::SendMessageA(ctrl_->hwnd(), WM_TIMER, kMinuteTimer, 0);
+        rang = Memo("memo102")->IsBlinking() && Memo("memo102")->m_alarmTime == 0;
+        return IDYES;
+    });
+    Type(*Memo("memo101"), "desk");
+    ::SendMessageA(Memo("memo101")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ServerText("101") == "desk"; }));
+    EXPECT_TRUE(rang);
+    EXPECT_FALSE(Memo("memo101")->IsBlinking());
+}
+
+// A delete waits for the flow that runs, hides its memo at once and keeps
+// it hidden; a deletion the server has not taken stays pending across a
+// restart, and the memo never comes back.
+TEST_F(Manager, ADeletionGoesThroughTheGateAndStaysUntilTheServerHasIt) {
+    SeedTwo();
+    Connect();
+    Show();
+    BoxAnswerer yes;  // to the delete confirmations
+    const string folder = fs::FolderOf(Memo("memo101")->dataPath());
+    Admin("/admin/fault", "kind=getini&mode=delay&ms=1500&times=1");
+    ClearRequests();
+    bool hidden = false;
+    InsideTheNextWait(ctrl_, [&] {
+        HWND b = Memo("memo102")->hwnd();
+        Memo("memo102")->DeleteMemo();
+        ctrl_->Manager().ShowAllMemos(true);
+        hidden = !::IsWindowVisible(b);
+    });
+    Type(*Memo("memo101"), "first edit");
+    ::SendMessageA(Memo("memo101")->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ctrl_->Manager().memos().size() == 1u && Requests().size() == 3u; }));
+    EXPECT_TRUE(hidden);
+    EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo", "delmemo"}));
+
+    // The host lets go of the control while the server holds back an answer
+    // it will never give.
+    Admin("/admin/fault", "kind=delmemo&mode=drop&ms=500&times=1");
+    InsideTheNextWait(ctrl_, [&] { CloseControl(); });
+    Memo("memo101")->DeleteMemo();
+    EXPECT_FALSE(ole_);
+    EXPECT_TRUE(IsUploadPending(folder, "memo101"));
+    NewControl();
+    Connect();
+    ClearRequests();
+    Show();
+    EXPECT_FALSE(Memo("memo101") || Memo("memo102"));
+    EXPECT_EQ(Requests().back(), "delmemo");
+    EXPECT_FALSE(IsUploadPending(folder, "memo101"));
+}
+
+// A start-up asked for inside another flow's wait runs after it, with its
+// first show: a user without memos gets the empty one.
+TEST_F(Manager, ADeferredStartUpShowsItsMemos) {
+    Connect();
+    Show();  // a new user: the group is made, one empty memo
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 1u);
+    Admin("/admin/fault", "kind=setmemouser&mode=delay&ms=500&times=1");
+    InsideTheNextWait(ctrl_, [&] { Show(); });
+    ::SendMessageA(ctrl_->hwnd(), kSettingsChangedMessage, 0, 0);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 1u);
+    EXPECT_TRUE(::IsWindowVisible(ctrl_->Manager().memos()[0]->hwnd()));
+}
+
+// A folder standing at a memo's data file: the typed text reaches the
+// server from its emergency copy, the user is told once, and the text stays
+// modified for the next save.
+TEST_F(Manager, TypedTextItsFileCannotTakeStillReachesTheServer) {
+    SeedTwo();
+    Connect();
+    Show();
+    CMemoDlg* a = Memo("memo101");
+    const string path = a->dataPath();
+    ASSERT_TRUE(::DeleteFileA(path.c_str()) && ::CreateDirectoryA(path.c_str(), nullptr));
+    Type(*a, "typed");
+    ::SendMessageA(a->hwnd(), WM_NCACTIVATE, FALSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return ServerText("101") == "typed"; }));
+    EXPECT_EQ(ReadBytes(EmergencyCopyName(path)), "typed");
+    EXPECT_TRUE(a->IsTextModified());
+    EXPECT_EQ(messages_.size(), 1u);
 }
 
 // The file names under a folder, its subfolders' included.
@@ -472,7 +537,7 @@ TEST_F(Manager, HostileCommandsFromAnotherProcessChangeNothing) {
     SeedTwo();
     Connect();  // the FTP server is gone: nobody on port 21
     Show();
-    ASSERT_EQ(ctrl_->memos().size(), 2u);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 2u);
     const string root = TheApp().dataRoot();
     const string folder = root + "\\" + user_;
     const string module = root.substr(0, root.find_last_of('\\'));
@@ -515,21 +580,26 @@ TEST_F(Manager, HostileCommandsFromAnotherProcessChangeNothing) {
     EXPECT_EQ(ServerText("101"), server101);
     COPYDATASTRUCT cds{99999, 0, const_cast<char*>("")};
     EXPECT_EQ(::SendMessageA(ctrl_->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 1);
-    ASSERT_EQ(ctrl_->memos().size(), 2u);
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 2u);
     EXPECT_EQ(Memo("memo101")->Text(), text101);
 
     // Inside a flow's wait the commands wait for it: what the receipt would
     // refuse is refused at once, and one wait queues a bounded number.
     Admin("/admin/fault", "kind=getini&mode=delay&ms=1500");
-    g_ctrl = ctrl_;
-    ::SetTimer(nullptr, 0, 20, &FloodInsideTheWait);
+    std::vector<LRESULT> flood;
+    InsideTheNextWait(ctrl_, [&] {
+        for (int i = 0; i < 100; ++i) {
+            string payload = i == 0 ? "..\\evil.txt|1" : "note.txt|1";
+            COPYDATASTRUCT sent{302, static_cast<DWORD>(payload.size()), payload.data()};
+            flood.push_back(::SendMessageA(ctrl_->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&sent)));
+        }
+    });
     Type(*Memo("memo102"), "typed");
     ::SendMessageA(Memo("memo102")->hwnd(), WM_NCACTIVATE, FALSE, 0);
     ASSERT_TRUE(PumpUntil([&] { return ServerText("102") == "typed"; }));
-    g_ctrl = nullptr;
-    ASSERT_EQ(g_floodAnswers.size(), 100u);
-    EXPECT_EQ(g_floodAnswers[0], 0);
-    EXPECT_EQ(std::count(g_floodAnswers.begin(), g_floodAnswers.end(), 1), 64);
+    ASSERT_EQ(flood.size(), 100u);
+    EXPECT_EQ(flood[0], 0);
+    EXPECT_EQ(std::count(flood.begin(), flood.end(), 1), 64);
     EXPECT_EQ(roots(), outside);
 }
 

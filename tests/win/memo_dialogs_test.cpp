@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "control/memo_defaults.h"
+#include "memo/memo_defaults.h"
 #include "memo/memo_dialogs.h"
 #include "res/resource.h"
 #include "win/cp949.h"

@@ -11,8 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/window_messages.h"
 #include "box_answerer.h"
-#include "control/memo_defaults.h"
 #include "memo/memo_dlg.h"
 #include "memo/memo_menu.h"
 #include "memo/notice_dlg.h"
@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr UINT kMemoChanged = WM_USER + 100;
+constexpr UINT kMemoChanged = tesra::kMemoChangedMessage;
 
 using tesra::test::FakeHost;
 
@@ -126,8 +126,7 @@ struct CancelMemoDialogs : tesra::test::BoxAnswerer {
 class MemoWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetMemoDefaults();
-        MemoDefaults().sizeStep = 1;  // no grid unless a test asks for one
+        host.defaults.sizeStep = 1;  // no grid unless a test asks for one
         owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(owner);
     }
@@ -156,7 +155,7 @@ protected:
 
     std::string Index(const std::string& key, const char* name) {
         std::string v;
-        host.sync.index.GetString(key, name, v);
+        host.index.GetString(key, name, v);
         return v;
     }
 
@@ -184,9 +183,9 @@ TEST_F(MemoWindowTest, RestoredPlacesFallBackToTheCascade) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pos ? c.pos : c.pctPos);
-        host.sync.index.Clear();
-        if (c.pos) host.sync.index.SetString("memo1", "pos", c.pos);
-        if (c.pctPos) host.sync.index.SetString("memo1", "%pos", c.pctPos);
+        host.index.Clear();
+        if (c.pos) host.index.SetString("memo1", "pos", c.pos);
+        if (c.pctPos) host.index.SetString("memo1", "%pos", c.pctPos);
         CMemoDlg& memo = Make("memo1");
         memo.RestorePlacement();
         EXPECT_EQ(Box(memo.hwnd()), c.box);
@@ -247,7 +246,7 @@ TEST_F(MemoWindowTest, FoldingKeepsTheSizeToReturnTo) {
 }
 
 TEST_F(MemoWindowTest, MovesAndSizesSnapToTheGrid) {
-    MemoDefaults().sizeStep = 3;
+    host.defaults.sizeStep = 3;
     CMemoDlg& memo = Make("memo1");
     const struct {
         int x, w;
@@ -436,7 +435,7 @@ TEST_F(MemoWindowTest, TheMemoMenuIsDrawnByItsMenusWithTheToolbarsImages) {
 }
 
 TEST_F(MemoWindowTest, ButtonsAndMenuCommandsAskTheManager) {
-    MemoDefaults().background = 2;
+    host.defaults.background = 2;
     CMemoDlg& memo = Make("memo1", 5);  // a blue memo
     // A click is a press and a release on the button.
     HWND newButton = ::GetDlgItem(memo.hwnd(), IDC_MEMO_NEW);
@@ -481,36 +480,45 @@ TEST_F(MemoWindowTest, ButtonsAndMenuCommandsAskTheManager) {
     EXPECT_EQ(memo.m_title, "t");
     EXPECT_EQ(memo.m_alarmTime, 42);
     MSG m;
-    EXPECT_FALSE(::PeekMessageA(&m, owner, WM_USER + 101, WM_USER + 101, PM_REMOVE));
+    EXPECT_FALSE(::PeekMessageA(&m, owner, tesra::kSettingsChangedMessage, tesra::kSettingsChangedMessage, PM_REMOVE));
     memo.Show(true);
     ::SendMessageA(memo.hwnd(), WM_COMMAND, MAKEWPARAM(IDC_MEMO_DELETE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(memo.hwnd(), IDC_MEMO_DELETE)));
-    EXPECT_EQ(host.removed, std::vector<CMemoDlg*>{&memo});
+    EXPECT_EQ(host.deleted, std::vector<std::string>{"memo1"});
     EXPECT_FALSE(::IsWindowVisible(memo.hwnd()));
 }
 
 TEST_F(MemoWindowTest, OnlyAMemoWithTextAsksBeforeItIsDeleted) {
     host.loaded = true;
-    host.sync.memoHost = "127.0.0.1:1";  // nothing listens: the server's copy stays
     CancelMemoDialogs cancel;
-    ASSERT_TRUE(tesra::test::WriteBytes(dir.File("memo1.dat"), "keep"));
-    ASSERT_TRUE(tesra::test::WriteBytes(dir.File("memo2.dat"), "last"));
-    host.sync.index.SetString("memo1", "title", "t");
     CMemoDlg& kept = Make("memo1");
-    kept.LoadMemoText();
-    kept.Show(true);
+    kept.SetMemoText("keep");
     kept.DeleteMemo();  // the user says no
-    EXPECT_TRUE(::IsWindowVisible(kept.hwnd()));
-    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "keep");
-    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.bak")), "<missing>");
-    EXPECT_EQ(Index("memo1", "title"), "t");
-    EXPECT_TRUE(host.removed.empty());
-
     CMemoDlg& empty = Make("memo2");  // its text was cleared, not yet saved
     empty.DeleteMemo();
-    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo2.dat")), "<missing>");
-    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo2.bak")), "last");
-    EXPECT_EQ(host.removed, std::vector<CMemoDlg*>{&empty});
+    EXPECT_EQ(host.deleted, std::vector<std::string>{"memo2"});
+}
+
+// A folder standing at the data file: the text stays in the window and in
+// the emergency copy beside the file, the user hears of it once, and the
+// next save that can write the file drops the copy.
+TEST_F(MemoWindowTest, TextItsFileCannotTakeIsKeptBesideItAndTheUserToldOnce) {
+    CMemoDlg& memo = Make("memo1");
+    ASSERT_TRUE(::CreateDirectoryA(dir.File("memo1.dat").c_str(), nullptr));
+    HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
+    for (const wchar_t c : {L'a', L'b'}) {
+        ::SendMessageW(edit, WM_CHAR, c, 0);
+        EXPECT_FALSE(memo.SaveAll());
+    }
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.unsaved")), "ab");
+    EXPECT_TRUE(memo.IsTextModified());
+    EXPECT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.saved, (std::vector<std::string>{"memo1", "memo1"}));
+    ASSERT_TRUE(::RemoveDirectoryA(dir.File("memo1.dat").c_str()));
+    EXPECT_TRUE(memo.SaveAll());
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.dat")), "ab");
+    EXPECT_EQ(tesra::test::ReadBytes(dir.File("memo1.unsaved")), "<missing>");
+    EXPECT_EQ(host.messages.size(), 1u);
 }
 
 TEST_F(MemoWindowTest, TipsAreMadeOnTheFirstHoverOnly) {
@@ -547,9 +555,9 @@ TEST_F(MemoWindowTest, TheEditKeepsTabsAndSavesReceivedText) {
     EXPECT_NE(Index("memo1", "ver"), "");
     // The font goes to the index and comes back from it unchanged.
     const std::string font = "255 -16 0 0 0 700 1 0 129 3 2 1 49 \xB1\xBC\xB8\xB2\xC3\xBC";
-    host.sync.index.SetString("memo1", "font", font);
+    host.index.SetString("memo1", "font", font);
     memo.ApplyFont();
-    host.sync.index.SetString("memo1", "font", "");
+    host.index.SetString("memo1", "font", "");
     memo.SaveFont();
     EXPECT_EQ(Index("memo1", "font"), font);
 }
@@ -558,9 +566,9 @@ TEST_F(MemoWindowTest, AMemoDeletedFromItsOwnButtonIsFreedAfterTheClick) {
     CMemoDlg& memo = Make("memo1");
     ::SendMessageW(::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT), WM_CHAR, L'k', 0);
     HWND h = memo.hwnd();
-    host.onRemove = [&](CMemoDlg* m) {
+    host.onDelete = [&](HWND window) {
         std::unique_ptr<CMemoDlg> owned = std::move(memos.back());
-        ASSERT_EQ(owned.get(), m);
+        ASSERT_EQ(owned->hwnd(), window);
         memos.pop_back();
         CMemoDlg::Destroy(std::move(owned));  // inside the button's handler
     };
@@ -587,6 +595,10 @@ TEST(NoticeWindowTest, HeightFollowsTheLines) {
         if (*c.text) {
             EXPECT_STREQ(shown, c.text);
         }
+        // Its close box hides it, as a dialog's cancel does.
+        ::SendMessageA(notice.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        Pump();
+        EXPECT_FALSE(::IsWindowVisible(notice.hwnd()));
         notice.Close();
         EXPECT_EQ(notice.hwnd(), nullptr);
     }

@@ -32,7 +32,6 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "control/app.h"
-#include "control/memo_defaults.h"
 #include "control/tesra_ctrl.h"
 #include "memo/memo_dlg.h"
 #include "net/http_client.h"
@@ -192,7 +191,7 @@ public:
             Pump();
         });
         long visible = 0;
-        for (const auto& m : ctrl_->memos()) visible += ::IsWindowVisible(m->hwnd()) ? 1 : 0;
+        for (const auto& m : ctrl_->Manager().memos()) visible += ::IsWindowVisible(m->hwnd()) ? 1 : 0;
         if (visible != n_) std::printf("  only %ld of %d memo windows visible\n", visible, n_);
         for (const std::string& text : messages_) std::printf("  message: %s\n", text.c_str());
         messages_.clear();
@@ -238,8 +237,8 @@ public:
     // own path, k times; then curl sending the same two requests to the same
     // server k times, timed by curl itself (its start-up left out).
     void Uploads(int k) {
-        const std::string section = ctrl_->memos().front()->key();
-        tesra::CIniFile& index = ctrl_->LiveIndex();
+        const std::string section = ctrl_->Manager().memos().front()->key();
+        tesra::CIniFile& index = ctrl_->Manager().LiveIndex();
         tesra::MemoFields f;
         index.GetString(section, "ver", f.ver);
         index.GetString(section, "title", f.title);
@@ -249,7 +248,7 @@ public:
         index.GetInt(section, "min", f.min);
         index.GetInt(section, "alarm", f.alarm);
         std::string text;
-        tesra::fs::ReadFile(tesra::SectionDataPath(ctrl_->UserFolder(), section), &text);
+        tesra::fs::ReadFile(tesra::SectionDataPath(ctrl_->Manager().UserFolder(), section), &text);
         const std::string muid = tesra::MuidOf(section), dir = server_->windowsDir();
         // The requests as the HTTP client frames them, for the bare client.
         std::vector<std::string> requests;
@@ -269,7 +268,7 @@ public:
         std::vector<double> ours, client, bare, inline_;
         for (int i = 0; i < k; ++i) {
             auto start = std::chrono::steady_clock::now();
-            if (tesra::UploadMemo(*ctrl_, section) != 1) {
+            if (tesra::UploadMemo(ctrl_->Manager(), section) != 1) {
                 std::printf("upload %d failed\n", i);
                 return;
             }
@@ -322,8 +321,8 @@ private:
         if (factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(ole_.Out())) != S_OK)
             std::exit(2);
         ctrl_ = static_cast<CTesraCtrl*>(static_cast<tesra::win::COleControl*>(static_cast<IOleObject*>(ole_.get())));
-        ctrl_->SetClock([this] { return now_; });
-        ctrl_->SetMessageBoxHook([this](const std::string& text, UINT) {
+        ctrl_->Manager().SetClock([this] { return now_; });
+        ctrl_->Services().SetMessageBoxHook([this](const std::string& text, UINT) {
             messages_.push_back(text);
             return IDYES;
         });

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "control/memo_defaults.h"
+#include "memo/memo_defaults.h"
 #include "memo/memo_dialogs.h"
 #include "memo/memo_dlg.h"
 #include "res/resource.h"
@@ -112,6 +112,12 @@ void CALLBACK Capture(HWND, UINT, UINT_PTR id, DWORD) {
     ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
+// The settings dialog's defaults, as a control starts with them.
+MemoDefaultsData& Defaults() {
+    static MemoDefaultsData defaults = InitialMemoDefaults();
+    return defaults;
+}
+
 int DialogShots(const std::string& folder) {
     g_folder = folder;
     g_owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 300, 200, 300, 260, nullptr, nullptr,
@@ -119,8 +125,8 @@ int DialogShots(const std::string& folder) {
     std::tm evening{1, 30, 21, 1, 2, 105, 0, 0, -1};  // 2005-03-01 21:30:01
     const std::int32_t alarm = static_cast<std::int32_t>(std::mktime(&evening));
     const DialogShot shots[] = {
-        {"settings", false, [](HWND o) { return tesra::memo::RunSettingsDialog(o, MemoDefaults()); }},
-        {"settings-colours", true, [](HWND o) { return tesra::memo::RunSettingsDialog(o, MemoDefaults()); }},
+        {"settings", false, [](HWND o) { return tesra::memo::RunSettingsDialog(o, Defaults()); }},
+        {"settings-colours", true, [](HWND o) { return tesra::memo::RunSettingsDialog(o, Defaults()); }},
         {"alarm", false,
          [alarm](HWND o) {
              std::int32_t t = alarm;
@@ -139,7 +145,7 @@ int DialogShots(const std::string& folder) {
         {"delete", false, [](HWND o) { return tesra::memo::RunDeleteConfirmDialog(o); }},
         {"font", false,
          [](HWND o) {
-             LOGFONTA font = MemoDefaults().font;
+             LOGFONTA font = Defaults().font;
              COLORREF colour = RGB(0, 0, 128);
              return tesra::memo::RunFontChooser(o, font, colour);
          }},
@@ -207,7 +213,6 @@ bool ShootKeyboardMenu(HWND memo, const std::string& path) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
-    ResetMemoDefaults();
     if (std::string(argv[1]) == "--dialogs") return argc < 3 ? 2 : DialogShots(argv[2]);
     tesra::test::TempDir dir;
     tesra::test::FakeHost host(dir.path());

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "control/memo_defaults.h"
 #include "memo/memo_dlg.h"
 #include "support/fake_memo_host.h"
 #include "support/temp_dir.h"
@@ -16,7 +15,6 @@ int main(int argc, char** argv) {
     if (argc < 2) return 2;
     tesra::test::TempDir dir;
     tesra::test::FakeHost host(dir.path());
-    ResetMemoDefaults();
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     auto memo = std::make_unique<CMemoDlg>(host, 0, 0);
     memo->SetNotifyWindow(owner);
@@ -24,7 +22,7 @@ int main(int argc, char** argv) {
     if (argc > 2) memo->LoadTextFile(argv[2]);
     memo->PrintMemo();
     std::string report;
-    for (const std::string& m : host.sync.messages) report += m + "\n";
+    for (const std::string& m : host.messages) report += m + "\n";
     memo.reset();
     ::DestroyWindow(owner);
     return tesra::test::WriteBytes(argv[1], report) ? 0 : 4;

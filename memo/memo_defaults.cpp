@@ -1,11 +1,6 @@
-#include "control/memo_defaults.h"
+#include "memo/memo_defaults.h"
 
 #include <cstring>
-
-MemoDefaultsData& MemoDefaults() {
-    static MemoDefaultsData defaults;
-    return defaults;
-}
 
 int SizeStepForDesktopWidth(int width) {
     if (width <= 800) return 2;
@@ -26,7 +21,7 @@ LOGFONTA DefaultMemoFont(int pixelsPerInch) {
     return f;
 }
 
-void ResetMemoDefaults() {
+MemoDefaultsData InitialMemoDefaults() {
     int ppi = 96;
     if (HDC screen = ::GetDC(nullptr)) {
         ppi = ::GetDeviceCaps(screen, LOGPIXELSY);
@@ -34,8 +29,8 @@ void ResetMemoDefaults() {
     }
     RECT desktop{};
     ::GetWindowRect(::GetDesktopWindow(), &desktop);
-    MemoDefaultsData& d = MemoDefaults();
-    d = MemoDefaultsData{};
+    MemoDefaultsData d;
     d.font = DefaultMemoFont(ppi);
     d.sizeStep = SizeStepForDesktopWidth(desktop.right - desktop.left);
+    return d;
 }

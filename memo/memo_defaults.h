@@ -1,5 +1,6 @@
-// Process-wide defaults for new memos, read by memo windows and the settings
-// dialog; reset whenever a control is constructed.
+// The defaults for new memos, read by memo windows and the settings dialog.
+// Each memo manager keeps its own (two controls in one process do not share
+// them); a memo window reaches them through its host.
 #pragma once
 
 #include <windows.h>
@@ -13,12 +14,9 @@ struct MemoDefaultsData {
     int sizeStep = 2;     // pixel grid of positions and sizes
 };
 
-// The one set of defaults of the process.
-MemoDefaultsData& MemoDefaults();
-
 // The pixel grid for a desktop this wide: 2 up to 800, 3 up to 1024, else 4.
 int SizeStepForDesktopWidth(int width);
 // 9-point "굴림체" for a screen with this many logical pixels per inch.
 LOGFONTA DefaultMemoFont(int pixelsPerInch);
-// Back to the initial values, reading the screen's resolution and width now.
-void ResetMemoDefaults();
+// The initial values, for the screen's resolution and width now.
+MemoDefaultsData InitialMemoDefaults();
