@@ -65,6 +65,7 @@ public:
     int RunStartUp() override;
     tesra::WindowHandle MainWindow() override { return m_services.MainWindow(); }
     tesra::SyncLimits Limits() override { return m_services.Limits(); }
+    void Log(std::string_view line) override { m_services.Log(line, Now()); }
 
     // What the memo windows ask.
     void NewMemo(int background) override;

@@ -24,6 +24,7 @@ void CSyncServices::StoreConnection(const std::string& server, long port, const 
                                     const std::string& password) {
     m_server = server;
     m_port = static_cast<std::uint16_t>(port & 0xFFFF);
+    m_logChecked = false;
     const std::string local = LocalPart(userId);
     if (!local.empty() && !tesra::fs::IsSafeFileName(local)) {
         m_userId.clear();
@@ -48,6 +49,16 @@ std::string CSyncServices::MemoServerHost() const {
 
 std::string CSyncServices::LoginServerHost() const {
     return tesra::ResolveServerHost(tesra::kLoginServerVariable, Preference("LoginServer"));
+}
+
+void CSyncServices::Log(std::string_view line, std::int64_t now) {
+    if (!m_logChecked) {
+        m_logChecked = true;
+        DWORD on = 0;
+        tesra::win::RegKey::Open(HKEY_CURRENT_USER, kPreferenceKey).GetDword(kDiagnosticLogValue, &on);
+        m_log.SetFile(on ? tesra::fs::JoinPath(UserFolder(), kDiagnosticLogFile) : std::string());
+    }
+    m_log.Write(line, now);
 }
 
 int CSyncServices::MessageBox(const std::string& text, UINT style) {

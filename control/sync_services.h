@@ -10,11 +10,16 @@
 #include <functional>
 #include <string>
 
+#include "base/diag_log.h"
 #include "net/http_client.h"
 #include "sync/context.h"
 
 // Where the server addresses are kept: values "MemoServer" and "LoginServer".
 inline constexpr char kPreferenceKey[] = "Software\\Quillmar\\Tesra\\Preference";
+// A DWORD there: not 0 turns the diagnostics log file on.
+inline constexpr char kDiagnosticLogValue[] = "DiagnosticLog";
+// The log file in the user folder (and its older half, with ".1").
+inline constexpr char kDiagnosticLogFile[] = "tesra-log.txt";
 
 class CSyncServices {
 public:
@@ -38,6 +43,10 @@ public:
     std::string MemoServerHost() const;
     std::string LoginServerHost() const;
 
+    // One line to the debugger, and to the user folder's log file when the
+    // preference turns it on (read again after each change of user).
+    void Log(std::string_view line, std::int64_t now);
+
     // A modal box without icon owned by the control's window; the result
     // stands for the button pressed.
     int MessageBox(const std::string& text, UINT style);
@@ -60,4 +69,6 @@ private:
     tesra::CHttpClient m_http;
     MessageBoxHook m_messageBox;
     tesra::SyncLimits m_limits;
+    tesra::CDiagLog m_log;
+    bool m_logChecked = false;
 };

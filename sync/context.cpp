@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "base/diag_log.h"
 #include "base/fs.h"
 #include "base/text.h"
 #include "storage/ini_file.h"
@@ -29,6 +30,8 @@ void ISyncContext::NoteServerIndex(std::string_view text) {
         if (const std::string muid = MuidOf(section); muid.rfind("tesra", 0) != 0)  // a Hancom note's is no number
             m_serverIndexIds.insert(ParseLong(muid));
 }
+
+void ISyncContext::Log(std::string_view line) { DebugOutput(line); }
 
 std::string ReceivingFileName(std::int32_t id) { return Format("~recv%ld.tmp", static_cast<long>(id)); }
 
@@ -68,7 +71,49 @@ Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body) {
     r.completed = http.m_transport == HttpTransport::kCompleted &&
                   !ShortOfContentLength(http.m_strHeaders, http.m_strBody.size());
     r.body = http.m_strBody;
+    ctx.Log(Format("POST %s: %s, %d bytes sent, %d received", RequestName(path, body).c_str(),
+                   TransportOutcome(http).c_str(), static_cast<int>(body.size()), static_cast<int>(r.body.size())));
     return r;
+}
+
+std::string RequestName(std::string_view path, std::string_view body) {
+    std::string name(path.substr(path.rfind('/') == std::string_view::npos ? 0 : path.rfind('/') + 1));
+    // Only the command and the memo's number: the rest of a form is the
+    // user's text and settings.
+    for (const std::string_view field : {"cmd=", "muid="}) {
+        for (std::size_t at = 0; (at = body.find(field, at)) != std::string_view::npos; at += field.size()) {
+            if (at != 0 && body[at - 1] != '&') continue;
+            const std::size_t end = std::min(body.find('&', at), body.size());
+            std::string value(body.substr(at, end - at).substr(0, 40));
+            for (char& c : value)
+                if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+            name += " " + value;
+            break;
+        }
+    }
+    return name;
+}
+
+std::string TransportOutcome(const CHttpClient& http) {
+    switch (http.m_transport) {
+    case HttpTransport::kCompleted: {
+        // "HTTP/1.0 200 OK": the status code.
+        const std::size_t blank = http.m_strHeaders.find(' ');
+        const std::string code = blank == std::string::npos ? std::string() : http.m_strHeaders.substr(blank + 1, 3);
+        return "completed, status " + (code.empty() ? std::string("none") : code);
+    }
+    case HttpTransport::kFailed:
+        return "failed (connection)";
+    case HttpTransport::kTimedOut:
+        return "timed out";
+    case HttpTransport::kInterrupted:
+        return "interrupted (quit)";
+    case HttpTransport::kRefused:
+        return "refused (another request waits)";
+    case HttpTransport::kNone:
+        break;
+    }
+    return "not sent";
 }
 
 bool IsErrorPage(std::string_view reply, std::string_view host) {

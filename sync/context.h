@@ -77,6 +77,9 @@ public:
     // the agent connect's wait.
     virtual WindowHandle MainWindow() = 0;
     virtual SyncLimits Limits() { return {}; }
+    // A flow's outcome for the diagnostics log: commands, codes and counts,
+    // never a password, a session id or a memo's text.
+    virtual void Log(std::string_view line);
 
 private:
     std::unordered_set<std::int32_t> m_serverIndexIds;

@@ -20,6 +20,11 @@ struct Reply {
 // Posts body to path on the memo server through the context's client.
 Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body);
 
+// "setmemo.cgi cmd=setmemo muid=17": what a request asks, for the log.
+std::string RequestName(std::string_view path, std::string_view body);
+// How the client's last exchange ended, for the log.
+std::string TransportOutcome(const CHttpClient& http);
+
 // The server's own failure page: an "Internal Server Error" that names our
 // memo server host. It is no answer at all, unlike an ERROR token, which is
 // the server's word.

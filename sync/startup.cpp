@@ -17,7 +17,8 @@ namespace tesra {
 
 namespace {
 
-int Fail(ISyncContext& ctx, IStartUpWindows& windows, const char* message) {
+int Fail(ISyncContext& ctx, IStartUpWindows& windows, const char* message, const char* why) {
+    ctx.Log(std::string("start-up failed: ") + why);
     windows.ShowNotice(nullptr);
     if (!windows.Closing()) ctx.ShowMessage(message);
     return 0;
@@ -63,6 +64,8 @@ bool OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std
         if (TextOutOfDate(ctx, windows.PreviousIndex(), section) && !pending.Find(section))
             downloads.push_back(MemoTextRequest(ctx, section));
     ctx.Http().Prefetch(downloads);
+    ctx.Log(Format("start-up: %d memos in the index, %d to open, %d texts to download", static_cast<int>(listed.size()),
+                   static_cast<int>(sections.size()), static_cast<int>(downloads.size())));
     windows.BeginMemos();
     for (const std::string& section : sections) windows.OpenMemo(section);
     windows.EndMemos();
@@ -75,15 +78,16 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
     windows.ShowNotice(kLoadingNotice);
     int group = QueryMemoGroup(ctx);
     if (group == -1) {
-        if (user.empty() || password.empty()) return Fail(ctx, windows, kStartUpFailed100);
+        if (user.empty() || password.empty()) return Fail(ctx, windows, kStartUpFailed100, "no session, no user");
         const std::string cookie = LoginByAgent(ctx, user, password);
         if (!cookie.empty())
             ctx.Http().SetCookie(cookie);
         else
             LoginByScript(ctx, user, password);
         group = QueryMemoGroup(ctx);
-        if (group == -1) return Fail(ctx, windows, kStartUpFailed100);
+        if (group == -1) return Fail(ctx, windows, kStartUpFailed100, "no session after the logins");
     }
+    ctx.Log(group == 0 ? "start-up: no memo group yet, creating it" : "start-up: memo group found");
     const char* emptyIndex = kStartUpFailed200;
     if (group == 0) {
         windows.ShowNotice(kGroupNotice);
@@ -92,7 +96,7 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
     }
     std::string text;
     FetchIndexText(ctx, text);
-    if (text.empty() || windows.Closing()) return Fail(ctx, windows, emptyIndex);
+    if (text.empty() || windows.Closing()) return Fail(ctx, windows, emptyIndex, "no index");
 
     WriteServerIndex(ctx, windows, text);
     const bool all = OpenMemosInIndexText(ctx, windows, text);
@@ -101,7 +105,8 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
     if (!all) ctx.ShowMessage(Format(kTooManyMemosFormat, static_cast<int>(kMaxMemosPerIndex)));
     windows.Loaded();
     // What did not reach the server before goes now, quietly.
-    UploadPendingMemos(ctx);
+    const int left = UploadPendingMemos(ctx);
+    ctx.Log(Format("start-up: loaded%s, %d uploads or deletions still pending", all ? "" : " (index over the cap)", left));
     return 1;
 }
 

@@ -148,6 +148,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     // Without the server's stamp the check cannot be made, and uploading
     // blind could overwrite an edit made in the web memo service.
     if (sync::NoAnswer(ctx, check)) {
+        ctx.Log(Format("upload %s: no answer to the stamp check, kept pending", std::string(section).c_str()));
         KeepTextPending(ctx, section, m, {});
         Report(ctx, notice);
         return 0;
@@ -162,6 +163,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
             // The server's copy wins; the text it replaces stays in the
             // memo's backup file.
             fs::CopyOver(path, MakeBackupName(path));
+            ctx.Log(Format("upload %s: edited elsewhere, the server's copy taken", std::string(section).c_str()));
             pending.Remove(section);
             ctx.RunStartUp();
             return 0;
@@ -172,10 +174,13 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     // Taken literally, a lost reply would count as success and the next
     // start-up would fetch the server's older copy over this text.
     if (!sync::Acknowledged(ctx, stored)) {
+        ctx.Log(Format("upload %s: not acknowledged, kept pending", std::string(section).c_str()));
         KeepTextPending(ctx, section, m, f.ver);
         Report(ctx, notice);
         return 0;
     }
+    ctx.Log(Format("upload %s: stored, %d bytes%s", std::string(section).c_str(), static_cast<int>(text.size()),
+                   fromCopy ? " from the emergency copy" : ""));
     if (was) {
         CPendingUploads(ctx.UserFolder()).Remove(section);
         std::string indexed;
@@ -207,6 +212,7 @@ int UploadMemoProperties(ISyncContext& ctx, std::string_view section) {
 
 void RecordDeletion(ISyncContext& ctx, std::string_view section) {
     if (section.empty()) return;
+    ctx.Log(Format("deletion %s: recorded", std::string(section).c_str()));
     PendingUpload p;
     p.deletion = true;
     CPendingUploads(ctx.UserFolder()).Put(section, p);
@@ -222,8 +228,12 @@ bool SendDeletion(ISyncContext& ctx, const std::string& section) {
     // A name that is no server memo's has nothing to delete there.
     if (const std::string muid = MuidOf(section); !muid.empty()) {
         const sync::Reply r = sync::Post(ctx, kSetMemoPath, DelMemoBody(muid));
-        if (!r.completed || StatusToken(r.body).empty()) return false;
+        if (!r.completed || StatusToken(r.body).empty()) {
+            ctx.Log(Format("deletion %s: no answer, kept pending", section.c_str()));
+            return false;
+        }
     }
+    ctx.Log(Format("deletion %s: done", section.c_str()));
     CPendingUploads(ctx.UserFolder()).Remove(section);
     return true;
 }
@@ -301,12 +311,18 @@ int ReceiveMemo(ISyncContext& ctx, std::string_view command) {
         ftp.m_nTimeoutMs = ctx.Limits().ftpTimeoutMs;
         ftp.SetDeadline(ctx.Limits().ftpDeadlineMs);
         ftp.m_nMaxDownload = kMaxReceivedMemoBytes;
-        if (!ftp.LogOn(conn.server, conn.port, conn.userId, conn.password, "", "", "", "", 21, 0)) return 0;
+        if (!ftp.LogOn(conn.server, conn.port, conn.userId, conn.password, "", "", "", "", 21, 0)) {
+            ctx.Log("receive: no FTP logon");
+            return 0;
+        }
         const int transferred = ftp.TransferFile("/Tesra/" + cmd.name, local.path(), 1, 1);
         ftp.LogOff();
         // Reporting success for a file that never arrived would let the
         // sender drop a memo we do not have.
-        if (!transferred) return 0;
+        if (!transferred) {
+            ctx.Log("receive: the transfer failed or passed its bounds");
+            return 0;
+        }
     }
     std::string text;
     if (!fs::ReadFile(local.path(), &text) || text.empty()) return 1;
@@ -320,7 +336,11 @@ int ReceiveMemo(ISyncContext& ctx, std::string_view command) {
     // Not taken: the download goes (it stays on the FTP server, and the
     // sender learns of the failure); a file left under the sender's name
     // could stand in for one of ours at the next load.
-    if (!sync::Acknowledged(ctx, r)) return 0;
+    if (!sync::Acknowledged(ctx, r)) {
+        ctx.Log("receive: the memo server did not take it");
+        return 0;
+    }
+    ctx.Log(Format("receive: filed as memo%ld, %d bytes", static_cast<long>(id), static_cast<int>(text.size())));
 
     // The server has the memo now; should the move fail, the next start-up
     // fetches it from there.

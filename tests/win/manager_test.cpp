@@ -33,6 +33,7 @@
 #include "module_util.h"
 #include "unix_stand_in.h"
 #include "win/class_factory.h"
+#include "win/registry.h"
 #include "win/unique_handle.h"
 
 namespace tesra::test {
@@ -272,6 +273,7 @@ TEST_F(Manager, OneWindowPerMemoWithItsLooksAndTheAlarmOnTime) {
 
 TEST_F(Manager, TypedTextReachesItsFileAndTheServerOnDeactivationAndAtExit) {
     SeedTwo();
+    win::RegKey::Create(HKEY_CURRENT_USER, kPreferenceKey).SetDword(kDiagnosticLogValue, 1);
     Connect();
     Show();
     CMemoDlg* a = Memo("memo101");
@@ -290,6 +292,16 @@ TEST_F(Manager, TypedTextReachesItsFileAndTheServerOnDeactivationAndAtExit) {
     EXPECT_FALSE(IsUploadPending(folder, "memo101"));
     EXPECT_EQ(ReadBytes(a->dataPath()), typed);
     EXPECT_EQ(Requests(), (Kinds{"getini", "setmemo"}));
+    // The log the user can send tells the requests and the outcome, never
+    // the text, the password or the session.
+    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kPreferenceKey, kDiagnosticLogValue);
+    const string log = ReadBytes(folder + "\\" + kDiagnosticLogFile);
+    EXPECT_NE(log.find(" POST getmemo.cgi cmd=listini: completed, status 200, 18 bytes sent"), string::npos) << log;
+    EXPECT_NE(log.find(Format(" upload memo101: stored, %d bytes\r\n", static_cast<int>(typed.size()))), string::npos) << log;
+    const string session = GetPiece(GetPiece(ctrl_->Services().Http().m_strCookie, "=", 1), ";", 0);
+    ASSERT_FALSE(session.empty());
+    for (const string& secret : {string("typed"), string(cp949::kHangul), session})
+        EXPECT_EQ(log.find(secret), string::npos) << secret;
 
     // Typed and never deactivated: the control's close saves and uploads it.
     Type(*b, "at exit");
