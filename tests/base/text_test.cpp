@@ -53,28 +53,6 @@ TEST(Pieces, SplitAtEverySeparatorOutsideCharacters) {
     EXPECT_EQ(CountPieces(string(kTrailA) + "A" + kTrailA, "A"), 2);
 }
 
-TEST(Between, TheNthBracketedPiece) {
-    const string index = "[main]\r\nbg=1\r\n[memo1]\r\ntitle=x\r\n[memo2]\r\n";
-    EXPECT_EQ(GetBetween(index, "[", "]", 2), "memo2");
-    EXPECT_EQ(GetBetween(index, "[", "]", 3), "");
-    EXPECT_EQ(GetBetween("[open only", "[", "]", 0), "");
-    EXPECT_EQ(GetBetween("[]", "[", "]", 0), "");
-    EXPECT_EQ(GetBetween("<b>x</b><b>y</b>", "<b>", "</b>", 1), "y");
-    // After the open at 0, the next open is looked for from offset 1, so a
-    // nested open inside the first piece is the second result.
-    EXPECT_EQ(GetBetween("[a[b]c]", "[", "]", 0), "a[b");
-    EXPECT_EQ(GetBetween("[a[b]c]", "[", "]", 1), "b");
-    // With a long close the restart skips ahead of a short piece's open.
-    EXPECT_EQ(GetBetween("(x))(y))", "(", "))", 1), "y");
-    // ... and can step over an open that a piece contained.
-    EXPECT_EQ(GetBetween("((x))", "(", "))", 0), "(x");
-    EXPECT_EQ(GetBetween("((x))", "(", "))", 1), "");
-    // Brackets behind lead bytes are none.
-    const string text = string("[") + kTrailZ + kLeadBar + "]" + kGa + "[" + kHangul + "]";
-    EXPECT_EQ(GetBetween(text, "[", "]", 0), string(kTrailZ) + kLeadBar);
-    EXPECT_EQ(GetBetween(text, "[", "]", 1), kHangul);
-}
-
 TEST(CopyTextBounded, CutsWithoutSplittingACharacter) {
     EXPECT_EQ(CopyTextBounded("abcdef", 4), "abcd");
     EXPECT_EQ(CopyTextBounded("abc", 0), "");

@@ -1,9 +1,7 @@
-// The server's index text, as the start-up takes memos from it: the same
-// pieces, in the same order, as the bracket rule read one piece at a time
-// always gave, only those that are memo names, each once, up to the cap;
-// every one a path inside the user folder and an id of digits.
-#include <fuzzer/FuzzedDataProvider.h>
-
+// The server's index text as the start-up takes memos from it: the pieces
+// the bracket rule read one at a time always gave, in order, only memo
+// names, each once, up to the cap; each a path inside the user folder and
+// an id of digits.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -18,33 +16,27 @@
 using tesra::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text(reinterpret_cast<const char*>(data), size), folder = "/users/kim";
     const tesra::IndexTextMemos memos = tesra::MemoSectionsInIndexText(text);
-    Check(memos.sections.size() <= tesra::kMaxMemosPerIndex);
-    Check(!memos.capped || memos.sections.size() == tesra::kMaxMemosPerIndex);
-
-    const std::string folder = "/users/kim";
+    Check(memos.sections.size() <= tesra::kMaxMemosPerIndex && (!memos.capped || memos.sections.size() == tesra::kMaxMemosPerIndex));
     for (const std::string& section : memos.sections) {
         Check(section.compare(0, 4, "memo") == 0 && tesra::IsMemoSectionName(section));
-        const std::string path = tesra::SectionDataPath(folder, section);
-        Check(!path.empty() && tesra::fs::FolderOf(path) == folder);
+        Check(tesra::fs::FolderOf(tesra::SectionDataPath(folder, section)) == folder);
         const std::string muid = tesra::MuidOf(section);
         const std::string digits = muid.compare(0, 5, "tesra") == 0 ? muid.substr(5) : muid;
         Check(!digits.empty() && digits.find_first_not_of("-0123456789") == std::string::npos);
         Check(std::count(memos.sections.begin(), memos.sections.end(), section) == 1);
     }
-
-    // The one-pass reading against the rule it replaces, where that is cheap.
-    if (size <= 300) {
-        std::vector<std::string> slow;
-        for (int n = 0; slow.size() < tesra::kMaxMemosPerIndex; ++n) {
-            const std::string piece = tesra::GetBetween(text, "[", "]", n);
-            if (piece.empty()) break;
-            if (piece.compare(0, 4, "memo") == 0 && tesra::IsMemoSectionName(piece) &&
-                std::find(slow.begin(), slow.end(), piece) == slow.end())
-                slow.push_back(piece);
-        }
-        Check(slow == memos.sections);
+    // The one pass against the rule it replaces, where that is cheap.
+    if (size > 300) return 0;
+    std::vector<std::string> slow;
+    for (int n = 0; slow.size() < tesra::kMaxMemosPerIndex; ++n) {
+        const std::string piece = tesra::GetBetween(text, "[", "]", n);
+        if (piece.empty()) break;
+        if (piece.compare(0, 4, "memo") == 0 && tesra::IsMemoSectionName(piece) &&
+            std::find(slow.begin(), slow.end(), piece) == slow.end())
+            slow.push_back(piece);
     }
+    Check(slow == memos.sections);
     return 0;
 }

@@ -1,6 +1,5 @@
-// The list of uploads still to go, as a damaged or foreign file may hold it:
-// every section it lists is one that it finds pending, and finding never
-// reads past what is there.
+// The list of uploads still to go, as a damaged or foreign file may hold
+// it: every section it lists is found pending.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,15 +7,12 @@
 #include "sync/pending.h"
 #include "fuzz/check.h"
 
-using tesra::fuzz::Check;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const tesra::CPendingUploads pending("/users/kim", text);
+    const tesra::CPendingUploads pending("/users/kim", std::string(reinterpret_cast<const char*>(data), size));
     for (const std::string& section : pending.Sections()) {
         const std::optional<tesra::PendingUpload> p = pending.Find(section);
-        Check(p.has_value() && (p->text || p->properties));
+        tesra::fuzz::Check(p.has_value() && (p->text || p->properties));
     }
-    Check(!pending.Find(""));
+    tesra::fuzz::Check(!pending.Find(""));
     return 0;
 }
