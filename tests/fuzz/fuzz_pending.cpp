@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tesra::CPendingUploads pending("/users/kim", std::string(reinterpret_cast<const char*>(data), size));
     for (const std::string& section : pending.Sections()) {
         const std::optional<tesra::PendingUpload> p = pending.Find(section);
-        tesra::fuzz::Check(p.has_value() && (p->text || p->properties));
+        tesra::fuzz::Check(p.has_value() && (p->text || p->properties || p->deletion));
     }
     tesra::fuzz::Check(!pending.Find(""));
     return 0;
