@@ -382,10 +382,6 @@ int CMemoManager::RunGroupCreation() {
     m_worker.event = std::make_shared<tesra::WaitEvent>();
     m_worker.gaveUp = std::make_shared<std::atomic<bool>>(false);
     const tesra::GroupWorkerParams params = m_worker;
-    if (!tesra::net::StartWorker([params] { tesra::GroupSetupWorker(params); })) {
-        m_worker.event.reset();
-        return 1;
-    }
     tesra::PumpLimits limits;
     limits.rounds = m_groupRounds;
     limits.roundMs = 100;
@@ -394,7 +390,14 @@ int CMemoManager::RunGroupCreation() {
     // The worker's commands 301, 304 and 303 arrive inside this wait and
     // must run there, not wait for the start-up to end.
     m_groupCreation = true;
-    const tesra::PumpResult r = tesra::WaitAndPump(*params.event, limits);
+    const std::optional<tesra::PumpResult> waited =
+        tesra::net::RunOnWorkerAndWait([params] { tesra::GroupSetupWorker(params); }, params.event, limits);
+    if (!waited) {
+        m_groupCreation = false;
+        m_worker.event.reset();
+        return 1;
+    }
+    const tesra::PumpResult r = *waited;
     // A worker still running sends nothing more: a late 303 would rewrite
     // the index in the middle of a later session.
     if (r != tesra::PumpResult::kSignalled) *params.gaveUp = true;
