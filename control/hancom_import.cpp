@@ -6,6 +6,7 @@
 #include "control/memo_manager.h"
 #include "memo/memo_dlg.h"
 #include "res/resource.h"
+#include "storage/memo_record.h"
 #include "storage/storage_util.h"
 #include "win/com.h"
 #include "win/registry.h"
@@ -88,20 +89,20 @@ int CMemoManager::ImportHancomNotes(int reportMissing) {
 
 void CMemoManager::ImportHancomNote(const tesra::HancomNote& note) {
     const std::string section = tesra::Format("tesra%ld", static_cast<long>(::GetTickCount()));
-    m_index.SetLong(section, "min", note.minimised);
-    m_index.SetLong(section, "bg", m_defaults.background);
-    m_index.SetString(section, "font", tesra::FormatFontString({note.textColor, note.font}));
-    m_index.SetString(section, "%pos", tesra::FormatPositionString(note.rect, tesra::win::Desktop()));
+    tesra::MemoRecord record;
+    record.folded = note.minimised;
+    record.colour = m_defaults.background;
+    record.font = tesra::FormatFontString({note.textColor, note.font});
+    record.place = tesra::FormatPositionString(note.rect, tesra::win::Desktop());
+    tesra::WriteMemoRecord(m_index, section, record);
     OpenImportedMemo(section, note.text);
     // The tick count names the next note: it must have moved on.
     PumpFor(kNoteGapMs);
 }
 
 void CMemoManager::OpenImportedMemo(const std::string& section, const std::string& text) {
-    int bg = 0, min = 0;
-    m_index.GetInt(section, "bg", bg);
-    m_index.GetInt(section, "min", min);
-    CMemoDlg* memo = MakeMemoWindow(bg, min);
+    const tesra::MemoRecord record = tesra::ReadMemoRecord(m_index, section);
+    CMemoDlg* memo = MakeMemoWindow(record.colour.value_or(0), record.folded.value_or(0));
     if (!memo) return;
     memo->SetKey(section);
     memo->SetDataPath(tesra::SectionDataPath(GetUserFolder(), section));

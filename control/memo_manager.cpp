@@ -12,6 +12,7 @@
 #include "memo/notice_dlg.h"
 #include "net/worker.h"
 #include "storage/memo_index.h"
+#include "storage/memo_record.h"
 #include "storage/storage_util.h"
 #include "sync/download.h"
 #include "sync/login.h"
@@ -195,16 +196,20 @@ CMemoDlg* CMemoManager::FindMemo(HWND window) const {
     return nullptr;
 }
 
+CMemoDlg* CMemoManager::FindMemo(const std::string& key) const {
+    for (const auto& memo : m_memos)
+        if (!key.empty() && memo->key() == key) return memo.get();
+    return nullptr;
+}
+
 void CMemoManager::NewMemo(int background) { AddNewMemo(background, nullptr); }
 
 void CMemoManager::NewMemoWithText(int background, const std::string& text) { AddNewMemo(background, &text); }
 
 int CMemoManager::RestoreMemo(const std::string& section) {
-    int bg = 0;
-    if (!m_index.GetInt(section, "bg", bg)) return 0;
-    int min = 0;
-    m_index.GetInt(section, "min", min);
-    CMemoDlg* memo = MakeMemoWindow(bg, min, section);
+    const tesra::MemoRecord record = tesra::ReadMemoRecord(m_index, section);
+    if (!record.colour) return 0;
+    CMemoDlg* memo = MakeMemoWindow(*record.colour, record.folded.value_or(0), section);
     if (!memo) return 0;
     memo->SetDataPath(tesra::SectionDataPath(UserFolder(), section));
     if (!tesra::MemoTextReady(*this, m_previousIndex, section, memo->dataPath()) || m_closing) {
@@ -216,10 +221,8 @@ int CMemoManager::RestoreMemo(const std::string& section) {
     memo->ApplyFont();
     memo->LoadMemoText();
     memo->RestorePlacement();
-    std::int32_t alarm = 0;
-    m_index.GetLong(section, "alarm", alarm);
-    memo->m_alarmTime = alarm;
-    m_index.GetString(section, "title", memo->m_title);
+    memo->m_alarmTime = record.alarm.value_or(0);
+    memo->m_title = record.title.value_or(std::string());
     if (m_showMemoDlg) memo->Show(true);
     return 1;
 }
@@ -379,10 +382,6 @@ int CMemoManager::RunGroupCreation() {
     m_worker.event = std::make_shared<tesra::WaitEvent>();
     m_worker.gaveUp = std::make_shared<std::atomic<bool>>(false);
     const tesra::GroupWorkerParams params = m_worker;
-    if (!tesra::net::StartWorker([params] { tesra::GroupSetupWorker(params); })) {
-        m_worker.event.reset();
-        return 1;
-    }
     tesra::PumpLimits limits;
     limits.rounds = m_groupRounds;
     limits.roundMs = 100;
@@ -391,7 +390,14 @@ int CMemoManager::RunGroupCreation() {
     // The worker's commands 301, 304 and 303 arrive inside this wait and
     // must run there, not wait for the start-up to end.
     m_groupCreation = true;
-    const tesra::PumpResult r = tesra::WaitAndPump(*params.event, limits);
+    const std::optional<tesra::PumpResult> waited =
+        tesra::net::RunOnWorkerAndWait([params] { tesra::GroupSetupWorker(params); }, params.event, limits);
+    if (!waited) {
+        m_groupCreation = false;
+        m_worker.event.reset();
+        return 1;
+    }
+    const tesra::PumpResult r = *waited;
     // A worker still running sends nothing more: a late 303 would rewrite
     // the index in the middle of a later session.
     if (r != tesra::PumpResult::kSignalled) *params.gaveUp = true;
@@ -623,7 +629,8 @@ void CMemoManager::SyncAllMemosNow(bool atExit) {
         if (action == kProperties) {
             tesra::UploadMemoProperties(*this, key);
         } else if (action == kFull && tesra::UploadMemo(*this, key) == 1) {
-            m_index.GetString(key, "title", memo->m_title);
+            // The upload may have named the memo; found again after its wait.
+            if (CMemoDlg* uploaded = FindMemo(key)) uploaded->m_title = tesra::ReadMemoRecord(m_index, key).title.value_or(std::string());
         }
     }
     tesra::SaveIndexIfModified(m_index, UserFolder());

@@ -170,6 +170,7 @@ private:
     void SendPending();
     void RunWork(const tesra::DeferredFlow& work);
     CMemoDlg* FindMemo(HWND window) const;
+    CMemoDlg* FindMemo(const std::string& key) const;
     // With a key, a memo restored from the index: it is made at its stored
     // place.
     CMemoDlg* MakeMemoWindow(int background, int minimised, const std::string& key = {});

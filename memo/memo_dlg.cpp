@@ -21,6 +21,7 @@
 #include "res/resource.h"
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
+#include "storage/memo_record.h"
 #include "storage/storage_util.h"
 #include "ui/data_tip.h"
 #include "ui/memo_button.h"
@@ -785,17 +786,15 @@ void CMemoDlg::PlaceDefault() {
 }
 
 std::optional<RECT> CMemoDlg::Impl::StoredPlacement() const {
-    tesra::CIniFile& index = host.LiveIndex();
+    const tesra::MemoRecord record = tesra::ReadMemoRecord(host.LiveIndex(), key);
     const tesra::DesktopSize d = Desktop();
-    std::string text;
     tesra::PixelRect r;
-    if (index.GetString(key, "pos", text)) {
-        if (text.empty()) return std::nullopt;
-        tesra::ParseLegacyPosition(text, r);
+    if (record.legacyPlace) {
+        if (record.legacyPlace->empty()) return std::nullopt;
+        tesra::ParseLegacyPosition(*record.legacyPlace, r);
     } else {
-        index.GetString(key, "%pos", text);
-        if (text.empty()) return std::nullopt;
-        r = tesra::ParsePositionString(text, d);
+        if (record.place.value_or(std::string()).empty()) return std::nullopt;
+        r = tesra::ParsePositionString(*record.place, d);
     }
     if (!(r.left + 10 >= 0 && r.left + 30 < d.width && r.top + 10 >= 0 && r.top + 30 < d.height))
         return std::nullopt;
@@ -816,31 +815,31 @@ void CMemoDlg::RestorePlacement() {
 void CMemoDlg::SavePlacement() {
     Impl& m = *m_impl;
     if (m.key.empty() || !hwnd()) return;
-    tesra::CIniFile& index = m.host.LiveIndex();
-    int bg = -1;
-    if (!index.GetInt(m.key, "bg", bg) || bg != m.colourIndex) index.SetInt(m.key, "bg", m.colourIndex);
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
     ::GetWindowPlacement(hwnd(), &wp);
     RECT r = wp.rcNormalPosition;
     if (m.minimised) r = {r.left, r.top, r.left + m.normalWidth, r.top + m.normalHeight};
-    index.SetString(m.key, "%pos", tesra::FormatPositionString({r.left, r.top, r.right, r.bottom}, Desktop()));
-    index.SetInt(m.key, "min", m.minimised);
+    tesra::MemoRecord placed;
+    placed.colour = m.colourIndex;
+    placed.place = tesra::FormatPositionString({r.left, r.top, r.right, r.bottom}, Desktop());
+    placed.folded = m.minimised;
+    tesra::WriteMemoRecord(m.host.LiveIndex(), m.key, placed);
     m_placementChanged = 0;
 }
 
 void CMemoDlg::SaveProperties() {
     Impl& m = *m_impl;
     tesra::CIniFile& index = m.host.LiveIndex();
+    tesra::MemoRecord properties;
     tesra::fs::FileStatus status;
     if (!m.dataPath.empty() && tesra::fs::Stat(m.dataPath, &status)) {
-        std::string old;
-        index.GetString(m.key, "ver", old);
-        index.SetString(m.key, "oldver", old);
-        index.SetString(m.key, "ver", tesra::FormatVersionStamp(status));
+        properties.oldver = tesra::ReadMemoRecord(index, m.key).ver.value_or(std::string());
+        properties.ver = tesra::FormatVersionStamp(status);
     }
-    index.SetLong(m.key, "alarm", m_alarmTime);
-    index.SetString(m.key, "title", m_title);
+    properties.alarm = m_alarmTime;
+    properties.title = m_title;
+    tesra::WriteMemoRecord(index, m.key, properties);
 }
 
 void CMemoDlg::SaveFont() {
@@ -848,16 +847,17 @@ void CMemoDlg::SaveFont() {
     tesra::MemoFont font;
     font.textColor = m.textColour;
     font.font = m.memoFont;
-    m.host.LiveIndex().SetString(m.key, "font", tesra::FormatFontString(font));
+    tesra::MemoRecord record;
+    record.font = tesra::FormatFontString(font);
+    tesra::WriteMemoRecord(m.host.LiveIndex(), m.key, record);
 }
 
 void CMemoDlg::ApplyFont() {
     Impl& m = *m_impl;
     if (!m.initialised) return;
-    std::string text;
-    if (m.host.LiveIndex().GetString(m.key, "font", text)) {
+    if (const std::optional<std::string> text = tesra::ReadMemoRecord(m.host.LiveIndex(), m.key).font) {
         tesra::MemoFont font;
-        tesra::ParseFontString(text, font);
+        tesra::ParseFontString(*text, font);
         m.memoFont = font.font;
         m.textColour = font.textColor;
     } else {
@@ -1152,7 +1152,9 @@ void CMemoDlg::RunMemoCommand(UINT id) {
         std::string title = m_title;
         if (tesra::memo::RunTitleDialog(hwnd(), title) != 1 || !hwnd()) break;
         m_title = title;
-        m.host.LiveIndex().SetString(m.key, "title", m_title);
+        tesra::MemoRecord titled;
+        titled.title = m_title;
+        tesra::WriteMemoRecord(m.host.LiveIndex(), m.key, titled);
         m_propertiesChanged = 1;
         m.Redraw();
         break;
@@ -1172,7 +1174,9 @@ void CMemoDlg::RunMemoCommand(UINT id) {
         std::int32_t alarm = m_alarmTime;
         if (tesra::memo::RunAlarmDialog(hwnd(), alarm) != 1 || !hwnd()) break;
         m_alarmTime = alarm;
-        m.host.LiveIndex().SetLong(m.key, "alarm", alarm);
+        tesra::MemoRecord timed;
+        timed.alarm = alarm;
+        tesra::WriteMemoRecord(m.host.LiveIndex(), m.key, timed);
         m_propertiesChanged = 1;
         break;
     }

@@ -9,7 +9,6 @@
 
 #include "memo/memo_dlg.h"
 #include "res/resource.h"
-#include "sync/context.h"
 #include "win/gdi.h"
 #include "win/handles.h"
 

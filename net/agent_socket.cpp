@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/text.h"
@@ -76,19 +77,18 @@ int CAgentSocket::ConnectThreaded(const std::string& host, std::uint16_t port) {
         job->agent.SetConnectMode(m_bTimedConnect, m_nConnectTimeout);
         auto event = std::make_shared<WaitEvent>();
         m_hEvent = event;
-        if (!net::StartWorker([job, event, host, port] {
-                job->result = job->agent.ConnectAgent(host, port);
-                event->Set();
-            })) {
-            m_hEvent.reset();
-            m_bUsable = 0;
-            return 0;
-        }
         PumpLimits limits;
         limits.rounds = m_nConnectRounds;
         limits.quit = QuitRule::kMainWindowOnly;
         limits.mainWindow = m_hMainWnd;
-        const PumpResult r = WaitAndPump(*event, limits);
+        const std::optional<PumpResult> waited =
+            net::RunOnWorkerAndWait([job, host, port] { job->result = job->agent.ConnectAgent(host, port); }, event, limits);
+        if (!waited) {
+            m_hEvent.reset();
+            m_bUsable = 0;
+            return 0;
+        }
+        const PumpResult r = *waited;
         if (r == PumpResult::kSignalled) {
             m_hEvent.reset();
             m_hSocket = job->agent.m_hSocket;
@@ -161,21 +161,20 @@ int CAgentSocket::ExchangeThreaded(const std::string& request) {
         m_hSocket = net::kNoSocket;
         auto event = std::make_shared<WaitEvent>();
         m_hEvent = event;
-        if (!net::StartWorker([job, event, request] {
-                // A failure part-way still leaves the lines read so far,
-                // and they decide the result.
-                job->agent.SendAndRead(request);
-                event->Set();
-            })) {
+        PumpLimits limits;
+        limits.rounds = m_nExchangeRounds;
+        limits.quit = QuitRule::kAnyWindow;
+        // A failure part-way still leaves the lines read so far, and they
+        // decide the result.
+        const std::optional<PumpResult> waited =
+            net::RunOnWorkerAndWait([job, request] { job->agent.SendAndRead(request); }, event, limits);
+        if (!waited) {
             m_hSocket = job->agent.m_hSocket;
             job->agent.m_hSocket = net::kNoSocket;
             m_hEvent.reset();
             return 0;
         }
-        PumpLimits limits;
-        limits.rounds = m_nExchangeRounds;
-        limits.quit = QuitRule::kAnyWindow;
-        const PumpResult r = WaitAndPump(*event, limits);
+        const PumpResult r = *waited;
         if (r == PumpResult::kSignalled) {
             m_hEvent.reset();
             m_hSocket = job->agent.m_hSocket;

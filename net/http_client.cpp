@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "base/text.h"
 #include "net/worker.h"
@@ -306,34 +307,38 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
 
         std::shared_ptr<WaitEvent> event;
         std::shared_ptr<net::HttpReply> reply;
+        PumpLimits limits;
+        limits.rounds = m_nPostRounds;
+        limits.quit = QuitRule::kAnyWindow;
+        std::optional<PumpResult> waited;
         if (m_prefetch && m_prefetch->items[m_prefetch->next].request == m_strRequest) {
             const std::shared_ptr<Prefetched> p = m_prefetch;
             Prefetched::Item& item = p->items[p->next++];
             event = item.done;
             reply = std::shared_ptr<net::HttpReply>(p, &item.reply);
             if (p->next == p->items.size()) m_prefetch.reset();
+            m_hEvent = event;
+            waited = WaitAndPump(*event, limits);
         } else {
             DropPrefetch();
             event = std::make_shared<WaitEvent>();
             reply = std::make_shared<net::HttpReply>();
+            m_hEvent = event;
             // The worker gets copies of everything it reads and its own reply
             // record: it never touches this client, which may be gone or busy
             // with a later request by the time it ends.
-            const bool started = net::StartWorker(
-                [event, reply, host = m_strServer, port = u.port, request = m_strRequest, ioSecs = m_nIoSecs] {
+            waited = net::RunOnWorkerAndWait(
+                [reply, host = m_strServer, port = u.port, request = m_strRequest, ioSecs = m_nIoSecs] {
                     net::RunHttpExchange(host, port, request, ioSecs, reply.get());
-                    event->Set();
-                });
-            if (!started) {
+                },
+                event, limits);
+            if (!waited) {
+                m_hEvent.reset();
                 m_transport = HttpTransport::kFailed;
                 return;
             }
         }
-        m_hEvent = event;
-        PumpLimits limits;
-        limits.rounds = m_nPostRounds;
-        limits.quit = QuitRule::kAnyWindow;
-        switch (WaitAndPump(*event, limits)) {
+        switch (*waited) {
         case PumpResult::kSignalled:
             m_hEvent.reset();
             m_strHeaders = std::move(reply->headers);

@@ -32,6 +32,16 @@ bool StartWorker(std::function<void()> work) {
     return started;
 }
 
+std::optional<PumpResult> RunOnWorkerAndWait(std::function<void()> work, const std::shared_ptr<WaitEvent>& event,
+                                             const PumpLimits& limits) {
+    if (!StartWorker([work = std::move(work), event] {
+            work();
+            event->Set();
+        }))
+        return std::nullopt;
+    return WaitAndPump(*event, limits);
+}
+
 int RunningWorkers() { return Running().load(); }
 
 bool WaitForWorkers(int timeoutMs) {

@@ -4,6 +4,7 @@
 #include "base/text.h"
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
+#include "storage/memo_record.h"
 #include "sync/exchange.h"
 #include "sync/pending.h"
 #include "sync/protocol.h"
@@ -66,8 +67,8 @@ std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::stri
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path) {
     if (IsUploadPending(ctx.UserFolder(), section)) return 1;
     CIniFile& index = ctx.LiveIndex();
-    std::string ver;
-    const bool known = index.GetString(section, "ver", ver) != 0;
+    const std::optional<std::string> known = ReadMemoRecord(index, section).ver;
+    const std::string ver = known.value_or(std::string());
     const std::string muid = MuidOf(section);
     if (muid.empty() || path.empty()) return 0;
 
@@ -82,7 +83,11 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
         // as the new one would let an edit overwrite the server's copy.
         ok = fs::WriteFileAtomic(path, text);
     }
-    if (!ok && known) index.SetString(section, "ver", "");
+    if (!ok && known) {
+        MemoRecord unfetched;
+        unfetched.ver = std::string();
+        WriteMemoRecord(index, section, unfetched);
+    }
     return ok ? 1 : 0;
 }
 

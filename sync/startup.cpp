@@ -8,6 +8,7 @@
 #include "net/http_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_index.h"
+#include "storage/memo_record.h"
 #include "sync/download.h"
 #include "sync/login.h"
 #include "sync/pending.h"
@@ -111,10 +112,8 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
 }
 
 bool TextOutOfDate(ISyncContext& ctx, const CIniFile& previous, std::string_view section) {
-    std::string ver, previousVer;
-    ctx.LiveIndex().GetString(section, "ver", ver);
-    previous.GetString(section, "ver", previousVer);
-    return ver != previousVer;
+    return ReadMemoRecord(ctx.LiveIndex(), section).ver.value_or(std::string()) !=
+           ReadMemoRecord(previous, section).ver.value_or(std::string());
 }
 
 bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path) {

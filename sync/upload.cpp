@@ -7,6 +7,7 @@
 #include "storage/memo_files.h"
 #include "storage/memo_format.h"
 #include "storage/memo_index.h"
+#include "storage/memo_record.h"
 #include "storage/storage_util.h"
 #include "sync/exchange.h"
 #include "sync/pending.h"
@@ -26,19 +27,19 @@ struct IndexedMemo {
 };
 
 IndexedMemo ReadMemo(ISyncContext& ctx, std::string_view section) {
-    const CIniFile& index = ctx.LiveIndex();
+    const MemoRecord r = ReadMemoRecord(ctx.LiveIndex(), section);
     IndexedMemo m;
+    m.fields.ver = r.ver.value_or(std::string());
     // An empty stamp counts as none: it marks a memo whose text this
     // computer failed to fetch, and its file must not go out.
-    m.hasVer = index.GetString(section, "ver", m.fields.ver) != 0 && !m.fields.ver.empty();
-    index.GetString(section, "oldver", m.oldver);
-    m.fields.bg = ctx.Defaults().background;
-    index.GetInt(section, "bg", m.fields.bg);
-    index.GetInt(section, "min", m.fields.min);
-    index.GetInt(section, "alarm", m.fields.alarm);
-    index.GetString(section, "title", m.fields.title);
-    index.GetString(section, "font", m.fields.font);
-    index.GetString(section, "%pos", m.fields.pos);
+    m.hasVer = !m.fields.ver.empty();
+    m.oldver = r.oldver.value_or(std::string());
+    m.fields.bg = r.colour.value_or(ctx.Defaults().background);
+    m.fields.min = r.folded.value_or(0);
+    m.fields.alarm = r.alarm.value_or(0);
+    m.fields.title = r.title.value_or(std::string());
+    m.fields.font = r.font.value_or(std::string());
+    m.fields.pos = r.place.value_or(std::string());
     return m;
 }
 
@@ -135,7 +136,9 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     MemoFields f = m.fields;
     if (f.title.empty()) {
         f.title = DeriveTitle(text);
-        ctx.LiveIndex().SetString(section, "title", f.title);
+        MemoRecord titled;
+        titled.title = f.title;
+        WriteMemoRecord(ctx.LiveIndex(), section, titled);
     }
     // After a restart the index holds the server's older stamp for a pending
     // memo; the stamp of the text is that of its file.
@@ -183,9 +186,12 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
                    fromCopy ? " from the emergency copy" : ""));
     if (was) {
         CPendingUploads(ctx.UserFolder()).Remove(section);
-        std::string indexed;
-        CIniFile& index = ctx.LiveIndex();
-        if (index.GetString(section, "ver", indexed) && indexed != f.ver) index.SetString(section, "ver", f.ver);
+        // The index names the stamp the server now holds.
+        if (ReadMemoRecord(ctx.LiveIndex(), section).ver) {
+            MemoRecord stamped;
+            stamped.ver = f.ver;
+            WriteMemoRecord(ctx.LiveIndex(), section, stamped);
+        }
     }
     return 1;
 }

@@ -755,22 +755,21 @@ void COleControl::DestroyControlWindow() {
 LRESULT COleControl::WindowProc(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcA(hwnd_, msg, wp, lp); }
 
 LRESULT CALLBACK COleControl::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<COleControl*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-        self = static_cast<COleControl*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_ = hwnd;
-    }
-    if (!self) return ::DefWindowProcA(hwnd, msg, wp, lp);
-    // Keep the object alive while its window procedure runs.
-    self->AddRef();
-    const LRESULT r = GuardWindowProc(msg, [&] { return self->WindowProc(msg, wp, lp); });
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    self->Release();
-    return r;
+    // The object stays alive while its window procedure runs.
+    struct Reference {
+        explicit Reference(COleControl* c) : control(c) { control->AddRef(); }
+        Reference(const Reference&) = delete;
+        Reference& operator=(const Reference&) = delete;
+        ~Reference() { control->Release(); }
+        COleControl* control;
+    };
+    auto* created = msg == WM_NCCREATE
+                        ? static_cast<COleControl*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams)
+                        : nullptr;
+    const std::optional<LRESULT> r = DispatchToObject<Reference>(
+        hwnd, msg, GWLP_USERDATA, created, &COleControl::hwnd_,
+        [&](COleControl* self) { return GuardWindowProc(msg, [&] { return self->WindowProc(msg, wp, lp); }); });
+    return r ? *r : ::DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 bool RegisterControlWindowClass() {

@@ -109,25 +109,18 @@ CWindow::~CWindow() { DestroyWindow(); }
 LRESULT CWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
 
 LRESULT CALLBACK CWindow::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-        self = static_cast<CWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        if (self) self->hwnd_ = hwnd;
-    }
-    if (!self) return ::DefWindowProcA(hwnd, msg, wp, lp);
-    Nesting nesting(self);
-    LRESULT result;
-    try {
-        result = self->WindowProc(msg, wp, lp);
-    } catch (...) {
-        result = FailedMessageResult(msg);
-    }
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
+    auto* created = msg == WM_NCCREATE
+                        ? static_cast<CWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams)
+                        : nullptr;
+    const std::optional<LRESULT> r =
+        DispatchToObject<Nesting>(hwnd, msg, GWLP_USERDATA, created, &CWindow::hwnd_, [&](CWindow* self) {
+            try {
+                return self->WindowProc(msg, wp, lp);
+            } catch (...) {
+                return FailedMessageResult(msg);
+            }
+        });
+    return r ? *r : ::DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 // ---- CDialog -------------------------------------------------------------
@@ -174,30 +167,23 @@ void CDialog::DestroyWindow() {
 CDialog::~CDialog() { DestroyWindow(); }
 
 INT_PTR CALLBACK CDialog::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (msg == WM_INITDIALOG) {
-        self = reinterpret_cast<CDialog*>(lp);
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lp);
-        if (self) self->hwnd_ = hwnd;
-    }
-    if (!self) return FALSE;
-    Nesting nesting(self);
-    INT_PTR result;
-    try {
-        result = self->DialogProc(msg, wp, lp);
-    } catch (...) {
-        // Handled, with the defined answer: the default must not run on a
-        // half-done state.
-        ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, FailedMessageResult(msg));
-        result = msg == WM_INITDIALOG ? FALSE : TRUE;
-    }
-    // The object lets go of the handle once it is being destroyed.
-    if (msg == WM_DESTROY) self->hwnd_ = nullptr;
-    if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
+    auto* created = msg == WM_INITDIALOG ? reinterpret_cast<CDialog*>(lp) : nullptr;
+    const std::optional<INT_PTR> r =
+        DispatchToObject<Nesting>(hwnd, msg, DWLP_USER, created, &CDialog::hwnd_, [&](CDialog* self) {
+            INT_PTR result;
+            try {
+                result = self->DialogProc(msg, wp, lp);
+            } catch (...) {
+                // Handled, with the defined answer: the default must not run
+                // on a half-done state.
+                ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, FailedMessageResult(msg));
+                result = msg == WM_INITDIALOG ? FALSE : TRUE;
+            }
+            // The object lets go of the handle once it is being destroyed.
+            if (msg == WM_DESTROY) self->hwnd_ = nullptr;
+            return result;
+        });
+    return r ? *r : FALSE;
 }
 
 // ---- Keyboard of the active modeless dialog --------------------------------

@@ -1,12 +1,13 @@
-// Window and dialog bases: one window procedure for our windows and one for
-// our dialogs. The object pointer is attached at creation and detached at
-// WM_NCDESTROY; an object whose owner lets it go while one of its own
-// messages is being handled is freed when the outermost handler returns.
+// Window and dialog bases, and the one window-procedure thunk of this layer.
+// The object pointer is attached at creation and detached at WM_NCDESTROY;
+// an object whose owner lets it go while one of its own messages is being
+// handled is freed when the outermost handler returns.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "storage/storage_util.h"
@@ -47,6 +48,33 @@ private:
     int depth_ = 0;
     std::function<void()> release_;
 };
+
+// The one window-procedure thunk of this layer: our windows, our dialogs and
+// the control's window. The object sits in a slot of its window from its
+// creating message (created, else nullptr) until WM_NCDESTROY, and holds its
+// handle in field meanwhile. A Hold (the nesting of handlers, a reference)
+// stands around the message and outlives the detach, since letting it go
+// may free the object; run handles the message and answers for what C++
+// throws. Empty when no object is attached.
+template <class Hold, class Object, class Field, class Run>
+auto DispatchToObject(HWND hwnd, UINT msg, int slot, Object* created, Field field, Run run)
+    -> std::optional<decltype(run(created))> {
+    Object* self = created;
+    if (created) {
+        ::SetWindowLongPtrA(hwnd, slot, reinterpret_cast<LONG_PTR>(created));
+        created->*field = hwnd;
+    } else {
+        self = reinterpret_cast<Object*>(::GetWindowLongPtrA(hwnd, slot));
+    }
+    if (!self) return std::nullopt;
+    Hold hold(self);
+    auto result = run(self);
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, slot, 0);
+        self->*field = nullptr;
+    }
+    return result;
+}
 
 // A window of a class we register. Subclasses answer WindowProc.
 class CWindow : public CMessageTarget {
