@@ -26,7 +26,8 @@ bool ISyncContext::IsMemoIdInUse(std::int32_t id) {
 
 void ISyncContext::NoteServerIndex(std::string_view text) {
     m_serverIndexIds.clear();
-    for (const std::string& section : MemoSectionsInIndexText(text).sections)
+    const IndexTextMemos named = MemoSectionsInIndexText(text);
+    for (const std::string& section : named.sections)
         if (const std::string muid = MuidOf(section); muid.rfind("tesra", 0) != 0)  // a Hancom note's is no number
             m_serverIndexIds.insert(ParseLong(muid));
 }

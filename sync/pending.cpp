@@ -4,13 +4,13 @@
 
 namespace tesra {
 
-CPendingUploads::CPendingUploads(std::string userFolder)
+CPendingUploads::CPendingUploads(const std::string& userFolder)
     : m_path(fs::JoinPath(userFolder, kPendingFileName)) {
     std::string bytes;
     if (fs::ReadFile(m_path, &bytes)) m_file.LoadFromText(bytes);
 }
 
-CPendingUploads::CPendingUploads(std::string userFolder, std::string_view text)
+CPendingUploads::CPendingUploads(const std::string& userFolder, std::string_view text)
     : m_path(fs::JoinPath(userFolder, kPendingFileName)) {
     m_file.LoadFromText(text);
 }

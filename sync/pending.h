@@ -39,9 +39,9 @@ struct PendingUpload {
 class CPendingUploads {
 public:
     // Reads the file of the user folder; a missing file means nothing pending.
-    explicit CPendingUploads(std::string userFolder);
+    explicit CPendingUploads(const std::string& userFolder);
     // As though the file held text.
-    CPendingUploads(std::string userFolder, std::string_view text);
+    CPendingUploads(const std::string& userFolder, std::string_view text);
 
     std::optional<PendingUpload> Find(std::string_view section) const;
     std::vector<std::string> Sections() const;
