@@ -1,5 +1,7 @@
 #include "sync/protocol.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace tesra {
@@ -65,21 +67,33 @@ std::string ServerStampFromReply(std::string_view reply) {
     return std::string(reply.substr(static_cast<std::size_t>(value), static_cast<std::size_t>(end - value)));
 }
 
+namespace {
+
+// Our stamps ("size:time") go as they are; anything else came from the
+// server's index and goes encoded, so it can never add a field of its own.
+std::string StampValue(const std::string& ver) {
+    const bool plain =
+        std::all_of(ver.begin(), ver.end(), [](char c) { return (c >= '0' && c <= '9') || c == ':' || c == '-'; });
+    return plain ? ver : EncodeFormValue(ver);
+}
+
+}  // namespace
+
 std::string SetMemoBody(std::string_view muid, const MemoFields& f, std::string_view text) {
     return Format("cmd=setmemo&mgrp=2&muid=%s&ver=%s&title=%s&font=%s&pos=%s&alarm=%d&bg=%d&min=%d&gm_data=%s",
-                  C(std::string(muid)), C(f.ver), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),
+                  C(std::string(muid)), C(StampValue(f.ver)), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),
                   C(EncodeFormValue(f.pos)), f.alarm, f.bg, f.min, C(EncodeFormValue(text)));
 }
 
 std::string SetReceivedMemoBody(int muid, const MemoFields& f, std::string_view text) {
     return Format("cmd=setmemo&mgrp=2&muid=%d&ver=%s&title=%s&font=%s&pos=%s&alarm=%d&bg=%d&min=%d&gm_data=%s",
-                  muid, C(f.ver), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),
+                  muid, C(StampValue(f.ver)), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),
                   C(EncodeFormValue(f.pos)), f.alarm, f.bg, f.min, C(EncodeFormValue(text)));
 }
 
 std::string SetIniBody(std::string_view muid, const MemoFields& f) {
     return Format("cmd=setini&mgrp=2&muid=%s&ver=%s&title=%s&font=%s&pos=%s&alarm=%d&bg=%d&min=%d",
-                  C(std::string(muid)), C(f.ver), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),
+                  C(std::string(muid)), C(StampValue(f.ver)), C(EncodeFormValue(f.title)), C(EncodeFormValue(f.font)),
                   C(EncodeFormValue(f.pos)), f.alarm, f.bg, f.min);
 }
 

@@ -34,6 +34,11 @@ TEST(RequestBodies, ByteExact) {
     empty.ver = "0:0";
     EXPECT_EQ(SetMemoBody("7", empty, "a\0b"s),
               "cmd=setmemo&mgrp=2&muid=7&ver=0:0&title=&font=&pos=&alarm=0&bg=0&min=0&gm_data=%61%00%62");
+    // A stamp from the server's index is the server's word: one that is no
+    // stamp of ours goes encoded, never as fields of its own.
+    empty.ver = "1:1&cmd=delmemo";
+    EXPECT_EQ(SetIniBody("7", empty), "cmd=setini&mgrp=2&muid=7&ver=%31%3a%31%26%63%6d%64%3d%64%65%6c%6d%65%6d%6f"
+                                      "&title=&font=&pos=&alarm=0&bg=0&min=0");
     EXPECT_EQ(DelMemoBody("123"), "cmd=delmemo&mgrp=2&muid=123");
     EXPECT_EQ(GetIniBody("123"), "cmd=getini&mgrp=2&muid=123");
     EXPECT_EQ(GetDataBody("123"), "cmd=getdata&mgrp=2&muid=123");
