@@ -76,6 +76,16 @@ public:
     int m_bTimedConnect = 0;
     int m_nConnectTimeout = 3000;
     SocketHandle m_hSocket = net::kNoSocket;
+
+private:
+    // Sets the socket's send or receive time-out unless it already has it.
+    bool SetIoTimeout(bool forSend, int nSecs);
+
+    // The time-outs last set, and on which socket (the handle may be handed
+    // from one object to another): -1 not known.
+    SocketHandle m_hTimed = net::kNoSocket;
+    int m_nSendSecs = -1;
+    int m_nReceiveSecs = -1;
 };
 
 class CHttpBlockingSocket : public CBlockingSocket {
