@@ -88,16 +88,14 @@ bool CBlockingSocket::SetIoTimeout(bool forSend, int nSecs) {
     return true;
 }
 
-// Sends and receives block under the socket's own time-outs: no readiness
-// test or mode switch per call, each of which costs a round trip to the
-// Wine server.
 int CBlockingSocket::Send(const char* data, int length, int nSecs) {
     if (m_hSocket == net::kNoSocket) ThrowSocketException("Close");
     sys::ClearError();
     const std::size_t len = length < 0 ? 0 : static_cast<std::size_t>(length);
-    if (nSecs <= 0) {
-        // No time to wait at all: only what fits now.
-        if (sys::WaitReady(m_hSocket, true, 0) == 0) ThrowSocketException("Send timeout");
+    if (!m_bOwnTimeouts || nSecs <= 0) {
+        if (sys::WaitReady(m_hSocket, true, nSecs < 0 ? 0 : nSecs * 1000) == 0) ThrowSocketException("Send timeout");
+        // Sends what fits now; Write comes back for the rest, each time
+        // under the time-out.
         const long n = sys::SendNow(m_hSocket, data, len);
         if (n < 0) ThrowSocketException("Send");
         return static_cast<int>(n);
@@ -124,10 +122,15 @@ int CBlockingSocket::Write(const char* data, int length, int nSecs) {
 
 int CBlockingSocket::Receive(char* buffer, int capacity, int nSecs) {
     sys::ClearError();
-    if (m_hSocket == net::kNoSocket || !SetIoTimeout(false, nSecs < 0 ? 0 : nSecs)) ThrowSocketException("Receive");
+    if (!m_bOwnTimeouts) {
+        if (sys::WaitReady(m_hSocket, false, nSecs == 0 ? -1 : nSecs * 1000) == 0)
+            ThrowSocketException("Receive timeout");
+    } else if (m_hSocket == net::kNoSocket || !SetIoTimeout(false, nSecs < 0 ? 0 : nSecs)) {
+        ThrowSocketException("Receive");
+    }
     const long n = sys::Recv(m_hSocket, buffer, capacity < 0 ? 0 : static_cast<std::size_t>(capacity));
     if (n < 0) {
-        if (!sys::LastTimedOut()) ThrowSocketException("Receive");
+        if (!m_bOwnTimeouts || !sys::LastTimedOut()) ThrowSocketException("Receive");
         sys::ClearError();
         ThrowSocketException("Receive timeout");
     }

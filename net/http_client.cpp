@@ -121,6 +121,7 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
     try {
         std::vector<char> buffer;
         try {
+            sock.m_bOwnTimeouts = 1;
             sock.Create(1);
             const SockAddr addr = CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port));
             sock.Connect(addr);
