@@ -60,6 +60,10 @@ int PendingError(SocketHandle s);
 long SendNow(SocketHandle s, const char* data, std::size_t len);
 // A plain (blocking) send: bytes sent, -1 on failure.
 long Send(SocketHandle s, const char* data, std::size_t len);
+// Bounds a blocking socket's sends or receives (SO_SNDTIMEO / SO_RCVTIMEO);
+// ms 0: without end. A call that runs out fails and LastTimedOut() says so.
+bool SetIoTimeout(SocketHandle s, bool forSend, int ms);
+bool LastTimedOut();
 // recv: bytes, 0 at the peer's close, -1 on failure.
 long Recv(SocketHandle s, char* buf, std::size_t len);
 // Did the last failure only mean "not yet"?
@@ -81,7 +85,7 @@ SocketHandle Accept(SocketHandle s);
 bool MakePlainBlocking(SocketHandle s);
 
 // A socket whose waits keep the thread's window messages flowing (Windows,
-// through WaitAndPump: a time-out counts its rounds) or simply wait
+// through WaitAndPump, the time-out kept by the clock) or simply wait
 // (elsewhere). Non-blocking underneath; time-outs in ms, negative for none.
 // A WM_QUIT met while waiting is put back and fails the wait, so the
 // application can still end; a WM_CLOSE is only dispatched.

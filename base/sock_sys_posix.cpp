@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include "base/sock_native.h"
@@ -88,6 +89,17 @@ long Send(SocketHandle s, const char* data, std::size_t len) {
         if (n >= 0 || errno != EINTR) return static_cast<long>(n);
     }
 }
+
+bool SetIoTimeout(SocketHandle s, bool forSend, int ms) {
+    timeval tv{};
+    if (ms > 0) {
+        tv.tv_sec = ms / 1000;
+        tv.tv_usec = (ms % 1000) * 1000;
+    }
+    return ::setsockopt(s, SOL_SOCKET, forSend ? SO_SNDTIMEO : SO_RCVTIMEO, &tv, sizeof tv) == 0;
+}
+
+bool LastTimedOut() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 long Recv(SocketHandle s, char* buf, std::size_t len) {
     for (;;) {

@@ -6,6 +6,8 @@
 
 #include "base/sock_native.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
@@ -53,8 +55,8 @@ void ClearError() { ::WSASetLastError(0); }
 
 SocketHandle Open(int type) {
     EnsureWinsock();
-    const SOCKET s = ::socket(AF_INET, type, 0);
-    if (s != INVALID_SOCKET) ::SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+    // Not inherited by child processes, in the one call.
+    const SOCKET s = ::WSASocketW(AF_INET, type, 0, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     return static_cast<SocketHandle>(s);
 }
 
@@ -109,6 +111,14 @@ long Send(SocketHandle s, const char* data, std::size_t len) {
     const int chunk = len > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(len);
     return ::send(S(s), data, chunk, 0);
 }
+
+bool SetIoTimeout(SocketHandle s, bool forSend, int ms) {
+    const DWORD value = ms < 0 ? 0 : static_cast<DWORD>(ms);
+    return ::setsockopt(S(s), SOL_SOCKET, forSend ? SO_SNDTIMEO : SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+                        sizeof value) == 0;
+}
+
+bool LastTimedOut() { return ::WSAGetLastError() == WSAETIMEDOUT; }
 
 long Recv(SocketHandle s, char* buf, std::size_t len) {
     const int chunk = len > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(len);
@@ -193,9 +203,9 @@ bool MessageSocket::Create() {
 }
 
 int MessageSocket::Wait(bool forWrite, int timeoutMs) {
-    constexpr int kRoundMs = 100;
-    // The time-out in rounds of the pump; none: as good as without end.
-    int left = timeoutMs < 0 ? std::numeric_limits<int>::max() : (timeoutMs + kRoundMs - 1) / kRoundMs;
+    using Clock = std::chrono::steady_clock;
+    // The time-out is time, however often the wait wakes before it.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
         // Clear the recorded network events (which also resets the event),
         // then test: an event after this point stays recorded and wakes us.
@@ -203,22 +213,17 @@ int MessageSocket::Wait(bool forWrite, int timeoutMs) {
         ::WSAEnumNetworkEvents(S(handle_), static_cast<WSAEVENT>(event_->native()), &events);
         const int ready = SelectOne(handle_, forWrite, 0);
         if (ready != 0) return ready;
-        if (left <= 0) return 0;
         PumpLimits limits;
-        limits.rounds = left;
-        limits.roundMs = kRoundMs;
         limits.quit = QuitRule::kQuitOnly;
-        int used = 0;
-        switch (WaitAndPump(*event_, limits, &used)) {
-        case PumpResult::kSignalled:
-            left -= used;
-            break;
-        case PumpResult::kExhausted:
-            left = 0;
-            break;
-        case PumpResult::kQuit:
-            return -1;
+        if (timeoutMs < 0) {
+            limits.rounds = std::numeric_limits<int>::max();
+        } else {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return 0;
+            limits.rounds = static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max()));
+            limits.roundMs = 1;
         }
+        if (WaitAndPump(*event_, limits) == PumpResult::kQuit) return -1;
     }
 }
 

@@ -47,8 +47,8 @@ SocketHandle CBlockingSocket::Create(int type) {
 int CBlockingSocket::Connect(const SockAddr& addr) {
     if (m_bTimedConnect) return ConnectEx(addr, m_nConnectTimeout);
     sys::ClearError();
-    if (m_hSocket == net::kNoSocket || !sys::SetBlocking(m_hSocket, true) || sys::Connect(m_hSocket, addr) != 0)
-        ThrowSocketException("Connect");
+    // Sockets are created blocking and ConnectEx leaves them so.
+    if (m_hSocket == net::kNoSocket || sys::Connect(m_hSocket, addr) != 0) ThrowSocketException("Connect");
     return 0;
 }
 
@@ -72,14 +72,43 @@ int CBlockingSocket::ConnectEx(const SockAddr& addr, int timeoutMs) {
     return 0;
 }
 
+bool CBlockingSocket::SetIoTimeout(bool forSend, int nSecs) {
+    if (m_hTimed != m_hSocket) {
+        m_hTimed = m_hSocket;
+        m_nSendSecs = m_nReceiveSecs = -1;
+    }
+    int& set = forSend ? m_nSendSecs : m_nReceiveSecs;
+    if (set == nSecs) return true;
+    constexpr int kMaxSecs = 0x7FFFFFFF / 1000;
+    if (!sys::SetIoTimeout(m_hSocket, forSend, std::min(nSecs, kMaxSecs) * 1000)) {
+        set = -1;
+        return false;
+    }
+    set = nSecs;
+    return true;
+}
+
 int CBlockingSocket::Send(const char* data, int length, int nSecs) {
     if (m_hSocket == net::kNoSocket) ThrowSocketException("Close");
     sys::ClearError();
-    if (sys::WaitReady(m_hSocket, true, nSecs < 0 ? 0 : nSecs * 1000) == 0) ThrowSocketException("Send timeout");
-    // Sends what fits now; Write comes back for the rest, each time under
-    // the time-out, so a peer that stops reading cannot hold us for ever.
-    const long n = sys::SendNow(m_hSocket, data, length < 0 ? 0 : static_cast<std::size_t>(length));
-    if (n < 0) ThrowSocketException("Send");
+    const std::size_t len = length < 0 ? 0 : static_cast<std::size_t>(length);
+    if (!m_bOwnTimeouts || nSecs <= 0) {
+        if (sys::WaitReady(m_hSocket, true, nSecs < 0 ? 0 : nSecs * 1000) == 0) ThrowSocketException("Send timeout");
+        // Sends what fits now; Write comes back for the rest, each time
+        // under the time-out.
+        const long n = sys::SendNow(m_hSocket, data, len);
+        if (n < 0) ThrowSocketException("Send");
+        return static_cast<int>(n);
+    }
+    if (!SetIoTimeout(true, nSecs)) ThrowSocketException("Send");
+    // Write comes back for any rest, each time under the time-out, so a
+    // peer that stops reading cannot hold us for ever.
+    const long n = sys::Send(m_hSocket, data, len);
+    if (n < 0) {
+        if (!sys::LastTimedOut()) ThrowSocketException("Send");
+        sys::ClearError();
+        ThrowSocketException("Send timeout");
+    }
     return static_cast<int>(n);
 }
 
@@ -93,9 +122,18 @@ int CBlockingSocket::Write(const char* data, int length, int nSecs) {
 
 int CBlockingSocket::Receive(char* buffer, int capacity, int nSecs) {
     sys::ClearError();
-    if (sys::WaitReady(m_hSocket, false, nSecs == 0 ? -1 : nSecs * 1000) == 0) ThrowSocketException("Receive timeout");
+    if (!m_bOwnTimeouts) {
+        if (sys::WaitReady(m_hSocket, false, nSecs == 0 ? -1 : nSecs * 1000) == 0)
+            ThrowSocketException("Receive timeout");
+    } else if (m_hSocket == net::kNoSocket || !SetIoTimeout(false, nSecs < 0 ? 0 : nSecs)) {
+        ThrowSocketException("Receive");
+    }
     const long n = sys::Recv(m_hSocket, buffer, capacity < 0 ? 0 : static_cast<std::size_t>(capacity));
-    if (n < 0) ThrowSocketException("Receive");
+    if (n < 0) {
+        if (!m_bOwnTimeouts || !sys::LastTimedOut()) ThrowSocketException("Receive");
+        sys::ClearError();
+        ThrowSocketException("Receive timeout");
+    }
     return static_cast<int>(n);
 }
 

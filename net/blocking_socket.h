@@ -76,6 +76,22 @@ public:
     int m_bTimedConnect = 0;
     int m_nConnectTimeout = 3000;
     SocketHandle m_hSocket = net::kNoSocket;
+    // Send and Receive block under the socket's own time-outs (SO_SNDTIMEO,
+    // SO_RCVTIMEO) instead of a readiness test and a mode switch per call,
+    // each a round trip to the Wine server. A shutdown from another thread
+    // then no longer ends a receive early (not under Wine): only for
+    // connections nobody gives up on that way.
+    int m_bOwnTimeouts = 0;
+
+private:
+    // Sets the socket's send or receive time-out unless it already has it.
+    bool SetIoTimeout(bool forSend, int nSecs);
+
+    // The time-outs last set, and on which socket (the handle may be handed
+    // from one object to another): -1 not known.
+    SocketHandle m_hTimed = net::kNoSocket;
+    int m_nSendSecs = -1;
+    int m_nReceiveSecs = -1;
 };
 
 class CHttpBlockingSocket : public CBlockingSocket {

@@ -122,6 +122,7 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
     try {
         std::vector<char> buffer;
         try {
+            sock.m_bOwnTimeouts = 1;
             sock.Create(1);
             const SockAddr addr = CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port));
             sock.Connect(addr);
@@ -143,7 +144,9 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
     } catch (...) {
         // Out of memory or the like: the exchange simply failed.
     }
-    if (sock.m_hSocket != kNoSocket) sock.Close(1);
+    // A plain close: it ends the connection as gracefully as a shutdown
+    // first would, one call fewer.
+    sock.CloseIfOpen();
 }
 
 }  // namespace net
