@@ -1,5 +1,7 @@
 #include "tools/host/container.h"
 
+#include <winternl.h>
+
 #include <algorithm>
 
 namespace tesra::host {
@@ -136,6 +138,39 @@ void CloseInPlace(win::ComPtr<IOleObject>& ole, ContainerSite*& site) {
     ole.Reset();
     if (site) site->Release();
     site = nullptr;
+}
+
+namespace {
+
+BOOL CALLBACK CountChild(HWND, LPARAM n) {
+    ++*reinterpret_cast<long*>(n);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND h, LPARAM n) {
+    ++*reinterpret_cast<long*>(n);
+    ::EnumChildWindows(h, &CountChild, n);
+    return TRUE;
+}
+
+}  // namespace
+
+long ThreadWindows() {
+    long n = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountTop, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+long WineGdiObjects() {
+    // An entry of 24 bytes is in use while its type byte is set.
+    PROCESS_BASIC_INFORMATION info{};
+    if (NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
+        return 0;
+    const auto* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    long n = 0;
+    for (int i = 0; table && i < 0x10000; ++i) n += table[i * 24 + 14] != 0;
+    return n;
 }
 
 void PumpMessages(DWORD milliseconds) {

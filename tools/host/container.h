@@ -139,6 +139,12 @@ VARIANT VVarRef(VARIANT* v);
 // go of it and of its site; both are empty afterwards.
 void CloseInPlace(win::ComPtr<IOleObject>& ole, ContainerSite*& site);
 
+// The calling thread's windows with their children.
+long ThreadWindows();
+// The used entries of Wine's GDI handle table (Wine answers 0 to
+// GetGuiResources): the PEB points to it where Windows keeps its own.
+long WineGdiObjects();
+
 // Pumps the thread's messages for a while.
 void PumpMessages(DWORD milliseconds);
 

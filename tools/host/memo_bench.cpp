@@ -17,7 +17,6 @@
 #include <windows.h>
 #include <ole2.h>
 #include <richedit.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -54,43 +53,13 @@ void Pump() {
     }
 }
 
-BOOL CALLBACK CountChild(HWND, LPARAM n) {
-    ++*reinterpret_cast<long*>(n);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTop(HWND h, LPARAM n) {
-    ++*reinterpret_cast<long*>(n);
-    ::EnumChildWindows(h, &CountChild, n);
-    return TRUE;
-}
-
-long ThreadWindows() {
-    long n = 0;
-    ::EnumThreadWindows(::GetCurrentThreadId(), &CountTop, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
-
-// Wine keeps its GDI handles in a table that the PEB points to where Windows
-// keeps its own; an entry of 24 bytes is in use while its type byte is set.
-long WineGdiObjects() {
-    PROCESS_BASIC_INFORMATION info{};
-    if (NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
-        return 0;
-    const auto* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
-    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
-    long n = 0;
-    for (int i = 0; table && i < 0x10000; ++i) n += table[i * 24 + 14] != 0;
-    return n;
-}
-
 struct Counts {
     long windows, gdi, user;
 };
 
 Counts Now() {
     const long gdi = static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
-    return {ThreadWindows(), gdi ? gdi : WineGdiObjects(),
+    return {tesra::host::ThreadWindows(), gdi ? gdi : tesra::host::WineGdiObjects(),
             static_cast<long>(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS))};
 }
 

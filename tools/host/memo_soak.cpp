@@ -30,20 +30,12 @@
 
 namespace {
 
+using tesra::host::VBool;
+using tesra::host::VI4;
+using tesra::host::VStr;
 using tesra::win::ComPtr;
 
 void Pump(DWORD ms) { tesra::host::PumpMessages(ms); }
-
-BOOL CALLBACK CountChild(HWND, LPARAM n) {
-    ++*reinterpret_cast<long*>(n);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTop(HWND h, LPARAM n) {
-    ++*reinterpret_cast<long*>(n);
-    ::EnumChildWindows(h, &CountChild, n);
-    return TRUE;
-}
 
 struct VisibleMemos {
     long count = 0;
@@ -65,19 +57,6 @@ VisibleMemos Memos() {
     VisibleMemos memos;
     ::EnumThreadWindows(::GetCurrentThreadId(), &CollectMemo, reinterpret_cast<LPARAM>(&memos));
     return memos;
-}
-
-// Wine keeps its GDI handles in a table that the PEB points to where Windows
-// keeps its own; an entry of 24 bytes is in use while its type byte is set.
-long WineGdiObjects() {
-    PROCESS_BASIC_INFORMATION info{};
-    if (NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
-        return 0;
-    const auto* peb = reinterpret_cast<const BYTE*>(info.PebBaseAddress);
-    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + (sizeof(void*) == 8 ? 0xF8 : 0x94));
-    long n = 0;
-    for (int i = 0; table && i < 0x10000; ++i) n += table[i * 24 + 14] != 0;
-    return n;
 }
 
 // Wine answers 0 for the process's handle count; its table of every
@@ -116,10 +95,10 @@ Figures Measure() {
     Figures f;
     HANDLE self = ::GetCurrentProcess();
     f.gdi = static_cast<long>(::GetGuiResources(self, GR_GDIOBJECTS));
-    if (f.gdi == 0) f.gdi = WineGdiObjects();
+    if (f.gdi == 0) f.gdi = tesra::host::WineGdiObjects();
     // Wine answers 0 for USER objects: the thread's windows stand for them.
     f.user = static_cast<long>(::GetGuiResources(self, GR_USEROBJECTS));
-    if (f.user == 0) ::EnumThreadWindows(::GetCurrentThreadId(), &CountTop, reinterpret_cast<LPARAM>(&f.user));
+    if (f.user == 0) f.user = tesra::host::ThreadWindows();
     DWORD handles = 0;
     ::GetProcessHandleCount(self, &handles);
     f.handles = handles ? static_cast<long>(handles) : SystemHandlesOf(::GetCurrentProcessId());
@@ -145,50 +124,17 @@ void Print(const char* when, const Figures& f) {
     std::fflush(stdout);
 }
 
-HRESULT Call(IDispatch* d, const wchar_t* name, WORD flags, std::vector<VARIANT> args) {
+// A member by its name, as a script host calls it; arguments in declaration order.
+HRESULT CallByName(IDispatch* d, const wchar_t* name, WORD flags, std::vector<VARIANT> args) {
     DISPID id = 0;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    const HRESULT hr = d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(hr)) return hr;
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
-    }
     VARIANT result;
     ::VariantInit(&result);
-    hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, nullptr, nullptr);
+    const HRESULT called = tesra::host::Call(d, id, flags, std::move(args), &result);
     ::VariantClear(&result);
-    for (VARIANT& v : args) ::VariantClear(&v);
-    return hr;
-}
-
-VARIANT Str(const char* s) {
-    VARIANT v;
-    ::VariantInit(&v);
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = ::SysAllocString(w.c_str());
-    return v;
-}
-
-VARIANT Long(long n) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = n;
-    return v;
-}
-
-VARIANT Bool(bool b) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = b ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
+    return called;
 }
 
 // The floor of a cycle: as many bare popups with a rich edit and three
@@ -252,7 +198,8 @@ int main(int argc, char** argv) {
                           text});
     }
     server.Seed(seeded);
-    const std::string user = server.user() + "@x";
+    const std::wstring user(server.user().begin(), server.user().end());  // ASCII
+    const tesra::win::Bstr ftpHost(L"127.0.0.1"), userId((user + L"@x").c_str()), password(L"pw");
 
     tesra::host::HostWindow window;
     const Figures start = Measure();
@@ -284,9 +231,9 @@ int main(int argc, char** argv) {
             ComPtr<IDispatch> control;
             ole->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(control.Out()));
             // Sign-in: the connection values, then the memos shown.
-            Call(control.get(), L"FtpConnection", DISPATCH_METHOD,
-                 {Str("pw"), Str(user.c_str()), Long(21), Str("127.0.0.1")});
-            Call(control.get(), L"ShowMemoDlg", DISPATCH_PROPERTYPUT, {Bool(true)});
+            CallByName(control.get(), L"FtpConnection", DISPATCH_METHOD,
+                       {VStr(ftpHost.get()), VI4(21), VStr(userId.get()), VStr(password.get())});
+            CallByName(control.get(), L"ShowMemoDlg", DISPATCH_PROPERTYPUT, {VBool(true)});
             VisibleMemos up;
             for (int round = 0; round < 400 && (up = Memos()).count < memos; ++round) Pump(10);
             if (up.count < memos) ++shortCycles;
@@ -303,7 +250,7 @@ int main(int argc, char** argv) {
                 Pump(0);
             }
             // Sign-out: the memos hidden, the control closed and released.
-            Call(control.get(), L"ShowMemoDlg", DISPATCH_PROPERTYPUT, {Bool(false)});
+            CallByName(control.get(), L"ShowMemoDlg", DISPATCH_PROPERTYPUT, {VBool(false)});
             control.Reset();
             tesra::host::CloseInPlace(ole, site);
             factory.Reset();
