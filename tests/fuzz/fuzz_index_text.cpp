@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(std::count(memos.sections.begin(), memos.sections.end(), section) == 1);
     }
     // The one pass against the rule it replaces, where that is cheap.
-    if (size > 300) return 0;
+    if (size > 128) return 0;
     std::vector<std::string> slow;
     for (int n = 0; slow.size() < tesra::kMaxMemosPerIndex; ++n) {
         const std::string piece = tesra::GetBetween(text, "[", "]", n);
