@@ -2,8 +2,11 @@
 // cycles of sign-in (a new control, connected and shown), the start-up with
 // the stand-in server's memos, a few edits, sign-out and release of the
 // control. Prints the process's GDI objects, USER objects, kernel handles,
-// threads and private bytes before the first cycle, after it (the module's
-// shared artwork and Wine's own caches made) and after the last.
+// threads, private bytes (Wine's figure, which counts its Unix side too), the
+// private memory committed in the process's address space and what its heaps
+// hold, before the first cycle, after it (the module's shared artwork and
+// Wine's own caches made) and after the last, each once the cycle's workers
+// have left. --floor makes the same windows without the control.
 // Timed, run by hand through tools/bench; not a test.
 // Usage: memo_soak [--cycles=C] [--memos=N] [--edits=E] MODULE
 //        (defaults 200, 100, 3)
@@ -88,8 +91,78 @@ long SystemHandlesOf(DWORD pid) {
 
 struct Figures {
     long gdi = 0, user = 0, handles = 0, threads = 0;
-    double privateMb = 0;
+    double privateMb = 0, heapBusyMb = 0, heapCommittedMb = 0, committedMb = 0;
+    long heapBlocks = 0;
 };
+
+// What the process's heaps hold in blocks in use: a leak grows it, free
+// space a heap keeps for later does not.
+void HeapsInUse(Figures& f) {
+    std::vector<HANDLE> heaps(64);
+    DWORD count = ::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count);
+        count = ::GetProcessHeaps(count, heaps.data());
+    }
+    double bytes = 0, committed = 0;
+    for (DWORD i = 0; i < count && i < heaps.size(); ++i) {
+        if (!::HeapLock(heaps[i])) continue;
+        PROCESS_HEAP_ENTRY e{};
+        while (::HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_REGION) {
+                committed += e.Region.dwCommittedSize;
+            } else if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
+                bytes += e.cbData;
+                ++f.heapBlocks;
+            }
+        ::HeapUnlock(heaps[i]);
+    }
+    f.heapBusyMb = bytes / (1024.0 * 1024.0);
+    f.heapCommittedMb = committed / (1024.0 * 1024.0);
+}
+
+// Where each of the process's threads started, by module: names a thread
+// that stays.
+std::string ThreadStarts() {
+    std::string out;
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return out;
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    for (BOOL ok = ::Thread32First(snap, &t); ok; ok = ::Thread32Next(snap, &t)) {
+        if (t.th32OwnerProcessID != ::GetCurrentProcessId()) continue;
+        HANDLE h = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, t.th32ThreadID);
+        void* start = nullptr;
+        if (h) {
+            NtQueryInformationThread(h, static_cast<THREADINFOCLASS>(9), &start, sizeof start, nullptr);
+            ::CloseHandle(h);
+        }
+        HMODULE m = nullptr;
+        char name[MAX_PATH] = "?";
+        if (::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                 static_cast<const char*>(start), &m))
+            ::GetModuleFileNameA(m, name, MAX_PATH);
+        out += tesra::Format(" %s+0x%llx", std::filesystem::path(name).filename().string().c_str(),
+                             static_cast<unsigned long long>(static_cast<const char*>(start) - reinterpret_cast<const char*>(m)));
+    }
+    ::CloseHandle(snap);
+    return out;
+}
+
+// The process's private memory as its own address space has it: Wine's
+// private-bytes figure counts the Unix side too (its X, font and driver
+// libraries), where the module allocates nothing.
+double PrivateCommittedMb() {
+    double bytes = 0;
+    MEMORY_BASIC_INFORMATION info{};
+    for (const char* at = nullptr; ::VirtualQuery(at, &info, sizeof info) == sizeof info;) {
+        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) bytes += static_cast<double>(info.RegionSize);
+        const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
+        if (next <= at) break;
+        at = next;
+    }
+    return bytes / (1024.0 * 1024.0);
+}
 
 Figures Measure() {
     Figures f;
@@ -115,12 +188,30 @@ Figures Measure() {
     if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem))
         // Wine leaves PrivateUsage at 0; its page-file figure is the private one.
         f.privateMb = static_cast<double>(mem.PrivateUsage ? mem.PrivateUsage : mem.PagefileUsage) / (1024.0 * 1024.0);
+    f.committedMb = PrivateCommittedMb();
+    HeapsInUse(f);
+    return f;
+}
+
+// Figures once the workers a cycle started have left: each takes its stack
+// (a megabyte of private bytes under Wine) with it, and a worker waits two
+// seconds for more work before it leaves; a figure taken before then says
+// nothing about a leak.
+Figures Settled() {
+    Figures f = Measure();
+    for (int round = 0, still = 0; round < 60 && still < 30; ++round) {
+        Pump(100);
+        const Figures next = Measure();
+        still = next.threads == f.threads && next.handles == f.handles ? still + 1 : 0;
+        f = next;
+    }
     return f;
 }
 
 void Print(const char* when, const Figures& f) {
-    std::printf("soak %-22s GDI %5ld  USER %5ld  handles %5ld  threads %3ld  private %8.2f MB\n", when, f.gdi, f.user,
-                f.handles, f.threads, f.privateMb);
+    std::printf("soak %-22s GDI %5ld  USER %5ld  handles %5ld  threads %3ld  private %8.2f MB (%8.3f MB committed in its address space)  heap in use %7.3f MB "
+                "in %6ld blocks of %7.3f MB\n",
+                when, f.gdi, f.user, f.handles, f.threads, f.privateMb, f.committedMb, f.heapBusyMb, f.heapBlocks, f.heapCommittedMb);
     std::fflush(stdout);
 }
 
@@ -237,14 +328,16 @@ int main(int argc, char** argv) {
             VisibleMemos up;
             for (int round = 0; round < 400 && (up = Memos()).count < memos; ++round) Pump(10);
             if (up.count < memos) ++shortCycles;
-            // A few edits, each saved when its memo loses the activation.
+            // A few edits, each saved when its memo loses the activation and uploaded.
             for (int e = 0; e < edits && e < static_cast<int>(up.windows.size()); ++e) {
                 HWND memo = up.windows[static_cast<std::size_t>(e * 7) % up.windows.size()];
                 HWND edit = ::FindWindowExA(memo, nullptr, "TesraMemoEdit", nullptr);
                 if (!edit) continue;
                 ::SetActiveWindow(memo);
-                ::SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
-                const std::string line = tesra::Format("\r\nedit %d of cycle %d", e, cycle);
+                // The same length every cycle: a day's edits change the texts,
+                // not how much there is, so the end state matches the start.
+                ::SendMessageA(edit, EM_SETSEL, 0, -1);
+                const std::string line = tesra::Format("memo edited %d in cycle %06d", e, cycle);
                 ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(line.c_str()));
                 ::SetActiveWindow(window.get());
                 Pump(0);
@@ -255,24 +348,25 @@ int main(int argc, char** argv) {
             tesra::host::CloseInPlace(ole, site);
             factory.Reset();
         }
-        // Workers that the cycle started leave on their own.
         Pump(50);
         if (cycle == 1) {
-            first = Measure();
+            first = Settled();
+            std::printf("threads:%s\n", ThreadStarts().c_str());
             Print("after cycle 1", first);
         } else if (cycle % std::max(1, cycles / 8) == 0 && cycle != cycles) {
-            Print(tesra::Format("after cycle %d", cycle).c_str(), Measure());
+            Print(tesra::Format("after cycle %d", cycle).c_str(), Settled());
         }
     }
-    Pump(200);
-    const Figures last = Measure();
+    const Figures last = Settled();
+    std::printf("threads:%s\n", ThreadStarts().c_str());
     Print(tesra::Format("after cycle %d", cycles).c_str(), last);
     const auto change = [](double a, double b) { return a ? (b - a) * 100.0 / a : 0.0; };
     std::printf("soak: %d cycles of %d memos in %.1f s (%ld cycles short of their memos); from cycle 1 to %d: GDI "
-                "%+.1f %%, USER %+.1f %%, handles %+.1f %%, threads %+.1f %%, private bytes %+.1f %%\n",
+                "%+.1f %%, USER %+.1f %%, handles %+.1f %%, threads %+.1f %%, private bytes %+.1f %% (committed %+.1f %%), heap in use %+.1f %%\n",
                 cycles, memos, (::GetTickCount64() - began) / 1000.0, shortCycles, cycles,
                 change(first.gdi, last.gdi), change(first.user, last.user), change(first.handles, last.handles),
-                change(first.threads, last.threads), change(first.privateMb, last.privateMb));
+                change(first.threads, last.threads), change(first.privateMb, last.privateMb), change(first.committedMb, last.committedMb),
+                change(first.heapBusyMb, last.heapBusyMb));
     std::error_code ignored;
     char path[MAX_PATH] = "";
     ::GetModuleFileNameA(dll, path, MAX_PATH);
