@@ -3,6 +3,7 @@
 // its load.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ struct IndexTextMemos {
 // next "]", up to the first empty one, that start "memo" and are a memo's
 // section name (IsMemoSectionName); any other piece is skipped. One pass.
 IndexTextMemos MemoSectionsInIndexText(std::string_view text);
+
+// The memo numbers of every memo section the index text names, however many
+// (no cap: a new id must miss all of them), sorted, each once.
+std::vector<std::int32_t> MemoIdsInIndexText(std::string_view text);
 
 // Saves index to "tesra.ini" when it is marked modified. An index without a
 // line is never written: it can only be one that a start-up cleared, and it

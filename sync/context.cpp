@@ -1,5 +1,6 @@
 #include "sync/context.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/diag_log.h"
@@ -20,17 +21,11 @@ std::string ResolveServerHost(const char* variable, std::string_view preference)
 
 bool ISyncContext::IsMemoIdInUse(std::int32_t id) {
     const std::string folder = UserFolder();
-    return m_serverIndexIds.count(id) != 0 || LiveIndex().FindSection(MemoKey(id)) >= 0 ||
+    return std::binary_search(m_serverIndexIds.begin(), m_serverIndexIds.end(), id) || LiveIndex().FindSection(MemoKey(id)) >= 0 ||
            fs::Stat(MemoDataPath(folder, id)) || fs::Stat(fs::JoinPath(folder, ReceivingFileName(id)));
 }
 
-void ISyncContext::NoteServerIndex(std::string_view text) {
-    m_serverIndexIds.clear();
-    const IndexTextMemos named = MemoSectionsInIndexText(text);
-    for (const std::string& section : named.sections)
-        if (const std::string muid = MuidOf(section); muid.rfind("tesra", 0) != 0)  // a Hancom note's is no number
-            m_serverIndexIds.insert(ParseLong(muid));
-}
+void ISyncContext::NoteServerIndex(std::string_view text) { m_serverIndexIds = MemoIdsInIndexText(text); }
 
 void ISyncContext::Log(std::string_view line) { DebugOutput(line); }
 

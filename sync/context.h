@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 #include "base/pump.h"
 #include "storage/memo_format.h"
@@ -82,7 +82,7 @@ public:
     virtual void Log(std::string_view line);
 
 private:
-    std::unordered_set<std::int32_t> m_serverIndexIds;
+    std::vector<std::int32_t> m_serverIndexIds;  // sorted
 };
 
 // "웹타라 메모에서 수정된 메모입니다.\n덮어 올리시겠습니까? \n('아니오'를 하시면

@@ -18,6 +18,9 @@ using tesra::fuzz::Check;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size), folder = "/users/kim";
     const tesra::IndexTextMemos memos = tesra::MemoSectionsInIndexText(text);
+    // Every id the capped list opens is among the ids kept as taken.
+    const std::vector<std::int32_t> ids = tesra::MemoIdsInIndexText(text);
+    Check(std::is_sorted(ids.begin(), ids.end()) && std::adjacent_find(ids.begin(), ids.end()) == ids.end());
     Check(memos.sections.size() <= tesra::kMaxMemosPerIndex && (!memos.capped || memos.sections.size() == tesra::kMaxMemosPerIndex));
     for (const std::string& section : memos.sections) {
         Check(section.compare(0, 4, "memo") == 0 && tesra::IsMemoSectionName(section));
@@ -25,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string muid = tesra::MuidOf(section);
         const std::string digits = muid.compare(0, 5, "tesra") == 0 ? muid.substr(5) : muid;
         Check(!digits.empty() && digits.find_first_not_of("-0123456789") == std::string::npos);
+        Check(digits.size() != muid.size() ||
+              std::binary_search(ids.begin(), ids.end(), static_cast<std::int32_t>(tesra::ParseLong(muid))));
         Check(std::count(memos.sections.begin(), memos.sections.end(), section) == 1);
     }
     // The one pass against the rule it replaces, where that is cheap.

@@ -127,6 +127,17 @@ TEST_F(Flow, ReceiveGivesUpOnAFileWithoutBounds) {
     EXPECT_TRUE(FilesIn(dir_.path()).empty());
 }
 
+// A received memo's id never names a memo of the server's last index, however
+// many that index lists beyond the ones a start-up opens.
+TEST_F(Flow, EveryIdOfTheServersIndexStaysTaken) {
+    string index;
+    for (int i = 1; i <= static_cast<int>(kMaxMemosPerIndex) + 5; ++i) index += Format("[memo%d]\nver=1:1\n", i);
+    ctx_.NoteServerIndex(index);
+    EXPECT_TRUE(ctx_.IsMemoIdInUse(1));
+    EXPECT_TRUE(ctx_.IsMemoIdInUse(static_cast<int>(kMaxMemosPerIndex) + 5));
+    EXPECT_FALSE(ctx_.IsMemoIdInUse(static_cast<int>(kMaxMemosPerIndex) + 6));
+}
+
 // Whoever listens on the agent's port: an id that would add a request, a
 // reply without end and a session line with a line feed give no session.
 TEST_F(Flow, AgentInputNeverBecomesARequestOrASession) {
