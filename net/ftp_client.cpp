@@ -485,9 +485,11 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
         if (download) {
             for (;;) {
                 if (spent()) return 0;
+                // Data that stops coming is no end of the file, whatever the
+                // control line says next; a connection that failed is.
                 if (const int ms = WaitMs(); ms >= 0 && sys::WaitReady(data.get(), false, ms) != 1) {
-                    if (spent()) return 0;
-                    break;
+                    m_strLastReply = kNetworkError;
+                    return 0;
                 }
                 const long got = sys::Recv(data.get(), chunk, sizeof chunk);
                 if (got <= 0) break;
@@ -514,8 +516,8 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
                 }
                 if (spent()) return 0;
                 if (const int ms = WaitMs(); ms >= 0 && sys::WaitReady(data.get(), true, ms) != 1) {
-                    if (spent()) return 0;
-                    break;
+                    m_strLastReply = kNetworkError;
+                    return 0;
                 }
                 const long sent = sys::Send(data.get(), chunk, read);
                 if (sent < 0) break;

@@ -182,6 +182,7 @@ TEST(FtpClient, TheServersLastWordDecides) {
         std::vector<Step> afterType;
         int result;
         string last, file;
+        int waitMs = 3000;
     };
     const int nowhere = ClosedPort();
     const auto noData =
@@ -210,12 +211,18 @@ TEST(FtpClient, TheServersLastWordDecides) {
          "old"},
         {"no data, 226", Steps({noData, Answer("150 go\r\n"), {step::Send("226 Nothing sent\r\n")}}), 1,
          "226 Nothing sent", ""},
+        // Data that stops coming is no end of the file, whatever the control line says.
+        {"data stalls, 226",
+         retr({step::Send("150 go\r\n"), step::AcceptData(), step::DataSend("partial"), step::Send("226 done\r\n"),
+               step::Delay(1500)}),
+         0, "006 Network error", "old", 300},
     };
     for (const Case& k : cases) {
         FakeServer server({Steps({kGreeting, kLogon, kTypeI, k.afterType})});
         TempDir dir;
         WriteBytes(dir.File("t.dat"), "old");
         auto c = Client();
+        c->m_nTimeoutMs = k.waitMs;
         ASSERT_EQ(LogOn(*c, server), 1);
         EXPECT_EQ(c->TransferFile("/r", dir.File("t.dat"), 1, 1), k.result) << k.name;
         EXPECT_EQ(c->m_strLastReply, k.last) << k.name;
