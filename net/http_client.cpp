@@ -185,11 +185,14 @@ int CHttpClient::CollectCookies(const std::string& headers) {
     int taken = 0;
     const auto scan = [&](const char* name, bool trailing) {
         const int nameLen = static_cast<int>(std::strlen(name));
+        // The names come in order, so a ";" found for one is the next one's
+        // too while it lies ahead: one pass, however many lines a reply has.
+        int semi = -1;
         for (int from = 0;;) {
             const int at = FindFrom(headers, name, from);
             if (at < 0) return;
             const int value = at + nameLen;
-            const int semi = FindFrom(headers, ";", value);
+            if (semi < value) semi = FindFrom(headers, ";", value);
             if (semi < 0 || semi == value) return;
             // Up to the ";" as ever, but never into the next header line.
             const std::string_view v = UpToLineBreak(

@@ -110,6 +110,14 @@ TEST(HttpClient, CollectCookies) {
         EXPECT_EQ(c.CollectCookies(k.headers), k.result) << k.headers;
         EXPECT_EQ(c.m_strCookie, k.after) << k.headers;
     }
+    // A megabyte of header lines, each a cookie whose ";" comes only
+    // at the end: read in one pass, not one pass per line.
+    string many, last;
+    for (int i = 0; many.size() < (1u << 20); ++i)
+        many += "Set-Cookie: C=" + (last = std::to_string(i % 7)) + "\r\n";
+    CHttpClient c;
+    EXPECT_EQ(c.CollectCookies(many + ";\r\n"), 1);
+    EXPECT_EQ(c.m_strCookie, "C=" + last + "; ");
 }
 
 // A login reply that runs a cookie across lines, sets one name again and
