@@ -461,11 +461,15 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
             sys::Connect(data.get(), dataAddr);
         }
         if (!ReadReply() || m_nReplyDigit != 1) return 0;
+        bool connected = true;
         if (!passive) {
             data.Reset(Expired() ? net::kNoSocket : listener.Accept(WaitMs()));
             if (data.get() == net::kNoSocket) return 0;
         } else if (!Expired()) {
+            // A connection refused is the immediate end of data; one still
+            // on its way is waited for below like data that is slow to come.
             sys::WaitReady(data.get(), true, WaitMs());
+            connected = sys::PendingError(data.get()) <= 0;
         }
         listener.Close();
         if (!sys::MakePlainBlocking(data.get())) {
@@ -482,7 +486,9 @@ int CFtpClient::TransferFile(const std::string& remotePath, const std::string& l
         };
         char chunk[kChunk];
         std::uint64_t total = 0;
-        if (download) {
+        if (!connected) {
+            // nothing to read or send: the reply after it decides
+        } else if (download) {
             for (;;) {
                 if (spent()) return 0;
                 // Data that stops coming is no end of the file, whatever the
