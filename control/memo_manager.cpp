@@ -380,7 +380,7 @@ int CMemoManager::RunGroupCreation() {
     m_worker = tesra::GroupWorkerParams{};
     m_worker.window = Window();
     m_worker.event = std::make_shared<tesra::WaitEvent>();
-    m_worker.gaveUp = std::make_shared<std::atomic<bool>>(false);
+    m_worker.latch = std::make_shared<tesra::CGroupWorkerLatch>();
     const tesra::GroupWorkerParams params = m_worker;
     tesra::PumpLimits limits;
     limits.rounds = m_groupRounds;
@@ -398,9 +398,17 @@ int CMemoManager::RunGroupCreation() {
         return 1;
     }
     const tesra::PumpResult r = *waited;
-    // A worker still running sends nothing more: a late 303 would rewrite
-    // the index in the middle of a later session.
-    if (r != tesra::PumpResult::kSignalled) *params.gaveUp = true;
+    // A worker still running sends nothing more; a command already on its
+    // way runs here first, inside this wait, as if it had come in time.
+    if (r != tesra::PumpResult::kSignalled) {
+        tesra::PumpLimits deliver = limits;
+        deliver.rounds = 1;
+        deliver.roundMs = 10;
+        for (int tries = 0; !params.latch->TryGiveUp() && tries < 500; ++tries) {
+            tesra::WaitEvent none;
+            tesra::WaitAndPump(none, deliver);
+        }
+    }
     m_groupCreation = false;
     m_worker.event.reset();
     return r == tesra::PumpResult::kQuit ? 0 : 1;

@@ -108,10 +108,27 @@ void SendCommandToWindow(WindowHandle window, int code) {
     SendCopyData(window, static_cast<std::uintptr_t>(code), {});
 }
 
+bool CGroupWorkerLatch::SendUnlessGaveUp(const std::function<void()>& send) {
+    const std::lock_guard<std::mutex> hold(m_lock);
+    if (m_gaveUp) return false;
+    send();
+    return true;
+}
+
+bool CGroupWorkerLatch::TryGiveUp() {
+    const std::unique_lock<std::mutex> hold(m_lock, std::try_to_lock);
+    if (!hold) return false;
+    m_gaveUp = true;
+    return true;
+}
+
 int GroupSetupWorker(const GroupWorkerParams& params, const CommandSender& send) {
     for (const int code : {kCmdUploadDefaults, kCmdCreateGroup, kCmdFetchIndexToFile}) {
-        if (params.gaveUp && *params.gaveUp) break;
-        send(params.window, code);
+        if (!params.latch) {
+            send(params.window, code);
+        } else if (!params.latch->SendUnlessGaveUp([&] { send(params.window, code); })) {
+            break;
+        }
     }
     if (params.event) params.event->Set();
     return 1;

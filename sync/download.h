@@ -2,10 +2,10 @@
 // defaults: the index, one memo's text, the memo group.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <string_view>
@@ -51,12 +51,28 @@ void CreateMemoGroup(ISyncContext& ctx);
 // Command 301 and the settings dialog; the reply is not read.
 void UploadUserDefaults(ISyncContext& ctx);
 
+// What the group-creation worker and its waiter share. The waiter's give-up
+// is taken only while no command is on its way: a command sent is delivered
+// inside the wait, none after it (a late 303 would rewrite the index in the
+// middle of a later session).
+class CGroupWorkerLatch {
+public:
+    // Worker: runs send unless the waiter gave up; the latch is held meanwhile.
+    bool SendUnlessGaveUp(const std::function<void()>& send);
+    // Waiter: gives up, or answers false while a command is on its way (the
+    // waiter delivers it and asks again).
+    bool TryGiveUp();
+
+private:
+    std::mutex m_lock;
+    bool m_gaveUp = false;
+};
+
 // The group-creation worker's parameter block (m_worker).
 struct GroupWorkerParams {
     WindowHandle window = nullptr;
     std::shared_ptr<WaitEvent> event;
-    // Set by the waiter when it gives up: the worker sends nothing more.
-    std::shared_ptr<std::atomic<bool>> gaveUp;
+    std::shared_ptr<CGroupWorkerLatch> latch;
 };
 
 // How the worker hands a command to the control's window: WM_COPYDATA

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sync/command.h"
@@ -68,16 +70,27 @@ TEST(ChannelCommand, CopiesOnlyAReceivedFilesBoundedText) {
 }
 
 // A start-up that stopped waiting for the group's creation has moved on: a
-// 303 arriving later would rewrite the index in the middle of a session.
+// 303 arriving later would rewrite the index in the middle of a session. The
+// give-up waits for a command already on its way; nothing is sent after it.
 TEST(GroupWorker, SendsNothingOnceItsWaiterGaveUp) {
     GroupWorkerParams params;
-    params.gaveUp = std::make_shared<std::atomic<bool>>(false);
-    std::vector<int> sent;
-    GroupSetupWorker(params, [&](WindowHandle, int code) {
-        sent.push_back(code);
-        *params.gaveUp = true;
+    params.latch = std::make_shared<CGroupWorkerLatch>();
+    std::atomic<int> sent{0};
+    std::atomic<bool> inSend{false}, release{false};
+    std::thread worker([&] {
+        GroupSetupWorker(params, [&](WindowHandle, int) {
+            ++sent;
+            inSend = true;
+            while (!release) std::this_thread::yield();
+        });
     });
-    EXPECT_EQ(sent, std::vector<int>{kCmdUploadDefaults});
+    while (!inSend) std::this_thread::yield();
+    EXPECT_FALSE(params.latch->TryGiveUp());
+    release = true;
+    while (!params.latch->TryGiveUp()) std::this_thread::yield();
+    const int atGiveUp = sent;
+    worker.join();
+    EXPECT_EQ(sent, atGiveUp);
 }
 
 }  // namespace
