@@ -271,6 +271,8 @@ std::string CHttpClient::PostRequest(const HttpUrl& u, const std::string& form) 
 }
 
 void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>>& requests) {
+    // From inside a wait it would drop what the waiting flow sent ahead.
+    if (m_bBusy) return;
     DropPrefetch();
     if (requests.empty()) return;
     auto p = std::make_shared<Prefetched>();
