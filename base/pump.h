@@ -18,9 +18,12 @@ using WindowHandle = void*;
 
 // Manual-reset event, created not signalled. Workers hold it through a
 // std::shared_ptr so that a waiter that gave up can let go of it safely.
+// An auto-reset one is cleared by the wait that sees it signalled, so its
+// one waiter can use it again for the next signal.
 class WaitEvent {
 public:
-    WaitEvent();
+    enum class Reset { kManual, kAuto };
+    explicit WaitEvent(Reset reset = Reset::kManual);
     WaitEvent(const WaitEvent&) = delete;
     WaitEvent& operator=(const WaitEvent&) = delete;
     ~WaitEvent();

@@ -10,9 +10,10 @@ struct WaitEvent::Impl {
     std::mutex mutex;
     std::condition_variable cv;
     bool signalled = false;
+    bool autoReset = false;
 };
 
-WaitEvent::WaitEvent() : impl_(std::make_unique<Impl>()) {}
+WaitEvent::WaitEvent(Reset reset) : impl_(std::make_unique<Impl>()) { impl_->autoReset = reset == Reset::kAuto; }
 WaitEvent::~WaitEvent() = default;
 
 void WaitEvent::Set() {
@@ -23,8 +24,10 @@ void WaitEvent::Set() {
 
 bool WaitEvent::Wait(int ms) {
     std::unique_lock<std::mutex> lock(impl_->mutex);
-    return impl_->cv.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms),
-                              [this] { return impl_->signalled; });
+    const bool signalled =
+        impl_->cv.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms), [this] { return impl_->signalled; });
+    if (signalled && impl_->autoReset) impl_->signalled = false;
+    return signalled;
 }
 
 void* WaitEvent::native() const { return nullptr; }

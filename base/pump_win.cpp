@@ -13,8 +13,8 @@ struct WaitEvent::Impl {
     HANDLE handle = nullptr;
 };
 
-WaitEvent::WaitEvent() : impl_(std::make_unique<Impl>()) {
-    impl_->handle = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+WaitEvent::WaitEvent(Reset reset) : impl_(std::make_unique<Impl>()) {
+    impl_->handle = ::CreateEventA(nullptr, reset == Reset::kManual ? TRUE : FALSE, FALSE, nullptr);
 }
 
 WaitEvent::~WaitEvent() {

@@ -14,4 +14,10 @@ namespace tesra {
 // then not run). What body throws ends it quietly.
 bool StartDetachedThread(std::function<void()> body);
 
+// Said by a body when what is left of it is short and never waits (a signal,
+// its captures let go): a body started from now on goes to this thread
+// instead of a new one, which would cost more than that rest. Once per body;
+// nothing on a thread that StartDetachedThread did not start.
+void BodyEnding();
+
 }  // namespace tesra

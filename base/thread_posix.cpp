@@ -18,4 +18,6 @@ bool StartDetachedThread(std::function<void()> body) {
     }
 }
 
+void BodyEnding() {}
+
 }  // namespace tesra

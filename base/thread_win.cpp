@@ -18,7 +18,12 @@ struct Pool {
     CONDITION_VARIABLE wake = CONDITION_VARIABLE_INIT;
     std::deque<std::function<void()>> jobs;
     int idle = 0;
+    int ending = 0;  // running the short rest of a body (BodyEnding)
 };
+
+// Set on the pool's threads; whether this thread's body said BodyEnding.
+thread_local bool t_pooled = false;
+thread_local bool t_ending = false;
 
 Pool& ThePool() {
     static Pool pool;
@@ -37,6 +42,8 @@ void RunQuietly(std::function<void()>& body) {
 std::function<void()> NextJob() {
     Pool& pool = ThePool();
     ::AcquireSRWLockExclusive(&pool.lock);
+    if (t_ending) --pool.ending;
+    t_ending = false;
     ++pool.idle;
     while (pool.jobs.empty()) {
         if (!::SleepConditionVariableSRW(&pool.wake, &pool.lock, kLingerMs, 0)) break;
@@ -61,6 +68,7 @@ DWORD WINAPI ThreadEntry(void* param) {
     {
         std::unique_ptr<Start> start(static_cast<Start*>(param));
         module = start->module;
+        t_pooled = true;
         std::function<void()> body = std::move(start->body);
         while (body) {
             RunQuietly(body);
@@ -79,12 +87,22 @@ DWORD WINAPI ThreadEntry(void* param) {
 
 }  // namespace
 
+void BodyEnding() {
+    if (!t_pooled || t_ending) return;
+    Pool& pool = ThePool();
+    ::AcquireSRWLockExclusive(&pool.lock);
+    ++pool.ending;
+    t_ending = true;
+    ::ReleaseSRWLockExclusive(&pool.lock);
+}
+
 bool StartDetachedThread(std::function<void()> body) {
     try {
         Pool& pool = ThePool();
         ::AcquireSRWLockExclusive(&pool.lock);
-        // Only as many waiting bodies as waiting threads: each is taken.
-        const bool handed = pool.idle > static_cast<int>(pool.jobs.size());
+        // Only as many waiting bodies as threads waiting or about to: each
+        // is taken.
+        const bool handed = pool.idle + pool.ending > static_cast<int>(pool.jobs.size());
         if (handed) {
             try {
                 pool.jobs.push_back(std::move(body));

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "base/text.h"
+#include "base/thread.h"
 #include "net/worker.h"
 
 namespace tesra {
@@ -82,6 +83,10 @@ bool ParseHttpUrl(const std::string& url, HttpUrl* out) {
 
 namespace net {
 
+namespace {
+constexpr std::size_t kShortRequestBytes = 4096;
+}  // namespace
+
 bool ReadHttpReply(CHttpBlockingSocket& sock, const ReceiveFn& recv, std::vector<char>& buffer,
                    std::string* headers, std::string* body) {
     const int lineRoom = CHttpBlockingSocket::kReadBufSize;
@@ -127,7 +132,13 @@ void RunHttpExchange(const std::string& host, int port, const std::string& reque
             const SockAddr addr = CBlockingSocket::GetHostByName(host, static_cast<std::uint16_t>(port));
             sock.Connect(addr);
             const std::size_t length = std::strlen(request.c_str());
-            sock.Write(request.data(), static_cast<int>(length), ioSecs);
+            // A request this short fits the empty send buffer of a new
+            // connection and leaves without waiting: no time-out to set,
+            // which costs two calls and a wait under some systems.
+            long sent = 0;
+            if (length <= kShortRequestBytes) sent = std::max(net::sys::Send(sock.m_hSocket, request.data(), length), 0L);
+            if (static_cast<std::size_t>(sent) < length)
+                sock.Write(request.data() + sent, static_cast<int>(length - static_cast<std::size_t>(sent)), ioSecs);
             // A peer that trickles bytes never lets one receive time out:
             // the reply as a whole must arrive within the same seconds.
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(ioSecs);
@@ -263,6 +274,8 @@ std::string CHttpClient::PostRequest(const HttpUrl& u, const std::string& form) 
 }
 
 void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>>& requests) {
+    // From inside a wait it would drop what the waiting flow sent ahead.
+    if (m_bBusy) return;
     DropPrefetch();
     if (requests.empty()) return;
     auto p = std::make_shared<Prefetched>();
@@ -283,6 +296,7 @@ void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>
             for (Prefetched::Item& item : p->items) {
                 if (p->dropped) return;
                 net::RunHttpExchange(item.host, item.port, item.request, ioSecs, &item.reply);
+                if (&item == &p->items.back()) BodyEnding();
                 item.done->Set();
             }
         }))
@@ -317,7 +331,8 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
         limits.rounds = m_nPostRounds;
         limits.quit = QuitRule::kAnyWindow;
         std::optional<PumpResult> waited;
-        if (m_prefetch && m_prefetch->items[m_prefetch->next].request == m_strRequest) {
+        const bool prefetched = m_prefetch && m_prefetch->items[m_prefetch->next].request == m_strRequest;
+        if (prefetched) {
             const std::shared_ptr<Prefetched> p = m_prefetch;
             Prefetched::Item& item = p->items[p->next++];
             event = item.done;
@@ -327,7 +342,9 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
             waited = WaitAndPump(*event, limits);
         } else {
             DropPrefetch();
-            event = std::make_shared<WaitEvent>();
+            // The last request's event when its wait took the signal: no
+            // event to make and close per request.
+            event = m_spareEvent ? std::move(m_spareEvent) : std::make_shared<WaitEvent>(WaitEvent::Reset::kAuto);
             reply = std::make_shared<net::HttpReply>();
             m_hEvent = event;
             // The worker gets copies of everything it reads and its own reply
@@ -347,6 +364,7 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
         switch (*waited) {
         case PumpResult::kSignalled:
             m_hEvent.reset();
+            if (!prefetched) m_spareEvent = event;
             m_strHeaders = std::move(reply->headers);
             m_strBody = std::move(reply->body);
             m_transport = reply->completed ? HttpTransport::kCompleted : HttpTransport::kFailed;

@@ -100,6 +100,9 @@ private:
 
     bool m_bBusy = false;
     std::shared_ptr<Prefetched> m_prefetch;
+    // An auto-reset event whose signal a wait took: only its worker, which
+    // is done with it, still holds it.
+    std::shared_ptr<WaitEvent> m_spareEvent;
 };
 
 namespace net {

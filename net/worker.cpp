@@ -36,6 +36,9 @@ std::optional<PumpResult> RunOnWorkerAndWait(std::function<void()> work, const s
                                              const PumpLimits& limits) {
     if (!StartWorker([work = std::move(work), event] {
             work();
+            // The waiter's next request comes as soon as the signal wakes
+            // it: this thread takes it.
+            BodyEnding();
             event->Set();
         }))
         return std::nullopt;

@@ -61,12 +61,21 @@ bool ShortOfContentLength(std::string_view headers, std::size_t bodySize) {
 }  // namespace
 
 Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body) {
+    return Post(ctx, ctx.MemoServerHost(), path, body);
+}
+
+void PostAhead(ISyncContext& ctx, const std::string& host, std::string_view path, const std::string& body) {
+    ctx.Http().Prefetch({{ServerUrl(host, path), body}});
+}
+
+Reply Post(ISyncContext& ctx, const std::string& host, std::string_view path, const std::string& body) {
     CHttpClient& http = ctx.Http();
-    http.Post(ServerUrl(ctx.MemoServerHost(), path), body);
+    http.Post(ServerUrl(host, path), body);
     Reply r;
+    r.host = host;
     r.completed = http.m_transport == HttpTransport::kCompleted &&
                   !ShortOfContentLength(http.m_strHeaders, http.m_strBody.size());
-    r.body = http.m_strBody;
+    r.body = std::move(http.m_strBody);
     ctx.Log(Format("POST %s: %s, %d bytes sent, %d received", RequestName(path, body).c_str(),
                    TransportOutcome(http).c_str(), static_cast<int>(body.size()), static_cast<int>(r.body.size())));
     return r;
@@ -117,12 +126,12 @@ bool IsErrorPage(std::string_view reply, std::string_view host) {
 }
 
 bool NoAnswer(ISyncContext& ctx, const Reply& reply) {
-    return !reply.completed || IsErrorPage(reply.body, HostName(ctx.MemoServerHost()));
+    return !reply.completed || IsErrorPage(reply.body, HostName(reply.host.empty() ? ctx.MemoServerHost() : reply.host));
 }
 
 bool Acknowledged(ISyncContext& ctx, const Reply& reply) {
     return reply.completed && !StatusToken(reply.body).empty() &&
-           IsServerErrorReply(reply.body, HostName(ctx.MemoServerHost())) == 0;
+           IsServerErrorReply(reply.body, HostName(reply.host.empty() ? ctx.MemoServerHost() : reply.host)) == 0;
 }
 
 }  // namespace sync

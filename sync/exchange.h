@@ -15,10 +15,19 @@ struct Reply {
     // empty answer, whatever bytes arrived.
     bool completed = false;
     std::string body;
+    std::string host;  // the memo server it went to
 };
 
 // Posts body to path on the memo server through the context's client.
 Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body);
+// The same to a host the flow looked up once: each look-up reads the
+// registry.
+Reply Post(ISyncContext& ctx, const std::string& host, std::string_view path, const std::string& body);
+// Sends the request on a worker now; the Post of the same request next takes
+// its reply. The flow's file work meanwhile costs no time of the exchange's.
+// A flow that does not Post it must DropPrefetch, or a later Post of the
+// same request would take this stale reply.
+void PostAhead(ISyncContext& ctx, const std::string& host, std::string_view path, const std::string& body);
 
 // "setmemo.cgi cmd=setmemo muid=17": what a request asks, for the log.
 std::string RequestName(std::string_view path, std::string_view body);

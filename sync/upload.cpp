@@ -3,6 +3,7 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "net/ftp_client.h"
+#include "net/http_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_files.h"
 #include "storage/memo_format.h"
@@ -113,15 +114,29 @@ std::string DeriveTitle(std::string_view text) {
 
 int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice) {
     const IndexedMemo m = ReadMemo(ctx, section);
-    CPendingUploads pending(ctx.UserFolder());
+    const std::string folder = ctx.UserFolder();
+    const std::string muid = MuidOf(section);
+    const std::string path = SectionDataPath(folder, section);
+    const std::string host = ctx.MemoServerHost();
+    // A text in its data file will go: the stamp check goes out now and the
+    // files below are read while it travels. Without one (an emptied memo,
+    // or its text only in the emergency copy) nothing leaves before the
+    // files have been looked at.
+    fs::FileStatus data;
+    const bool ahead = m.hasVer && !muid.empty() && fs::Stat(path, &data) && data.size > 0;
+    if (ahead) sync::PostAhead(ctx, host, kGetMemoPath, GetIniBody(muid));
+    struct DropAhead {
+        CHttpClient& http;
+        ~DropAhead() { http.DropPrefetch(); }
+    } dropAhead{ctx.Http()};
+
+    CPendingUploads pending(folder);
     const std::optional<PendingUpload> was = pending.Find(section);
     if (!m.hasVer) {
         // Gone from the index (deleted, or never fetched): nothing to carry.
         if (was) pending.Remove(section);
         return 0;
     }
-    const std::string muid = MuidOf(section);
-    const std::string path = SectionDataPath(ctx.UserFolder(), section);
     // Text its data file could not take waits in the emergency copy.
     const std::string kept = EmergencyCopyName(path);
     std::string text;
@@ -147,7 +162,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
         if (fs::Stat(fromCopy ? kept : path, &st)) f.ver = FormatVersionStamp(st);
     }
 
-    const sync::Reply check = sync::Post(ctx, kGetMemoPath, GetIniBody(muid));
+    const sync::Reply check = sync::Post(ctx, host, kGetMemoPath, GetIniBody(muid));
     // Without the server's stamp the check cannot be made, and uploading
     // blind could overwrite an edit made in the web memo service.
     if (sync::NoAnswer(ctx, check)) {
@@ -173,7 +188,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
         }
     }
 
-    const sync::Reply stored = sync::Post(ctx, kSetMemoPath, SetMemoBody(muid, f, text));
+    const sync::Reply stored = sync::Post(ctx, host, kSetMemoPath, SetMemoBody(muid, f, text));
     // Taken literally, a lost reply would count as success and the next
     // start-up would fetch the server's older copy over this text.
     if (!sync::Acknowledged(ctx, stored)) {
@@ -185,7 +200,7 @@ int UploadMemo(ISyncContext& ctx, std::string_view section, UploadNotice notice)
     ctx.Log(Format("upload %s: stored, %d bytes%s", std::string(section).c_str(), static_cast<int>(text.size()),
                    fromCopy ? " from the emergency copy" : ""));
     if (was) {
-        CPendingUploads(ctx.UserFolder()).Remove(section);
+        CPendingUploads(folder).Remove(section);
         // The index names the stamp the server now holds.
         if (ReadMemoRecord(ctx.LiveIndex(), section).ver) {
             MemoRecord stamped;

@@ -211,9 +211,12 @@ TEST(HttpClient, AnAbandonedPostNeverReachesTheNextRequest) {
     // wait nor land in the client.
     FakeServer slow({{step::ReadUntil("\n\nfirst"), step::Delay(300),
                       step::Send("HTTP/1.0 200 OK\r\nSet-Cookie: LATE=1; x\r\n\r\n[LATE]")}});
-    FakeServer fast({{step::ReadUntil("\n\nsecond"), step::Delay(600), step::Send(kOk + "[SECOND]")}});
+    FakeServer fast({{step::ReadUntil("\n\nzero"), step::Send(kOk + "[ZERO]")},
+                     {step::ReadUntil("\n\nsecond"), step::Delay(600), step::Send(kOk + "[SECOND]")}});
     {
         CHttpClient c;
+        c.Post(Url(fast), "zero");  // its event goes on to the abandoned request
+        ASSERT_EQ(c.m_strBody, "[ZERO]");
         c.m_nPostRounds = 2;
         c.Post(Url(slow), "first");
         EXPECT_EQ(c.m_transport, HttpTransport::kTimedOut);

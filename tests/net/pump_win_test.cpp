@@ -1,6 +1,7 @@
 // The waits that keep a Windows user-interface thread alive, with real
 // window messages.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -214,6 +215,32 @@ TEST(PumpWin, ACloseEndsAPostAndLeavesItsEventToTheWorker) {
         EXPECT_EQ(client.m_transport, HttpTransport::kInterrupted);
         EXPECT_NE(client.m_hEvent, nullptr);
     }
+    EXPECT_TRUE(net::WaitForWorkers(5000));
+}
+
+int ThreadsOfThisProcess() {
+    const HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 t{};
+    t.dwSize = sizeof t;
+    int n = 0;
+    for (BOOL more = ::Thread32First(snap, &t); more; more = ::Thread32Next(snap, &t))
+        n += t.th32OwnerProcessID == ::GetCurrentProcessId() ? 1 : 0;
+    ::CloseHandle(snap);
+    return n;
+}
+
+// A worker slow to leave its body after the signal (descheduled, say) still
+// takes the waiter's next request instead of a new thread taking it.
+TEST(PumpWin, BackToBackWaitsReuseTheWorkerThatSignalled) {
+    struct SlowToLetGo {
+        ~SlowToLetGo() { ::Sleep(30); }
+    };
+    const int before = ThreadsOfThisProcess();
+    for (int i = 0; i < 8; ++i) {
+        auto slow = std::make_shared<SlowToLetGo>();
+        ASSERT_EQ(net::RunOnWorkerAndWait([slow] {}, std::make_shared<WaitEvent>(), PumpLimits{}), PumpResult::kSignalled);
+    }
+    EXPECT_LE(ThreadsOfThisProcess(), before + 1);
     EXPECT_TRUE(net::WaitForWorkers(5000));
 }
 
