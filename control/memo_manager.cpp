@@ -206,13 +206,13 @@ void CMemoManager::NewMemo(int background) { AddNewMemo(background, nullptr); }
 
 void CMemoManager::NewMemoWithText(int background, const std::string& text) { AddNewMemo(background, &text); }
 
-int CMemoManager::RestoreMemo(const std::string& section) {
+int CMemoManager::RestoreMemo(const std::string& section, tesra::CTextDownloads* downloads) {
     const tesra::MemoRecord record = tesra::ReadMemoRecord(m_index, section);
     if (!record.colour) return 0;
     CMemoDlg* memo = MakeMemoWindow(*record.colour, record.folded.value_or(0), section);
     if (!memo) return 0;
     memo->SetDataPath(tesra::SectionDataPath(UserFolder(), section));
-    if (!tesra::MemoTextReady(*this, m_previousIndex, section, memo->dataPath()) || m_closing) {
+    if (!tesra::MemoTextReady(*this, m_previousIndex, section, memo->dataPath(), downloads) || m_closing) {
         RemoveMemo(memo);
         return 0;
     }
@@ -326,7 +326,9 @@ public:
     void LoadIndex() override { ctrl_.LoadMemoIndex(); }
     tesra::CIniFile& PreviousIndex() override { return ctrl_.m_previousIndex; }
     void BeginMemos() override { wait_.emplace(); }  // once for all the memos' loads
-    void OpenMemo(const std::string& section) override { ctrl_.RestoreMemo(section); }
+    void OpenMemo(const std::string& section, tesra::CTextDownloads& downloads) override {
+        ctrl_.RestoreMemo(section, &downloads);
+    }
     void EndMemos() override { wait_.reset(); }
     void Loaded() override { ctrl_.m_loaded = 1; }
 

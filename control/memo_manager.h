@@ -99,7 +99,8 @@ public:
 
     // The registry and the indexes.
     void NewMemoWithText(int background, const std::string& text);
-    int RestoreMemo(const std::string& section);
+    // With downloads, the start-up's texts written ahead.
+    int RestoreMemo(const std::string& section, tesra::CTextDownloads* downloads = nullptr);
     void ShowAllMemos(bool show);
     int DestroyAllMemos();
     void RemoveMemo(CMemoDlg* memo);
