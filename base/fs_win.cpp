@@ -70,7 +70,10 @@ bool ReadFile(const std::string& path, std::string* out) {
 }
 
 bool WriteFileFlushed(const std::string& path, std::string_view bytes) {
-    File f(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Exact case: a new name costs no search of the folder for another
+    // spelling of it (Wine's, one pass over a folder of a thousand memos).
+    File f(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_POSIX_SEMANTICS, nullptr));
     if (!f.valid()) return false;
     if (WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close()) return true;
     f.Close();
@@ -83,10 +86,15 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     // name creates and closes a file first, which costs as much again. A
     // second writer of the same file meanwhile fails to open it (no sharing).
     const std::string temp = path + ".new";
-    if (!WriteFileFlushed(temp, bytes)) return false;
-    if (::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    ::DeleteFileA(temp.c_str());
-    return false;
+    File f(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.valid()) return false;
+    const bool ok = WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close() &&
+                    ::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) {
+        f.Close();
+        ::DeleteFileA(temp.c_str());
+    }
+    return ok;
 }
 
 bool AppendFile(const std::string& path, std::string_view bytes) {
