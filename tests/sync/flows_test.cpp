@@ -345,7 +345,9 @@ TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
             std::optional<CTextDownloads> downloads;
             if (early) {
                 downloads.emplace(ctx_, std::vector{std::pair{"memo5"s, path}});
-                for (int i = 0; i < 500 && !fs::Stat(ahead); ++i) std::this_thread::sleep_for(10ms);
+                // Readable once the worker has closed it (no sharing).
+                for (int i = 0; i < 500 && (c.result ? ReadBytes(ahead) != c.after : !fs::Stat(ahead)); ++i)
+                    std::this_thread::sleep_for(10ms);
                 if (c.result) {
                     EXPECT_EQ(ReadBytes(ahead), c.after);
                 }
