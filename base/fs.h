@@ -47,6 +47,11 @@ bool ReadFile(const std::string& path, std::string* out);
 // the same folder, which is then renamed over path. A crash leaves the old
 // file or the new one, never a torn one. False (and path untouched) on error.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
+// Its first half, for a writer on another thread: path made or emptied and
+// given bytes, flushed to the disk; removed again on error. MoveReplace
+// within the folder is the second half. path is taken in its exact case
+// (where the file system ignores case, a folder spelt otherwise fails).
+bool WriteFileFlushed(const std::string& path, std::string_view bytes);
 
 // Adds bytes at the end of path, made when missing. A log's write: not
 // atomic, and false on any error.

@@ -81,6 +81,14 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     return ok;
 }
 
+bool WriteFileFlushed(const std::string& path, std::string_view bytes) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd.get() < 0) return false;
+    if (WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close()) return true;
+    ::unlink(path.c_str());
+    return false;
+}
+
 bool AppendFile(const std::string& path, std::string_view bytes) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     return fd.get() >= 0 && WriteAll(fd.get(), bytes) && fd.Close();

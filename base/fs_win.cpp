@@ -69,6 +69,18 @@ bool ReadFile(const std::string& path, std::string* out) {
     }
 }
 
+bool WriteFileFlushed(const std::string& path, std::string_view bytes) {
+    // Exact case: a new name costs no search of the folder for another
+    // spelling of it (Wine's, one pass over a folder of a thousand memos).
+    File f(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_POSIX_SEMANTICS, nullptr));
+    if (!f.valid()) return false;
+    if (WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close()) return true;
+    f.Close();
+    ::DeleteFileA(path.c_str());
+    return false;
+}
+
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     // One temporary name per file, not a fresh unique one: making a unique
     // name creates and closes a file first, which costs as much again. A

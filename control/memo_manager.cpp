@@ -206,20 +206,20 @@ void CMemoManager::NewMemo(int background) { AddNewMemo(background, nullptr); }
 
 void CMemoManager::NewMemoWithText(int background, const std::string& text) { AddNewMemo(background, &text); }
 
-int CMemoManager::RestoreMemo(const std::string& section) {
+int CMemoManager::RestoreMemo(const std::string& section, tesra::CTextDownloads* downloads, bool mayHaveCopy) {
     const tesra::MemoRecord record = tesra::ReadMemoRecord(m_index, section);
     if (!record.colour) return 0;
     CMemoDlg* memo = MakeMemoWindow(*record.colour, record.folded.value_or(0), section);
     if (!memo) return 0;
     memo->SetDataPath(tesra::SectionDataPath(UserFolder(), section));
-    if (!tesra::MemoTextReady(*this, m_previousIndex, section, memo->dataPath()) || m_closing) {
+    if (!tesra::MemoTextReady(*this, m_previousIndex, section, memo->dataPath(), downloads) || m_closing) {
         RemoveMemo(memo);
         return 0;
     }
     // The font before the text: formatting an empty edit is cheap, and the
     // paragraphs the text brings take the tab stops of the first.
     memo->ApplyFont();
-    memo->LoadMemoText();
+    memo->LoadMemoText(mayHaveCopy);
     memo->RestorePlacement();
     memo->m_alarmTime = record.alarm.value_or(0);
     memo->m_title = record.title.value_or(std::string());
@@ -311,6 +311,22 @@ std::unique_ptr<CNoticeDlg> CMemoManager::OpenNotice(const char* text) {
     return notice;
 }
 
+namespace {
+
+// Whether the folder may hold an emergency copy, looked for once for all the
+// memos of a start-up: a probe per memo for a name that is not there reads
+// the whole folder under Wine. Only the memos' own windows make one, and a
+// window saves after its text was loaded.
+bool AnyEmergencyCopy(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = ::FindFirstFileA(tesra::fs::JoinPath(folder, "*.unsaved").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return ::GetLastError() != ERROR_FILE_NOT_FOUND;
+    ::FindClose(h);
+    return true;
+}
+
+}  // namespace
+
 // The screen's side of a start-up: the notice, the memo windows and the
 // wait for the group's worker.
 class CMemoManager::StartUpWindows final : public tesra::IStartUpWindows {
@@ -325,8 +341,13 @@ public:
     bool Closing() override { return ctrl_.m_closing; }
     void LoadIndex() override { ctrl_.LoadMemoIndex(); }
     tesra::CIniFile& PreviousIndex() override { return ctrl_.m_previousIndex; }
-    void BeginMemos() override { wait_.emplace(); }  // once for all the memos' loads
-    void OpenMemo(const std::string& section) override { ctrl_.RestoreMemo(section); }
+    void BeginMemos() override {
+        wait_.emplace();  // once for all the memos' loads
+        copies_ = AnyEmergencyCopy(ctrl_.UserFolder());
+    }
+    void OpenMemo(const std::string& section, tesra::CTextDownloads& downloads) override {
+        ctrl_.RestoreMemo(section, &downloads, copies_);
+    }
     void EndMemos() override { wait_.reset(); }
     void Loaded() override { ctrl_.m_loaded = 1; }
 
@@ -334,6 +355,7 @@ private:
     CMemoManager& ctrl_;
     std::unique_ptr<CNoticeDlg> notice_;
     std::optional<tesra::win::WaitCursor> wait_;
+    bool copies_ = true;
 };
 
 void CMemoManager::WriteServerIndex(const std::string& text) {

@@ -99,7 +99,9 @@ public:
 
     // The registry and the indexes.
     void NewMemoWithText(int background, const std::string& text);
-    int RestoreMemo(const std::string& section);
+    // With downloads, the start-up's texts written ahead; without
+    // mayHaveCopy, the user folder holds no emergency copy.
+    int RestoreMemo(const std::string& section, tesra::CTextDownloads* downloads = nullptr, bool mayHaveCopy = true);
     void ShowAllMemos(bool show);
     int DestroyAllMemos();
     void RemoveMemo(CMemoDlg* memo);

@@ -900,12 +900,12 @@ void CMemoDlg::LoadTextFile(const std::string& path) {
     m.edit.Select(0, 0);
 }
 
-void CMemoDlg::LoadMemoText() {
+void CMemoDlg::LoadMemoText(bool mayHaveCopy) {
     Impl& m = *m_impl;
     if (m.dataPath.empty()) return;
     // Text its file could not take last time comes back, to be saved again.
     const std::string copy = tesra::EmergencyCopyName(m.dataPath);
-    const bool kept = tesra::FileExists(copy);
+    const bool kept = mayHaveCopy && tesra::FileExists(copy);
     if (!kept && !tesra::FileExists(m.dataPath)) return;
     tesra::win::WaitCursor wait;
     LoadTextFile(kept ? copy : m.dataPath);

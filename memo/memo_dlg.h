@@ -39,8 +39,9 @@ public:
     // Reads the memo's font from the live index (or the defaults) and uses it.
     void ApplyFont();
 
-    // Text and its data file.
-    void LoadMemoText();
+    // Text and its data file. Without mayHaveCopy the caller knows the folder
+    // holds no emergency copy, and none is looked for.
+    void LoadMemoText(bool mayHaveCopy = true);
     // Replaces the text (received data) and saves it; posts kMemoChangedMessage.
     void SetMemoText(const std::string& text);
     // The file's length, or -1.

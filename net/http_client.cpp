@@ -273,7 +273,8 @@ std::string CHttpClient::PostRequest(const HttpUrl& u, const std::string& form) 
                   u.object.c_str(), static_cast<int>(body.size()), u.host.c_str(), cookie.c_str(), body.c_str());
 }
 
-void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>>& requests) {
+void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>>& requests,
+                           PrefetchArrived arrived) {
     // From inside a wait it would drop what the waiting flow sent ahead.
     if (m_bBusy) return;
     DropPrefetch();
@@ -292,10 +293,12 @@ void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>
         return;
     }
     const int ioSecs = m_nIoSecs;
-    if (net::StartWorker([p, ioSecs] {
-            for (Prefetched::Item& item : p->items) {
+    if (net::StartWorker([p, ioSecs, arrived = std::move(arrived)] {
+            for (std::size_t i = 0; i < p->items.size(); ++i) {
                 if (p->dropped) return;
+                Prefetched::Item& item = p->items[i];
                 net::RunHttpExchange(item.host, item.port, item.request, ioSecs, &item.reply);
+                if (arrived) arrived(i, item.reply);
                 if (&item == &p->items.back()) BodyEnding();
                 item.done->Set();
             }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,10 @@ enum class HttpTransport {
     kInterrupted,  // Post's wait ended by WM_QUIT / WM_CLOSE
     kRefused,      // started while this client's other request was waiting
 };
+
+namespace net {
+struct HttpReply;
+}
 
 struct HttpUrl {
     std::string host;
@@ -65,8 +70,10 @@ public:
     // meanwhile, and a Post whose request is the next of them takes its
     // reply, waiting as ever. A Post of anything else, or one that did not
     // complete, drops what is left. The server sees the same requests in
-    // the same order, only sooner.
-    void Prefetch(const std::vector<std::pair<std::string, std::string>>& requests);
+    // the same order, only sooner. arrived, when given, runs on that worker
+    // with each request's index and reply before a Post may take the reply.
+    using PrefetchArrived = std::function<void(std::size_t, const net::HttpReply&)>;
+    void Prefetch(const std::vector<std::pair<std::string, std::string>>& requests, PrefetchArrived arrived = {});
     void DropPrefetch();
     // Takes each value up to its ";" but never past a line break; a name set
     // again replaces its value; a cookie that would grow the string past

@@ -1,7 +1,10 @@
 #include "sync/download.h"
 
+#include <unordered_map>
+
 #include "base/fs.h"
 #include "base/text.h"
+#include "net/http_client.h"
 #include "storage/ini_file.h"
 #include "storage/memo_format.h"
 #include "storage/memo_record.h"
@@ -64,7 +67,77 @@ std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::stri
     return {ServerUrl(ctx.MemoServerHost(), kGetMemoPath), GetDataBody(MuidOf(section))};
 }
 
-int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path) {
+struct CTextDownloads::Shared {
+    enum State { kWaiting, kWritten, kGone };
+    struct Item {
+        std::string path;
+        std::string text;  // what the worker wrote, once kWritten
+        std::atomic<int> state{kWaiting};
+    };
+    explicit Shared(std::size_t n) : items(n) {}
+    // The file goes with whoever moves it from kWritten: the worker, this
+    // thread's Land, or the close.
+    static bool Take(Item& item) {
+        int written = kWritten;
+        return item.state.compare_exchange_strong(written, kGone);
+    }
+    static void Discard(Item& item) {
+        if (Take(item)) fs::RemoveFile(WrittenName(item.path));
+    }
+    std::vector<Item> items;  // never resized once the worker runs
+    std::unordered_map<std::string, std::size_t> byPath;  // the control's thread only
+    std::atomic<bool> closed{false};
+};
+
+CTextDownloads::CTextDownloads(ISyncContext& ctx, const std::vector<std::pair<std::string, std::string>>& memos)
+    : m_ctx(ctx), m_shared(std::make_shared<Shared>(memos.size())) {
+    std::vector<std::pair<std::string, std::string>> requests;
+    for (std::size_t i = 0; i < memos.size(); ++i) {
+        m_shared->items[i].path = memos[i].second;
+        m_shared->byPath.emplace(memos[i].second, i);
+        requests.push_back(MemoTextRequest(ctx, memos[i].first));
+    }
+    // Written whatever the reply says: the control's thread judges it and
+    // takes the file only for a text it would have written itself.
+    ctx.Http().Prefetch(requests, [shared = m_shared](std::size_t i, const net::HttpReply& reply) {
+        if (i >= shared->items.size() || !reply.completed || shared->closed) return;
+        Shared::Item& item = shared->items[i];
+        try {
+            std::string text = CrLfOnly(reply.body);
+            if (!fs::WriteFileFlushed(WrittenName(item.path), text)) return;
+            item.text = std::move(text);
+        } catch (...) {
+            // Out of memory: the control's thread writes the text itself.
+            fs::RemoveFile(WrittenName(item.path));
+            return;
+        }
+        item.state = Shared::kWritten;
+        if (shared->closed) Shared::Discard(item);
+    });
+}
+
+CTextDownloads::~CTextDownloads() {
+    m_ctx.Http().DropPrefetch();
+    m_shared->closed = true;
+    for (Shared::Item& item : m_shared->items) Shared::Discard(item);
+}
+
+bool CTextDownloads::Land(const std::string& path, std::string_view text) {
+    const auto found = m_shared->byPath.find(path);
+    if (found == m_shared->byPath.end()) return false;
+    Shared::Item& item = m_shared->items[found->second];
+    if (item.state != Shared::kWritten || item.text != text) {
+        Shared::Discard(item);
+        return false;
+    }
+    if (!Shared::Take(item)) return false;
+    if (fs::MoveReplace(WrittenName(path), path)) return true;
+    fs::RemoveFile(WrittenName(path));
+    return false;
+}
+
+int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path,
+                     CTextDownloads* downloads) {
     if (IsUploadPending(ctx.UserFolder(), section)) return 1;
     CIniFile& index = ctx.LiveIndex();
     const std::optional<std::string> known = ReadMemoRecord(index, section).ver;
@@ -81,7 +154,7 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
         const std::string text = CrLfOnly(r.body);
         // A file we could not replace still holds the old text; showing it
         // as the new one would let an edit overwrite the server's copy.
-        ok = fs::WriteFileAtomic(path, text);
+        ok = (downloads && downloads->Land(path, text)) || fs::WriteFileAtomic(path, text);
     }
     if (!ok && known) {
         MemoRecord unfetched;

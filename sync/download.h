@@ -7,8 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/pump.h"
 #include "sync/context.h"
@@ -34,13 +35,41 @@ int FetchIndexText(ISyncContext& ctx, std::string& text);
 // index (a user without defaults is usable, an empty result is not).
 void FetchIndexToFile(ISyncContext& ctx);
 
+// The start-up's texts, sent ahead on the client's prefetching worker while
+// the windows are made (the same requests in the same order); each text that
+// arrives is written and flushed there, into a file beside its data file, so
+// that the control's thread only renames it. A file that is not taken is
+// removed when this goes, or by the worker when it finishes one after that.
+class CTextDownloads {
+public:
+    // The memos' sections with their data files, in the order their
+    // downloads will be asked for.
+    CTextDownloads(ISyncContext& ctx, const std::vector<std::pair<std::string, std::string>>& memos);
+    ~CTextDownloads();
+    CTextDownloads(const CTextDownloads&) = delete;
+    CTextDownloads& operator=(const CTextDownloads&) = delete;
+
+    // Renames the file written for path over it when that file holds
+    // exactly text; false (path untouched) otherwise.
+    bool Land(const std::string& path, std::string_view text);
+    // Where the worker writes the text of a data file.
+    static std::string WrittenName(const std::string& path) { return path + ".download"; }
+
+private:
+    struct Shared;
+    ISyncContext& m_ctx;
+    std::shared_ptr<Shared> m_shared;
+};
+
 // One memo's text into its data file, replaced atomically, line ends made
-// CR LF. 1 the file holds the text to show; 0 it was left as it was because
-// the server refused or the exchange failed, and then the live index's "ver"
-// of the memo is emptied so that no upload goes out from the old text and a
-// later start-up asks for it again. A memo whose upload is pending is never
-// overwritten: 1 without a request.
-int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path);
+// CR LF (from the file downloads wrote, when it holds the text). 1 the file
+// holds the text to show; 0 it was left as it was because the server refused
+// or the exchange failed, and then the live index's "ver" of the memo is
+// emptied so that no upload goes out from the old text and a later start-up
+// asks for it again. A memo whose upload is pending is never overwritten: 1
+// without a request.
+int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path,
+                     CTextDownloads* downloads = nullptr);
 // The (url, form) DownloadMemoText posts for the memo.
 std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section);
 

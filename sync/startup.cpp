@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "net/http_client.h"
 #include "storage/ini_file.h"
+#include "storage/memo_format.h"
 #include "storage/memo_index.h"
 #include "storage/memo_record.h"
 #include "sync/download.h"
@@ -60,17 +61,17 @@ bool OpenMemosInIndexText(ISyncContext& ctx, IStartUpWindows& windows, const std
             sections.push_back(section);
     // The texts to download go out while the windows are made: the same
     // requests in the same order, each taken by its memo's download.
-    std::vector<std::pair<std::string, std::string>> downloads;
+    std::vector<std::pair<std::string, std::string>> texts;
+    const std::string folder = ctx.UserFolder();
     for (const std::string& section : sections)
         if (TextOutOfDate(ctx, windows.PreviousIndex(), section) && !pending.Find(section))
-            downloads.push_back(MemoTextRequest(ctx, section));
-    ctx.Http().Prefetch(downloads);
+            texts.emplace_back(section, SectionDataPath(folder, section));
     ctx.Log(Format("start-up: %d memos in the index, %d to open, %d texts to download", static_cast<int>(listed.size()),
-                   static_cast<int>(sections.size()), static_cast<int>(downloads.size())));
+                   static_cast<int>(sections.size()), static_cast<int>(texts.size())));
+    CTextDownloads downloads(ctx, texts);
     windows.BeginMemos();
-    for (const std::string& section : sections) windows.OpenMemo(section);
+    for (const std::string& section : sections) windows.OpenMemo(section, downloads);
     windows.EndMemos();
-    ctx.Http().DropPrefetch();
     return !named.capped;
 }
 
@@ -116,8 +117,9 @@ bool TextOutOfDate(ISyncContext& ctx, const CIniFile& previous, std::string_view
            ReadMemoRecord(previous, section).ver.value_or(std::string());
 }
 
-bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path) {
-    return !TextOutOfDate(ctx, previous, section) || DownloadMemoText(ctx, section, path) == 1;
+bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path,
+                   CTextDownloads* downloads) {
+    return !TextOutOfDate(ctx, previous, section) || DownloadMemoText(ctx, section, path, downloads) == 1;
 }
 
 }  // namespace tesra

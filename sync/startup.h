@@ -13,6 +13,7 @@
 namespace tesra {
 
 class CIniFile;
+class CTextDownloads;
 
 // "메모 데이타를 불러오는 중입니다.\n잠시만 기다려 주십시오."
 inline constexpr char kLoadingNotice[] =
@@ -51,9 +52,10 @@ public:
     virtual void LoadIndex() = 0;
     virtual CIniFile& PreviousIndex() = 0;
     // Opens the window of a memo of the live index, its text brought by
-    // MemoTextReady; all the openings come between BeginMemos and EndMemos.
+    // MemoTextReady from downloads; all the openings come between BeginMemos
+    // and EndMemos.
     virtual void BeginMemos() {}
-    virtual void OpenMemo(const std::string& section) = 0;
+    virtual void OpenMemo(const std::string& section, CTextDownloads& downloads) = 0;
     virtual void EndMemos() {}
     // The memos count as loaded from here on; the pending uploads follow.
     virtual void Loaded() = 0;
@@ -75,7 +77,9 @@ int LoadMemosFromServer(ISyncContext& ctx, IStartUpWindows& windows, const std::
 // its data file is older than the server's text.
 bool TextOutOfDate(ISyncContext& ctx, const CIniFile& previous, std::string_view section);
 // Whether the memo's data file holds the text to show: its stamp is the one
-// the previous index had, or the text was downloaded now.
-bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path);
+// the previous index had, or the text was downloaded now (downloads, when
+// given, holds it written ahead).
+bool MemoTextReady(ISyncContext& ctx, const CIniFile& previous, std::string_view section, const std::string& path,
+                   CTextDownloads* downloads = nullptr);
 
 }  // namespace tesra

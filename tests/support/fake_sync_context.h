@@ -51,9 +51,9 @@ public:
     bool Closing() override { return false; }
     void LoadIndex() override { LoadIndexFiles(folder, index, previous); }
     CIniFile& PreviousIndex() override { return previous; }
-    void OpenMemo(const std::string& s) override {
+    void OpenMemo(const std::string& s, CTextDownloads& downloads) override {
         int bg = 0;
-        if (index.GetInt(s, "bg", bg) && MemoTextReady(*this, previous, s, SectionDataPath(folder, s)))
+        if (index.GetInt(s, "bg", bg) && MemoTextReady(*this, previous, s, SectionDataPath(folder, s), &downloads))
             index.GetString(s, "title", windows[s]);
     }
     void Loaded() override { loaded = true; }

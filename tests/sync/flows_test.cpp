@@ -6,10 +6,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/fs.h"
 #include "base/text.h"
+#include "net/worker.h"
 #include "support/cp949_corpus.h"
 #include "support/fake_server.h"
 #include "support/fake_sync_context.h"
@@ -28,6 +30,7 @@ namespace {
 using namespace test;
 using std::string;
 using namespace std::string_literals;
+using namespace std::chrono_literals;
 
 const string kHead = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
 
@@ -341,18 +344,35 @@ TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
          {step::ReadUntil("\n\n"), step::Send("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nnew text!"), step::Close()},
          1, "new text!"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ASSERT_TRUE(WriteBytes(path, old));
-        ctx_.index.SetString("memo5", "ver", c.ver);
-        Serve({c.script});
-        EXPECT_EQ(DownloadMemoText(ctx_, "memo5", path), c.result);
-        EXPECT_EQ(ReadBytes(path), c.after);
-        string ver;
-        ctx_.index.GetString("memo5", "ver", ver);
-        EXPECT_EQ(ver, c.result ? c.ver : "");
+    // Alone, and as a start-up downloads it: written ahead by the worker
+    // beside the data file, byte-exact, and only renamed once judged.
+    const string ahead = CTextDownloads::WrittenName(path);
+    for (const bool early : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(string(c.what) + (early ? ", written ahead" : ""));
+            ASSERT_TRUE(WriteBytes(path, old));
+            ctx_.index.SetString("memo5", "ver", c.ver);
+            Serve({c.script});
+            std::optional<CTextDownloads> downloads;
+            if (early) {
+                downloads.emplace(ctx_, std::vector{std::pair{"memo5"s, path}});
+                // Readable once the worker has closed it (no sharing).
+                for (int i = 0; i < 500 && (c.result ? ReadBytes(ahead) != c.after : !fs::Stat(ahead)); ++i)
+                    std::this_thread::sleep_for(10ms);
+                if (c.result) {
+                    EXPECT_EQ(ReadBytes(ahead), c.after);
+                }
+            }
+            EXPECT_EQ(DownloadMemoText(ctx_, "memo5", path, downloads ? &*downloads : nullptr), c.result);
+            downloads.reset();
+            EXPECT_EQ(ReadBytes(path), c.after);
+            EXPECT_FALSE(fs::Stat(ahead));
+            string ver;
+            ctx_.index.GetString("memo5", "ver", ver);
+            EXPECT_EQ(ver, c.result ? c.ver : "");
+        }
+        EXPECT_EQ(Body(0), GetDataBody("5"));
     }
-    EXPECT_EQ(Body(0), GetDataBody("5"));
 
     // A pending memo is shown from its own file, without asking the server.
     ASSERT_TRUE(WriteBytes(path, old));
@@ -361,6 +381,26 @@ TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
     EXPECT_EQ(DownloadMemoText(ctx_, "memo5", path), 1);
     EXPECT_EQ(server_->accepted(), 0);
     EXPECT_EQ(ReadBytes(path), old);
+}
+
+TEST_F(Flow, AStartUpThatGoesMidwayLeavesNoTextWrittenAhead) {
+    // The second reply is on its way when the start-up goes; the third is
+    // never asked for.
+    Serve({Answer("one"), {step::ReadUntil("\n\n"), step::Delay(300), step::Send(kHead + "two"), step::Close()},
+           Answer("three")});
+    std::vector<std::pair<string, string>> memos;
+    for (const char* section : {"memo1", "memo2", "memo3"}) {
+        ctx_.index.SetString(section, "ver", "3:1");
+        memos.emplace_back(section, dir_.File(string(section) + ".dat"));
+    }
+    {
+        CTextDownloads downloads(ctx_, memos);
+        EXPECT_EQ(DownloadMemoText(ctx_, "memo1", memos[0].second, &downloads), 1);
+    }
+    ASSERT_TRUE(net::WaitForWorkers(5000));
+    EXPECT_EQ(FilesIn(dir_.path()), std::vector<string>{"memo1.dat"});
+    EXPECT_EQ(ReadBytes(memos[0].second), "one");
+    EXPECT_EQ(server_->accepted(), 2);
 }
 
 TEST_F(Flow, LoginByScriptKeepsOnlyTheSession) {

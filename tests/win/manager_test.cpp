@@ -531,6 +531,19 @@ TEST_F(Manager, TypedTextItsFileCannotTakeStillReachesTheServer) {
     EXPECT_EQ(messages_.size(), 1u);
 }
 
+// Text an earlier session could not save is what the start-up shows, to be
+// saved again.
+TEST_F(Manager, AStartUpShowsTheTextAnEarlierSessionCouldNotSave) {
+    SeedTwo();
+    Connect();
+    ASSERT_TRUE(WriteBytes(ctrl_->Manager().UserFolder() + "\\memo102.unsaved", "kept"));
+    Show();
+    ASSERT_NE(Memo("memo102"), nullptr);
+    EXPECT_EQ(Memo("memo102")->Text(), "kept");
+    EXPECT_TRUE(Memo("memo102")->IsTextModified());
+    EXPECT_EQ(Memo("memo101")->Text(), string(cp949::kHangul) + "\r\nfirst");
+}
+
 // The file names under a folder, its subfolders' included.
 std::vector<string> Tree(const string& folder) {
     std::vector<string> names;

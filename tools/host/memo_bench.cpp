@@ -1,7 +1,7 @@
 // Time and cost of N memo windows against a floor: N bare borderless popups
 // with a rich edit and three buttons each. Then the real start-up: the
 // control in a container against the stand-in memo server holding N memos,
-// timed from ShowMemoDlg = true until every memo window is visible, first
+// timed from ShowMemoDlg = true until every memo window is shown and painted, first
 // with no local copy (every text downloaded), then again from the local
 // copies. Prints the times, their ratio to the floor, and windows per memo
 // and GDI objects per memo (GetGuiResources; under Wine, which answers 0 there,
@@ -12,8 +12,11 @@
 // requests to the same server.
 // Each N is measured in several rounds (the floor moves from run to run on
 // a shared machine) and the median ratios printed last.
-// Usage: memo_bench [--latency=0] [--idle=SECONDS] [--uploads=K] [--rounds=R] [N...]
-//        (defaults 60, 50, 3 and 200; the stand-ins preset's server)
+// Every measure, the floor's and the start-ups', runs until its windows and
+// their children are visible with nothing left to paint (--phases: where the
+// time went).
+// Usage: memo_bench [--latency=0] [--idle=SECONDS] [--uploads=K] [--rounds=R] [--phases] [N...]
+//        (defaults 60, 50, 5 and 200; the stand-ins preset's server)
 #include <windows.h>
 #include <ole2.h>
 #include <richedit.h>
@@ -73,12 +76,97 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-template <class F>
-double Measure(const char* what, int n, F make) {
+// "median 1.08 (0.94-1.28)"
+std::string Spread(const std::vector<double>& v, const char* format) {
+    if (v.empty()) return "none";
+    const auto [low, high] = std::minmax_element(v.begin(), v.end());
+    const std::string f = std::string("median ") + format + " (" + format + "-" + format + ")";
+    return tesra::Format(f.c_str(), Median(v), *low, *high);
+}
+
+// What a measure must have reached before its clock stops, the floor and the
+// start-up alike: every window of the set and every child of each visible,
+// none with a region left to paint, no WM_PAINT left for the thread.
+struct Unsettled {
+    long hidden = 0, unpainted = 0;
+    bool paintQueued = false;
+    bool any() const { return hidden || unpainted || paintQueued; }
+};
+
+BOOL CALLBACK CheckOne(HWND h, LPARAM lp) {
+    auto& out = *reinterpret_cast<Unsettled*>(lp);
+    if (!::IsWindowVisible(h))
+        ++out.hidden;
+    else if (::GetUpdateRect(h, nullptr, FALSE))
+        ++out.unpainted;
+    return TRUE;
+}
+
+Unsettled Check(const std::vector<HWND>& windows) {
+    Unsettled u;
+    for (HWND h : windows) {
+        CheckOne(h, reinterpret_cast<LPARAM>(&u));
+        ::EnumChildWindows(h, &CheckOne, reinterpret_cast<LPARAM>(&u));
+    }
+    u.paintQueued = (HIWORD(::GetQueueStatus(QS_PAINT)) & QS_PAINT) != 0;
+    return u;
+}
+
+// A read of the screen: under Wine an X round trip, after which the X server
+// has drawn every surface the pump flushed.
+void ReadScreen() {
+    if (HDC screen = ::GetDC(nullptr)) {
+        ::GetPixel(screen, 0, 0);
+        ::ReleaseDC(nullptr, screen);
+    }
+}
+
+// Pumps until the windows are settled (or 60 s have gone, said so); the
+// waits it took.
+int Settle(const std::vector<HWND>& windows) {
+    int waits = 0;
+    const ULONGLONG end = ::GetTickCount64() + 60000;
+    for (;;) {
+        Pump();
+        const Unsettled u = Check(windows);
+        if (!u.any()) return waits;
+        if (::GetTickCount64() >= end) {
+            std::printf("  not settled after 60 s: %ld hidden, %ld with a region to paint%s\n", u.hidden, u.unpainted,
+                        u.paintQueued ? ", WM_PAINT queued" : "");
+            return waits;
+        }
+        ++waits;
+        ::MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+}
+
+bool g_phases = false;
+// Floors of one round further apart than this: the machine changed speed.
+constexpr double kFloorsApart = 1.3;
+
+// What a teardown left (destroyed windows, the desktop's repaint, posted
+// work) is done before the next measure starts: 100 ms without a message.
+void Quiesce() {
+    const ULONGLONG end = ::GetTickCount64() + 2000;
+    do Pump();
+    while (::GetTickCount64() < end &&
+           ::MsgWaitForMultipleObjectsEx(0, nullptr, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_TIMEOUT);
+}
+
+// make() makes and shows the windows; windows() names them once made. The
+// time runs to the settled state; with --phases, how it was spent.
+template <class F, class W>
+double Measure(const char* what, int n, F make, W windows) {
     const Counts before = Now();
     const auto start = std::chrono::steady_clock::now();
     make();
+    const double made = Since(start);
     Pump();
+    const double pumped = Since(start);
+    const std::vector<HWND> set = windows();
+    const int waits = Settle(set);
+    const double settled = Since(start);
+    ReadScreen();
     const double ms = Since(start);
     const Counts after = Now();
     std::printf("%-28s n=%-5d %9.1f ms  %6.3f ms/memo  windows/memo %.2f", what, n, ms, ms / n,
@@ -87,6 +175,11 @@ double Measure(const char* what, int n, F make) {
     // Wine answers 0.
     if (after.user != before.user) std::printf("  USER/memo %.2f", double(after.user - before.user) / n);
     std::printf("\n");
+    if (g_phases)
+        std::printf("  made and shown %.1f ms, pumped %.1f ms, settled %.1f ms (%d waits, %zu windows checked), "
+                    "on the screen %.1f ms\n",
+                    made, pumped - made, settled - pumped, waits, set.size(), ms - settled);
+    if (static_cast<int>(set.size()) != n) std::printf("  %zu windows, not %d\n", set.size(), n);
     std::fflush(stdout);
     return ms;
 }
@@ -111,9 +204,9 @@ double Floor(int n, HWND owner) {
             ::UpdateWindow(h);
             bare.push_back(h);
         }
-    });
+    }, [&] { return bare; });
     for (HWND h : bare) ::DestroyWindow(h);
-    Pump();
+    Quiesce();
     return ms;
 }
 
@@ -155,13 +248,13 @@ public:
         ctrl_->FtpConnection("127.0.0.1", 21, user_ + "@x", "pw");
         Pump();
         now_ += 11;
-        const double ms = Measure(what, n_, [&] {
-            ctrl_->SetShowMemoDlg(true);
-            Pump();
-        });
-        long visible = 0;
-        for (const auto& m : ctrl_->Manager().memos()) visible += ::IsWindowVisible(m->hwnd()) ? 1 : 0;
-        if (visible != n_) std::printf("  only %ld of %d memo windows visible\n", visible, n_);
+        const double ms = Measure(
+            what, n_, [&] { ctrl_->SetShowMemoDlg(true); },
+            [&] {
+                std::vector<HWND> memos;
+                for (const auto& m : ctrl_->Manager().memos()) memos.push_back(m->hwnd());
+                return memos;
+            });
         for (const std::string& text : messages_) std::printf("  message: %s\n", text.c_str());
         messages_.clear();
         if (!keep) Close();
@@ -302,7 +395,7 @@ private:
     void Close() {
         tesra::host::CloseInPlace(ole_, site_);
         ctrl_ = nullptr;
-        Pump();
+        Quiesce();
     }
 
     int n_;
@@ -321,7 +414,7 @@ private:
 
 int main(int argc, char** argv) {
     std::vector<int> sizes;
-    int idleSeconds = 60, uploads = 50, rounds = 3;
+    int idleSeconds = 60, uploads = 50, rounds = 5;
     bool latency = true;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -331,6 +424,8 @@ int main(int argc, char** argv) {
             uploads = std::atoi(a.c_str() + 10);
         else if (a == "--latency=0")
             latency = false;
+        else if (a == "--phases")
+            g_phases = true;
         else if (a.rfind("--rounds=", 0) == 0)
             rounds = std::max(1, std::atoi(a.c_str() + 9));
         else
@@ -348,37 +443,53 @@ int main(int argc, char** argv) {
     HWND owner = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     for (int n : sizes) {
         if (n <= 0) continue;
-        std::vector<double> colds, warms;
+        std::vector<double> colds, warms, floors;
         for (int round = 1; round <= rounds; ++round) {
-            // The floor before and after the start-ups, their mean the
-            // measure: this machine's speed drifts within a run.
-            const double before = Floor(n, owner);
-            double cold = 0, warm = 0;
-            {
-                StartUpBench bench(n);
-                if (!bench.ok()) {
-                    std::printf("no stand-in memo server: build the stand-ins preset's server first\n");
-                    break;
-                }
-                cold = bench.Run("start-up, texts downloaded");
+            // Each start-up against the mean of the floors just before and
+            // just after it: this machine's speed drifts within a run. A
+            // round whose floors are far apart (the machine changed speed
+            // under it) is measured again, twice at most.
+            double cold = 0, warm = 0, coldFloor = 0, warmFloor = 0, apart = 0;
+            for (int attempt = 0; attempt < 3; ++attempt) {
                 const bool last = n == sizes.front() && round == rounds;
-                warm = bench.Run("start-up, local copies", last);
-                if (last) {
-                    if (idleSeconds > 0) bench.Idle(idleSeconds);
-                    if (uploads > 0) bench.Uploads(uploads);
+                const double f1 = Floor(n, owner);
+                double f2 = 0;
+                {
+                    StartUpBench bench(n);
+                    if (!bench.ok()) {
+                        std::printf("no stand-in memo server: build the stand-ins preset's server first\n");
+                        return 1;
+                    }
+                    cold = bench.Run("start-up, texts downloaded");
+                    f2 = Floor(n, owner);
+                    warm = bench.Run("start-up, local copies", last);
+                    if (last) {
+                        if (idleSeconds > 0) bench.Idle(idleSeconds);
+                        if (uploads > 0) bench.Uploads(uploads);
+                    }
                 }
+                const double f3 = Floor(n, owner);
+                coldFloor = (f1 + f2) / 2;
+                warmFloor = (f2 + f3) / 2;
+                apart = std::max({f1, f2, f3}) / std::min({f1, f2, f3});
+                if (apart <= kFloorsApart || last) break;
+                std::printf("n=%d, round %d: floors %.0f, %.0f, %.0f ms are %.2f x apart: measured again\n", n, round,
+                            f1, f2, f3, apart);
             }
-            const double floor = (before + Floor(n, owner)) / 2;
-            colds.push_back(cold / floor);
-            warms.push_back(warm / floor);
-            std::printf("n=%d, round %d: floor %.0f ms; start-up %.0f ms (%.2f x floor) downloading, %.0f ms (%.2f x "
-                        "floor) from local copies\n",
-                        n, round, floor, cold, cold / floor, warm, warm / floor);
+            floors.push_back(coldFloor);
+            floors.push_back(warmFloor);
+            colds.push_back(cold / coldFloor);
+            warms.push_back(warm / warmFloor);
+            std::printf("n=%d, round %d: start-up %.0f ms (%.2f x floor %.0f ms) downloading, %.0f ms (%.2f x floor %.0f "
+                        "ms) from local copies%s\n",
+                        n, round, cold, cold / coldFloor, coldFloor, warm, warm / warmFloor, warmFloor,
+                        apart > kFloorsApart ? " (floors apart, kept)" : "");
             std::fflush(stdout);
         }
         if (!colds.empty())
-            std::printf("n=%d, median of %zu rounds: %.2f x floor downloading, %.2f x floor from local copies\n", n,
-                        colds.size(), Median(colds), Median(warms));
+            std::printf("n=%d, %zu rounds: floor %s ms; downloading %s x floor; from local copies %s x floor\n", n,
+                        colds.size(), Spread(floors, "%.0f").c_str(), Spread(colds, "%.2f").c_str(),
+                        Spread(warms, "%.2f").c_str());
         std::fflush(stdout);
     }
     ::DestroyWindow(owner);
