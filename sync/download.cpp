@@ -1,5 +1,6 @@
 #include "sync/download.h"
 
+#include <atomic>
 #include <unordered_map>
 
 #include "base/fs.h"
@@ -136,9 +137,14 @@ bool CTextDownloads::Land(const std::string& path, std::string_view text) {
     return false;
 }
 
+bool CTextDownloads::Covers(const std::string& path) const { return m_shared->byPath.count(path) != 0; }
+
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path,
                      CTextDownloads* downloads) {
-    if (IsUploadPending(ctx.UserFolder(), section)) return 1;
+    // The start-up checked its downloads as it began; nothing adds to the
+    // pending list while it runs (every other flow waits for it), and each
+    // look at the file costs a read of the folder under some systems.
+    if (!(downloads && downloads->Covers(path)) && IsUploadPending(ctx.UserFolder(), section)) return 1;
     CIniFile& index = ctx.LiveIndex();
     const std::optional<std::string> known = ReadMemoRecord(index, section).ver;
     const std::string ver = known.value_or(std::string());

@@ -52,6 +52,9 @@ public:
     // Renames the file written for path over it when that file holds
     // exactly text; false (path untouched) otherwise.
     bool Land(const std::string& path, std::string_view text);
+    // Whether path is one of these downloads, which the start-up checked
+    // against the pending uploads as it began.
+    bool Covers(const std::string& path) const;
     // Where the worker writes the text of a data file.
     static std::string WrittenName(const std::string& path) { return path + ".download"; }
 
