@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,10 @@ bool MoveReplace(const std::string& from, const std::string& to);
 bool CopyOver(const std::string& from, const std::string& to);
 // Creates one folder level; true when it exists afterwards.
 bool MakeDirectory(const std::string& path);
+// Whether a file in folder matches pattern ("*.dat": wildcards as the
+// platform's own file search has them); nothing when the folder cannot be
+// searched.
+std::optional<bool> AnyFileMatching(const std::string& folder, const std::string& pattern);
 
 // Seconds since 1970 (UTC).
 std::int64_t NowSeconds();

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +80,15 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
                     ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
+}
+
+std::optional<bool> AnyFileMatching(const std::string& folder, const std::string& pattern) {
+    glob_t found{};
+    const int rc = ::glob(JoinPath(folder, pattern).c_str(), GLOB_ERR | GLOB_NOSORT, nullptr, &found);
+    ::globfree(&found);
+    if (rc == 0) return true;
+    if (rc == GLOB_NOMATCH) return false;
+    return std::nullopt;
 }
 
 bool WriteFileFlushed(const std::string& path, std::string_view bytes) {

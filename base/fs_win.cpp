@@ -69,6 +69,17 @@ bool ReadFile(const std::string& path, std::string* out) {
     }
 }
 
+std::optional<bool> AnyFileMatching(const std::string& folder, const std::string& pattern) {
+    WIN32_FIND_DATAA found;
+    const HANDLE h = ::FindFirstFileA(JoinPath(folder, pattern).c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) return false;
+        return std::nullopt;
+    }
+    ::FindClose(h);
+    return true;
+}
+
 bool WriteFileFlushed(const std::string& path, std::string_view bytes) {
     // Exact case: a new name costs no search of the folder for another
     // spelling of it (Wine's, one pass over a folder of a thousand memos).

@@ -318,11 +318,7 @@ namespace {
 // the whole folder under Wine. Only the memos' own windows make one, and a
 // window saves after its text was loaded.
 bool AnyEmergencyCopy(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = ::FindFirstFileA(tesra::fs::JoinPath(folder, "*.unsaved").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return ::GetLastError() != ERROR_FILE_NOT_FOUND;
-    ::FindClose(h);
-    return true;
+    return tesra::fs::AnyFileMatching(folder, "*.unsaved").value_or(true);
 }
 
 }  // namespace
@@ -426,10 +422,8 @@ int CMemoManager::RunGroupCreation() {
         tesra::PumpLimits deliver = limits;
         deliver.rounds = 1;
         deliver.roundMs = 10;
-        for (int tries = 0; !params.latch->TryGiveUp() && tries < 500; ++tries) {
-            tesra::WaitEvent none;
-            tesra::WaitAndPump(none, deliver);
-        }
+        tesra::WaitEvent none;
+        for (int tries = 0; !params.latch->TryGiveUp() && tries < 500; ++tries) tesra::WaitAndPump(none, deliver);
     }
     m_groupCreation = false;
     m_worker.event.reset();

@@ -116,12 +116,7 @@ bool CTesraCtrl::ReceiveMemoData(BSTR* data) {
 bool CTesraCtrl::IsMemoFileExists(const std::string& name) {
     // The name comes from the host; it may only name a folder inside ours.
     if (!tesra::fs::IsSafeFileName(name)) return false;
-    const std::string pattern = tesra::Format("%s\\%s\\*.dat", m_services.UserFolder().c_str(), name.c_str());
-    WIN32_FIND_DATAA found;
-    HANDLE h = ::FindFirstFileA(pattern.c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    ::FindClose(h);
-    return true;
+    return tesra::fs::AnyFileMatching(tesra::fs::JoinPath(m_services.UserFolder(), name), "*.dat").value_or(false);
 }
 
 void CTesraCtrl::FireSendMemoData(const std::string& text) {
