@@ -12,10 +12,24 @@ int FindFrom(std::string_view text, std::string_view needle, int start) {
     auto i = static_cast<std::size_t>(start);
     if (i > text.size()) return -1;
     if (needle.empty()) return start;
+    // memchr to each candidate, then whether it starts a character. A byte
+    // that cannot lead always ends a character, so the lead bytes between the
+    // last such byte (or i, a known start) and the candidate pair up: an odd
+    // run means the candidate is a trail byte. i only moves forward, so the
+    // walks back add up to one pass.
+    const char* const data = text.data();
     while (i + needle.size() <= text.size()) {
-        if (std::memcmp(text.data() + i, needle.data(), needle.size()) == 0)
-            return static_cast<int>(i);
-        i += CharLength(text, i);
+        const void* hit = std::memchr(data + i, needle[0], text.size() - needle.size() + 1 - i);
+        if (hit == nullptr) return -1;
+        const auto p = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+        std::size_t q = p;
+        while (q > i && IsLeadByte(static_cast<unsigned char>(data[q - 1]))) --q;
+        if ((p - q) % 2 == 1) {
+            i = p + 1;
+            continue;
+        }
+        if (std::memcmp(data + p, needle.data(), needle.size()) == 0) return static_cast<int>(p);
+        i = p + CharLength(text, p);
     }
     return -1;
 }

@@ -30,6 +30,11 @@ TEST(FindFrom, AbsoluteOffsetsAndNeverOnATrailByte) {
     EXPECT_EQ(FindFrom(string(kMemo) + "memo12", "memo", 0), 4);
     // Double-byte needles match whole characters.
     EXPECT_EQ(FindFrom(string("x") + kHangul + kGa, kGa, 0), 5);
+    // Runs of lead-range bytes pair up from where the search begins.
+    EXPECT_EQ(FindFrom("\xB0\xB0\xB0\xB0\xB0", "\xB0", 1), 1);
+    EXPECT_EQ(FindFrom("x\xB0\xB0\xB0[\xB0[", "[", 0), -1);
+    EXPECT_EQ(FindFrom("x\xB0\xB0\xB0[[", "[", 0), 5);
+    EXPECT_EQ(FindFrom("x\xB0\xB0\xB0\xB0[", "[", 0), 5);
     // A lead byte at the end stands alone.
     EXPECT_EQ(FindFrom("ab\x81", "\x81", 0), 2);
     EXPECT_EQ(FindFrom("ab\x81", "b", 0), 1);

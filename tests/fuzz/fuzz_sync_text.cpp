@@ -35,6 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(tesra::FindFrom(title, "\r\n", 0) < 0);
     }
 
+    // The search against a step through every character.
+    if (!command.empty()) {
+        const std::string needle = command.substr(0, 1 + command.size() % 3);
+        const int start = static_cast<int>(command.size() % 7);
+        int slow = -1;
+        for (std::size_t i = static_cast<std::size_t>(start); slow < 0 && i + needle.size() <= text.size();
+             i += tesra::CharLength(text, i))
+            if (text.compare(i, needle.size(), needle) == 0) slow = static_cast<int>(i);
+        Check(tesra::FindFrom(text, needle, start) == slow);
+    }
+
     const tesra::ReceiveCommand c = tesra::ParseReceiveCommand(command);
     Check(tesra::FindFrom(c.name, "|", 0) < 0);
     Check(command.compare(0, c.name.size(), c.name) == 0);
