@@ -52,7 +52,8 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 // given bytes, flushed to the disk; removed again on error. MoveReplace
 // within the folder is the second half. path is taken in its exact case
 // (where the file system ignores case, a folder spelt otherwise fails).
-bool WriteFileFlushed(const std::string& path, std::string_view bytes);
+// onlyNew: false, and nothing touched, when a file of that name is there.
+bool WriteFileFlushed(const std::string& path, std::string_view bytes, bool onlyNew = false);
 
 // Adds bytes at the end of path, made when missing. A log's write: not
 // atomic, and false on any error.

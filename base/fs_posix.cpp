@@ -91,8 +91,8 @@ std::optional<bool> AnyFileMatching(const std::string& folder, const std::string
     return std::nullopt;
 }
 
-bool WriteFileFlushed(const std::string& path, std::string_view bytes) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+bool WriteFileFlushed(const std::string& path, std::string_view bytes, bool onlyNew) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | (onlyNew ? O_EXCL : O_TRUNC) | O_CLOEXEC, 0644));
     if (fd.get() < 0) return false;
     if (WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close()) return true;
     ::unlink(path.c_str());

@@ -80,10 +80,10 @@ std::optional<bool> AnyFileMatching(const std::string& folder, const std::string
     return true;
 }
 
-bool WriteFileFlushed(const std::string& path, std::string_view bytes) {
+bool WriteFileFlushed(const std::string& path, std::string_view bytes, bool onlyNew) {
     // Exact case: a new name costs no search of the folder for another
     // spelling of it (Wine's, one pass over a folder of a thousand memos).
-    File f(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    File f(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, onlyNew ? CREATE_NEW : CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_POSIX_SEMANTICS, nullptr));
     if (!f.valid()) return false;
     if (WriteAll(f.get(), bytes) && ::FlushFileBuffers(f.get()) && f.Close()) return true;

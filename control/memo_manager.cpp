@@ -223,7 +223,13 @@ int CMemoManager::RestoreMemo(const std::string& section, tesra::CTextDownloads*
     memo->RestorePlacement();
     memo->m_alarmTime = record.alarm.value_or(0);
     memo->m_title = record.title.value_or(std::string());
-    if (m_showMemoDlg) memo->Show(true);
+    if (m_showMemoDlg) {
+        memo->Show(true);
+        // Painted as it comes, as a user watches them come: left to the
+        // end, a whole start-up's paints and window events wait in the
+        // queue, and every window made meanwhile pays for the backlog.
+        ::UpdateWindow(memo->hwnd());
+    }
     return 1;
 }
 

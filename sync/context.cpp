@@ -68,14 +68,18 @@ void PostAhead(ISyncContext& ctx, const std::string& host, std::string_view path
     ctx.Http().Prefetch({{ServerUrl(host, path), body}});
 }
 
+Reply ReplyOf(bool transportCompleted, std::string_view headers, std::string body, std::string host) {
+    Reply r;
+    r.completed = transportCompleted && !ShortOfContentLength(headers, body.size());
+    r.body = std::move(body);
+    r.host = std::move(host);
+    return r;
+}
+
 Reply Post(ISyncContext& ctx, const std::string& host, std::string_view path, const std::string& body) {
     CHttpClient& http = ctx.Http();
     http.Post(ServerUrl(host, path), body);
-    Reply r;
-    r.host = host;
-    r.completed = http.m_transport == HttpTransport::kCompleted &&
-                  !ShortOfContentLength(http.m_strHeaders, http.m_strBody.size());
-    r.body = std::move(http.m_strBody);
+    Reply r = ReplyOf(http.m_transport == HttpTransport::kCompleted, http.m_strHeaders, std::move(http.m_strBody), host);
     ctx.Log(Format("POST %s: %s, %d bytes sent, %d received", RequestName(path, body).c_str(),
                    TransportOutcome(http).c_str(), static_cast<int>(body.size()), static_cast<int>(r.body.size())));
     return r;

@@ -1,6 +1,7 @@
 #include "sync/download.h"
 
 #include <atomic>
+#include <mutex>
 #include <unordered_map>
 
 #include "base/fs.h"
@@ -19,6 +20,15 @@ namespace {
 
 // The byte count of a "size:time" stamp.
 std::int32_t StampSize(const std::string& stamp) { return ParseLong(GetPiece(stamp, ":", 0)); }
+
+// Whether a reply's text may stand as the memo's text: the start-up's
+// worker asks it as the control's thread does.
+bool UsableText(const sync::Reply& r, const std::string& ver) {
+    if (!r.completed || IsServerErrorReply(r.body, HostName(r.host)) != 0) return false;
+    // An empty memo is a fine answer, but not for a memo whose stamp says it
+    // holds text.
+    return !(r.body.empty() && StampSize(ver) > 0);
+}
 
 }  // namespace
 
@@ -71,68 +81,85 @@ std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::stri
 struct CTextDownloads::Shared {
     enum State { kWaiting, kWritten, kGone };
     struct Item {
-        std::string path;
-        std::string text;  // what the worker wrote, once kWritten
-        std::atomic<int> state{kWaiting};
+        std::string path, ver;
+        std::mutex lock;  // the worker's write against the take or the close
+        State state = kWaiting;
+        bool inPlace = false;  // written as the data file itself, which was not there
+        std::string text;      // what the worker wrote, once kWritten
+        std::string File() const { return inPlace ? path : WrittenName(path); }
     };
     explicit Shared(std::size_t n) : items(n) {}
     // The file goes with whoever moves it from kWritten: the worker, this
     // thread's Land, or the close.
-    static bool Take(Item& item) {
-        int written = kWritten;
-        return item.state.compare_exchange_strong(written, kGone);
-    }
-    static void Discard(Item& item) {
-        if (Take(item)) fs::RemoveFile(WrittenName(item.path));
+    static void DiscardLocked(Item& item) {
+        if (item.state == kWritten) fs::RemoveFile(item.File());
+        item.state = kGone;
     }
     std::vector<Item> items;  // never resized once the worker runs
     std::unordered_map<std::string, std::size_t> byPath;  // the control's thread only
+    std::string host;
     std::atomic<bool> closed{false};
 };
 
 CTextDownloads::CTextDownloads(ISyncContext& ctx, const std::vector<std::pair<std::string, std::string>>& memos)
     : m_ctx(ctx), m_shared(std::make_shared<Shared>(memos.size())) {
     std::vector<std::pair<std::string, std::string>> requests;
+    m_shared->host = ctx.MemoServerHost();
     for (std::size_t i = 0; i < memos.size(); ++i) {
         m_shared->items[i].path = memos[i].second;
+        m_shared->items[i].ver = ReadMemoRecord(ctx.LiveIndex(), memos[i].first).ver.value_or(std::string());
         m_shared->byPath.emplace(memos[i].second, i);
         requests.push_back(MemoTextRequest(ctx, memos[i].first));
     }
-    // Written whatever the reply says: the control's thread judges it and
-    // takes the file only for a text it would have written itself.
+    // Only a text the control's thread would take is written. A memo new
+    // to this computer gets its data file here, and the control's thread
+    // has no file work left for it (a rename to a new name reads the whole
+    // folder under some systems); an old text stays until the new one is
+    // taken.
     ctx.Http().Prefetch(requests, [shared = m_shared](std::size_t i, const net::HttpReply& reply) {
-        if (i >= shared->items.size() || !reply.completed || shared->closed) return;
+        if (i >= shared->items.size() || shared->closed) return;
         Shared::Item& item = shared->items[i];
+        const std::lock_guard<std::mutex> hold(item.lock);
+        if (item.state != Shared::kWaiting) return;  // the control's thread went without it
         try {
-            std::string text = CrLfOnly(reply.body);
-            if (!fs::WriteFileFlushed(WrittenName(item.path), text)) return;
+            const sync::Reply r = sync::ReplyOf(reply.completed, reply.headers, reply.body, shared->host);
+            if (!UsableText(r, item.ver)) return;
+            std::string text = CrLfOnly(r.body);
+            item.inPlace = fs::WriteFileFlushed(item.path, text, true);
+            if (!item.inPlace && !fs::WriteFileFlushed(WrittenName(item.path), text)) return;
             item.text = std::move(text);
         } catch (...) {
-            // Out of memory: the control's thread writes the text itself.
-            fs::RemoveFile(WrittenName(item.path));
-            return;
+            return;  // out of memory before any write: the control's thread writes the text itself
         }
         item.state = Shared::kWritten;
-        if (shared->closed) Shared::Discard(item);
+        if (shared->closed) Shared::DiscardLocked(item);
     });
 }
 
 CTextDownloads::~CTextDownloads() {
     m_ctx.Http().DropPrefetch();
     m_shared->closed = true;
-    for (Shared::Item& item : m_shared->items) Shared::Discard(item);
+    for (Shared::Item& item : m_shared->items) {
+        // A write under way is the worker's to undo: it sees the close.
+        const std::unique_lock<std::mutex> hold(item.lock, std::try_to_lock);
+        if (hold) Shared::DiscardLocked(item);
+    }
 }
 
 bool CTextDownloads::Land(const std::string& path, std::string_view text) {
     const auto found = m_shared->byPath.find(path);
     if (found == m_shared->byPath.end()) return false;
     Shared::Item& item = m_shared->items[found->second];
+    const std::lock_guard<std::mutex> hold(item.lock);
     if (item.state != Shared::kWritten || item.text != text) {
-        Shared::Discard(item);
+        // Another reply than the worker's: the caller writes its own text,
+        // over a file written in place too.
+        if (!item.inPlace) Shared::DiscardLocked(item);
+        item.state = Shared::kGone;
         return false;
     }
-    if (!Shared::Take(item)) return false;
-    if (fs::MoveReplace(WrittenName(path), path)) return true;
+    item.state = Shared::kGone;
+    if (item.inPlace || fs::MoveReplace(WrittenName(path), path)) return true;
     fs::RemoveFile(WrittenName(path));
     return false;
 }
@@ -152,10 +179,7 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     if (muid.empty() || path.empty()) return 0;
 
     const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(muid));
-    bool ok = r.completed && IsServerErrorReply(r.body, HostName(ctx.MemoServerHost())) == 0;
-    // An empty memo is a fine answer, but not for a memo whose stamp says it
-    // holds text.
-    if (ok && r.body.empty() && StampSize(ver) > 0) ok = false;
+    bool ok = UsableText(r, ver);
     if (ok) {
         const std::string text = CrLfOnly(r.body);
         // A file we could not replace still holds the old text; showing it

@@ -37,9 +37,10 @@ void FetchIndexToFile(ISyncContext& ctx);
 
 // The start-up's texts, sent ahead on the client's prefetching worker while
 // the windows are made (the same requests in the same order); each text that
-// arrives is written and flushed there, into a file beside its data file, so
-// that the control's thread only renames it. A file that is not taken is
-// removed when this goes, or by the worker when it finishes one after that.
+// arrives as DownloadMemoText would take it is written and flushed there: as
+// the data file when there is none yet, else into a file beside it that the
+// control's thread renames. A file that is not taken is removed when this
+// goes, or by the worker when it finishes one after that.
 class CTextDownloads {
 public:
     // The memos' sections with their data files, in the order their
@@ -49,8 +50,9 @@ public:
     CTextDownloads(const CTextDownloads&) = delete;
     CTextDownloads& operator=(const CTextDownloads&) = delete;
 
-    // Renames the file written for path over it when that file holds
-    // exactly text; false (path untouched) otherwise.
+    // Whether the file written for path holds exactly text and is now path
+    // (renamed over it, or written as it). false: the caller writes text
+    // itself.
     bool Land(const std::string& path, std::string_view text);
     // Whether path is one of these downloads, which the start-up checked
     // against the pending uploads as it began.

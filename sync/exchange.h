@@ -18,6 +18,9 @@ struct Reply {
     std::string host;  // the memo server it went to
 };
 
+// What an exchange's bytes amount to, as Post judges them.
+Reply ReplyOf(bool transportCompleted, std::string_view headers, std::string body, std::string host);
+
 // Posts body to path on the memo server through the context's client.
 Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body);
 // The same to a host the flow looked up once: each look-up reads the

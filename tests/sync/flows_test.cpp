@@ -344,28 +344,30 @@ TEST_F(Flow, DownloadWritesCrLfTextOrLeavesTheFileAlone) {
          {step::ReadUntil("\n\n"), step::Send("HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nnew text!"), step::Close()},
          1, "new text!"},
     };
-    // Alone, and as a start-up downloads it: written ahead by the worker
-    // beside the data file, byte-exact, and only renamed once judged.
+    // Alone, and as a start-up downloads it: written ahead by the worker,
+    // byte-exact and only what would be taken, beside the old file (renamed
+    // once judged) or, for a memo new here, as its file.
     const string ahead = CTextDownloads::WrittenName(path);
-    for (const bool early : {false, true}) {
+    enum Mode { kAlone, kBesideOld, kNewMemo };
+    for (const Mode mode : {kAlone, kBesideOld, kNewMemo}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(string(c.what) + (early ? ", written ahead" : ""));
-            ASSERT_TRUE(WriteBytes(path, old));
+            SCOPED_TRACE(string(c.what) + (mode == kAlone ? "" : mode == kBesideOld ? ", beside" : ", new memo"));
+            const string before = mode == kNewMemo ? "<missing>" : old;
+            fs::RemoveFile(path);
+            if (mode != kNewMemo) {
+                ASSERT_TRUE(WriteBytes(path, old));
+            }
             ctx_.index.SetString("memo5", "ver", c.ver);
             Serve({c.script});
             std::optional<CTextDownloads> downloads;
-            if (early) {
+            if (mode != kAlone) {
                 downloads.emplace(ctx_, std::vector{std::pair{"memo5"s, path}});
-                // Readable once the worker has closed it (no sharing).
-                for (int i = 0; i < 500 && (c.result ? ReadBytes(ahead) != c.after : !fs::Stat(ahead)); ++i)
-                    std::this_thread::sleep_for(10ms);
-                if (c.result) {
-                    EXPECT_EQ(ReadBytes(ahead), c.after);
-                }
+                ASSERT_TRUE(net::WaitForWorkers(5000));
+                EXPECT_EQ(ReadBytes(mode == kNewMemo ? path : ahead), c.result ? c.after : "<missing>");
             }
             EXPECT_EQ(DownloadMemoText(ctx_, "memo5", path, downloads ? &*downloads : nullptr), c.result);
             downloads.reset();
-            EXPECT_EQ(ReadBytes(path), c.after);
+            EXPECT_EQ(ReadBytes(path), c.result ? c.after : before);
             EXPECT_FALSE(fs::Stat(ahead));
             string ver;
             ctx_.index.GetString("memo5", "ver", ver);
@@ -396,6 +398,7 @@ TEST_F(Flow, AStartUpThatGoesMidwayLeavesNoTextWrittenAhead) {
     {
         CTextDownloads downloads(ctx_, memos);
         EXPECT_EQ(DownloadMemoText(ctx_, "memo1", memos[0].second, &downloads), 1);
+        for (int i = 0; i < 500 && server_->accepted() < 2; ++i) std::this_thread::sleep_for(1ms);
     }
     ASSERT_TRUE(net::WaitForWorkers(5000));
     EXPECT_EQ(FilesIn(dir_.path()), std::vector<string>{"memo1.dat"});
