@@ -513,6 +513,25 @@ TEST_F(Manager, ADeferredStartUpShowsItsMemos) {
     EXPECT_TRUE(::IsWindowVisible(ctrl_->Manager().memos()[0]->hwnd()));
 }
 
+// A new user's group set-up that outlasts its wait: the start-up goes on
+// with its own index, and nothing of the set-up's comes after it (a late
+// 303 would rewrite the index in the middle of the session).
+TEST_F(Manager, AGroupSetUpThatOutlastsItsWaitEndsWithIt) {
+    Connect();
+    ctrl_->Manager().SetGroupRounds(2);
+    Admin("/admin/fault", "kind=setmemouser&mode=delay&ms=800&times=1");
+    ClearRequests();
+    Show();
+    const Kinds seen = Requests();
+    ASSERT_GE(seen.size(), 5u);
+    EXPECT_EQ(Kinds(seen.begin(), seen.begin() + 2), (Kinds{"getmemogrp", "setmemouser"}));
+    EXPECT_EQ(Kinds(seen.end() - 2, seen.end()), (Kinds{"getmemouser", "listini"}));
+    EXPECT_TRUE(ctrl_->Manager().loaded());
+    ASSERT_EQ(ctrl_->Manager().memos().size(), 1u);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(Requests(), seen);
+}
+
 // A folder standing at a memo's data file: the typed text reaches the
 // server from its emergency copy, the user is told once, and the text stays
 // modified for the next save.
