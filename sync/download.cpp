@@ -93,7 +93,13 @@ struct CTextDownloads::Shared {
     // thread's Land, or the close.
     static void DiscardLocked(Item& item) {
         if (item.state == kWritten) fs::RemoveFile(item.File());
+        Done(item);
+    }
+    // The text is let go as soon as the item is: a start-up of long memos
+    // would hold every one of them twice until it ends.
+    static void Done(Item& item) {
         item.state = kGone;
+        std::string().swap(item.text);
     }
     std::vector<Item> items;  // never resized once the worker runs
     std::unordered_map<std::string, std::size_t> byPath;  // the control's thread only
@@ -155,10 +161,10 @@ bool CTextDownloads::Land(const std::string& path, std::string_view text) {
         // Another reply than the worker's: the caller writes its own text,
         // over a file written in place too.
         if (!item.inPlace) Shared::DiscardLocked(item);
-        item.state = Shared::kGone;
+        Shared::Done(item);
         return false;
     }
-    item.state = Shared::kGone;
+    Shared::Done(item);
     if (item.inPlace || fs::MoveReplace(WrittenName(path), path)) return true;
     fs::RemoveFile(WrittenName(path));
     return false;
