@@ -145,10 +145,11 @@ CTextDownloads::CTextDownloads(ISyncContext& ctx, const std::vector<std::pair<st
 CTextDownloads::~CTextDownloads() {
     m_ctx.Http().DropPrefetch();
     m_shared->closed = true;
+    // A write under way is waited for: one file at most, and a look that
+    // skipped it could miss the worker's own look at the close.
     for (Shared::Item& item : m_shared->items) {
-        // A write under way is the worker's to undo: it sees the close.
-        const std::unique_lock<std::mutex> hold(item.lock, std::try_to_lock);
-        if (hold) Shared::DiscardLocked(item);
+        const std::lock_guard<std::mutex> hold(item.lock);
+        Shared::DiscardLocked(item);
     }
 }
 
