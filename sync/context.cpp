@@ -35,10 +35,6 @@ std::string HostName(std::string_view host) { return std::string(host.substr(0, 
 
 namespace sync {
 
-namespace {
-
-// A body shorter than the Content-Length the reply announced was cut on
-// the way (a peer's close can look orderly), or by the client's limits.
 bool ShortOfContentLength(std::string_view headers, std::size_t bodySize) {
     static constexpr std::string_view kName = "content-length:";
     for (std::size_t start = 0; start < headers.size();) {
@@ -58,8 +54,6 @@ bool ShortOfContentLength(std::string_view headers, std::size_t bodySize) {
     return false;
 }
 
-}  // namespace
-
 Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body) {
     return Post(ctx, ctx.MemoServerHost(), path, body);
 }
@@ -68,18 +62,14 @@ void PostAhead(ISyncContext& ctx, const std::string& host, std::string_view path
     ctx.Http().Prefetch({{ServerUrl(host, path), body}});
 }
 
-Reply ReplyOf(bool transportCompleted, std::string_view headers, std::string body, std::string host) {
-    Reply r;
-    r.completed = transportCompleted && !ShortOfContentLength(headers, body.size());
-    r.body = std::move(body);
-    r.host = std::move(host);
-    return r;
-}
-
 Reply Post(ISyncContext& ctx, const std::string& host, std::string_view path, const std::string& body) {
     CHttpClient& http = ctx.Http();
     http.Post(ServerUrl(host, path), body);
-    Reply r = ReplyOf(http.m_transport == HttpTransport::kCompleted, http.m_strHeaders, std::move(http.m_strBody), host);
+    Reply r;
+    r.host = host;
+    r.completed = http.m_transport == HttpTransport::kCompleted &&
+                  !ShortOfContentLength(http.m_strHeaders, http.m_strBody.size());
+    r.body = std::move(http.m_strBody);
     ctx.Log(Format("POST %s: %s, %d bytes sent, %d received", RequestName(path, body).c_str(),
                    TransportOutcome(http).c_str(), static_cast<int>(body.size()), static_cast<int>(r.body.size())));
     return r;

@@ -23,11 +23,11 @@ std::int32_t StampSize(const std::string& stamp) { return ParseLong(GetPiece(sta
 
 // Whether a reply's text may stand as the memo's text: the start-up's
 // worker asks it as the control's thread does.
-bool UsableText(const sync::Reply& r, const std::string& ver) {
-    if (!r.completed || IsServerErrorReply(r.body, HostName(r.host)) != 0) return false;
+bool UsableText(bool completed, std::string_view body, std::string_view host, const std::string& ver) {
+    if (!completed || IsServerErrorReply(body, HostName(host)) != 0) return false;
     // An empty memo is a fine answer, but not for a memo whose stamp says it
     // holds text.
-    return !(r.body.empty() && StampSize(ver) > 0);
+    return !(body.empty() && StampSize(ver) > 0);
 }
 
 }  // namespace
@@ -128,9 +128,10 @@ CTextDownloads::CTextDownloads(ISyncContext& ctx, const std::vector<std::pair<st
         const std::lock_guard<std::mutex> hold(item.lock);
         if (item.state != Shared::kWaiting) return;  // the control's thread went without it
         try {
-            const sync::Reply r = sync::ReplyOf(reply.completed, reply.headers, reply.body, shared->host);
-            if (!UsableText(r, item.ver)) return;
-            std::string text = CrLfOnly(r.body);
+            const bool completed =
+                reply.completed && !sync::ShortOfContentLength(reply.headers, reply.body.size());
+            if (!UsableText(completed, reply.body, shared->host, item.ver)) return;
+            std::string text = CrLfOnly(reply.body);
             item.inPlace = fs::WriteFileFlushed(item.path, text, true);
             if (!item.inPlace && !fs::WriteFileFlushed(WrittenName(item.path), text)) return;
             item.text = std::move(text);
@@ -161,8 +162,10 @@ bool CTextDownloads::Land(const std::string& path, std::string_view text) {
     if (item.state != Shared::kWritten || item.text != text) {
         // Another reply than the worker's: the caller writes its own text,
         // over a file written in place too.
-        if (!item.inPlace) Shared::DiscardLocked(item);
-        Shared::Done(item);
+        if (item.inPlace)
+            Shared::Done(item);
+        else
+            Shared::DiscardLocked(item);
         return false;
     }
     Shared::Done(item);
@@ -186,7 +189,7 @@ int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::str
     if (muid.empty() || path.empty()) return 0;
 
     const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(muid));
-    bool ok = UsableText(r, ver);
+    bool ok = UsableText(r.completed, r.body, r.host, ver);
     if (ok) {
         const std::string text = CrLfOnly(r.body);
         // A file we could not replace still holds the old text; showing it

@@ -18,8 +18,10 @@ struct Reply {
     std::string host;  // the memo server it went to
 };
 
-// What an exchange's bytes amount to, as Post judges them.
-Reply ReplyOf(bool transportCompleted, std::string_view headers, std::string body, std::string host);
+// A body shorter than the Content-Length the reply announced was cut on
+// the way (a peer's close can look orderly), or by the client's limits: no
+// completed exchange, whatever the transport said.
+bool ShortOfContentLength(std::string_view headers, std::size_t bodySize);
 
 // Posts body to path on the memo server through the context's client.
 Reply Post(ISyncContext& ctx, std::string_view path, const std::string& body);
