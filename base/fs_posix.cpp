@@ -1,5 +1,6 @@
+#include <dirent.h>
 #include <fcntl.h>
-#include <glob.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "base/diag_log.h"
 #include "base/fs.h"
@@ -83,12 +85,12 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
 }
 
 std::optional<bool> AnyFileMatching(const std::string& folder, const std::string& pattern) {
-    glob_t found{};
-    const int rc = ::glob(JoinPath(folder, pattern).c_str(), GLOB_ERR | GLOB_NOSORT, nullptr, &found);
-    ::globfree(&found);
-    if (rc == 0) return true;
-    if (rc == GLOB_NOMATCH) return false;
-    return std::nullopt;
+    // The names matched, not the joined path: a folder may hold "[" or "*".
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir) return std::nullopt;
+    while (const dirent* entry = ::readdir(dir.get()))
+        if (::fnmatch(pattern.c_str(), entry->d_name, 0) == 0) return true;
+    return false;
 }
 
 bool WriteFileFlushed(const std::string& path, std::string_view bytes, bool onlyNew) {

@@ -102,6 +102,18 @@ TEST(FsFiles, MoveAndCopy) {
     EXPECT_FALSE(fs::ReadFile(a, &out));
 }
 
+TEST(FsFiles, AnyFileMatchingLooksAtTheNamesInTheFolder) {
+    test::TempDir dir;
+    // Brackets are plain characters in a folder's name.
+    const std::string folder = dir.File("k[1]");
+    ASSERT_TRUE(fs::MakeDirectory(folder));
+    EXPECT_EQ(fs::AnyFileMatching(folder, "*.dat"), false);
+    ASSERT_TRUE(test::WriteBytes(fs::JoinPath(folder, "a.dat"), "x"));
+    EXPECT_EQ(fs::AnyFileMatching(folder, "*.dat"), true);
+    EXPECT_EQ(fs::AnyFileMatching(folder, "*.unsaved"), false);
+    EXPECT_EQ(fs::AnyFileMatching(dir.File("none"), "*.dat"), std::nullopt);
+}
+
 TEST(DiagLog, OneStampedLinePerEntryAndTheFileStaysWithinTwiceItsCap) {
     EXPECT_EQ(FormatUtc(0), "1970-01-01 00:00:00");
     EXPECT_EQ(FormatUtc(1796565601), "2026-12-06 14:00:01");
