@@ -19,7 +19,7 @@ HBITMAP LoadBitmapResource(int id) {
 }
 
 HICON LoadIconResource(int id) {
-    return static_cast<HICON>(::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+    return static_cast<HICON>(::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_SHARED));
 }
 
 HFONT MakeFont(int height, BYTE pitchAndFamily, const char* face) {
@@ -70,12 +70,12 @@ std::shared_ptr<const MemoArt> MemoArt::Get() {
     art->newHot.Reset(LoadBitmapResource(IDB_NEW_HOT));
     art->home.Reset(LoadBitmapResource(IDB_HOME));
     art->homeHot.Reset(LoadBitmapResource(IDB_HOME_HOT));
-    art->pin.Reset(LoadIconResource(IDI_PIN));
-    art->pinBlink.Reset(LoadIconResource(IDI_PIN_BLINK));
-    art->alarm.Reset(LoadIconResource(IDI_ALARM));
-    art->alarmBlink.Reset(LoadIconResource(IDI_ALARM_BLINK));
-    art->hand.Reset(static_cast<HCURSOR>(
-        ::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(IDCUR_HAND), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE)));
+    art->pin = LoadIconResource(IDI_PIN);
+    art->pinBlink = LoadIconResource(IDI_PIN_BLINK);
+    art->alarm = LoadIconResource(IDI_ALARM);
+    art->alarmBlink = LoadIconResource(IDI_ALARM_BLINK);
+    art->hand = static_cast<HCURSOR>(::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(IDCUR_HAND),
+                                                  IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     art->caption.Reset(MakeFont(-11, FF_SWISS | VARIABLE_PITCH, "\xB1\xBC\xB8\xB2"));      // 굴림
     art->alarmFont.Reset(MakeFont(-12, FIXED_PITCH, "\xB1\xBC\xB8\xB2\xC3\xBC"));          // 굴림체
     art->grey128.Reset(::CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));

@@ -22,8 +22,11 @@ int ValidColourIndex(int index);
 
 struct MemoArt {
     tesra::win::Bitmap deleteButton, deleteHot, newButton, newHot, home, homeHot;
-    tesra::win::Icon pin, pinBlink, alarm, alarmBlink;
-    tesra::win::Cursor hand;
+    // Shared with the system (loaded once a process, never destroyed): Wine
+    // keeps a little of every private icon after it is destroyed, which a
+    // host signing in and out all day would pile up.
+    HICON pin = nullptr, pinBlink = nullptr, alarm = nullptr, alarmBlink = nullptr;
+    HCURSOR hand = nullptr;
     tesra::win::Font caption;  // title of a folded memo
     tesra::win::Font alarmFont;  // "[알람] ..." in the caption band
     tesra::win::Pen grey128, grey192;

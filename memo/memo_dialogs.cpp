@@ -342,14 +342,14 @@ protected:
 
 private:
     win::Brush m_background{::CreateSolidBrush(kConfirmBackground)};
-    win::Icon m_icon;
+    HICON m_icon = nullptr;  // shared, as the memo's own icons
 };
 
 INT_PTR CDeleteConfirmDlg::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_INITDIALOG:
-        m_icon.Reset(static_cast<HICON>(
-            ::LoadImageA(win::ModuleInstance(), MAKEINTRESOURCEA(IDI_DELETE_CONFIRM), IMAGE_ICON, 32, 32, 0)));
+        m_icon = static_cast<HICON>(
+            ::LoadImageA(win::ModuleInstance(), MAKEINTRESOURCEA(IDI_DELETE_CONFIRM), IMAGE_ICON, 32, 32, LR_SHARED));
         CentreOverOwner(hwnd());
         return TRUE;
     case WM_ERASEBKGND: {
@@ -364,7 +364,7 @@ INT_PTR CDeleteConfirmDlg::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<INT_PTR>(::GetStockObject(NULL_BRUSH));
     case WM_PAINT: {
         win::PaintDC dc(hwnd());
-        if (m_icon) ::DrawIconEx(dc.get(), 8, 8, m_icon.get(), 0, 0, 0, nullptr, DI_NORMAL);
+        if (m_icon) ::DrawIconEx(dc.get(), 8, 8, m_icon, 0, 0, 0, nullptr, DI_NORMAL);
         return TRUE;
     }
     case WM_LBUTTONDOWN:

@@ -176,7 +176,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
 // ---- creation ---------------------------------------------------------------
 
 bool CMemoDlg::Impl::CreateChildren() {
-    pinIcon = art->pin.get();
+    pinIcon = art->pin;
     // A memo whose place is known goes there before it has children, and
     // they are made where they belong: moving them later is most of what a
     // restore would cost.
@@ -196,7 +196,7 @@ bool CMemoDlg::Impl::CreateChildren() {
     auto hover = [this](CMemoButton& b, const MSG& m) { OnButtonHover(b, m); };
     newButton.OnHover(hover);
     deleteButton.OnHover(hover);
-    homeButton.SetCursor(art->hand.get());
+    homeButton.SetCursor(art->hand);
     return true;
 }
 
@@ -429,9 +429,9 @@ void CMemoDlg::Impl::OnBlinkTimer() {
     blinkPhase = !blinkPhase;
     if (blinkPhase) {
         if (alarmShown) self.PlayMemoSound(3);
-        pinIcon = alarmShown ? art->alarm.get() : art->pin.get();
+        pinIcon = alarmShown ? art->alarm : art->pin;
     } else {
-        pinIcon = alarmShown ? art->alarmBlink.get() : art->pinBlink.get();
+        pinIcon = alarmShown ? art->alarmBlink : art->pinBlink;
     }
     RECT c{};
     ::GetClientRect(hwnd(), &c);
@@ -956,7 +956,7 @@ void CMemoDlg::StartBlink(int on, int alarm) {
             m.alarmShown = 0;
         }
         ::KillTimer(hwnd(), kBlinkTimer);
-        m.pinIcon = m.art->pin.get();
+        m.pinIcon = m.art->pin;
         m.Redraw();
         return;
     }

@@ -11,7 +11,6 @@
 namespace tesra::win {
 
 using Icon = UniqueHandle<HICON, &::DestroyIcon>;
-using Cursor = UniqueHandle<HCURSOR, &::DestroyCursor>;
 using Menu = UniqueHandle<HMENU, &::DestroyMenu>;
 using Window = UniqueHandle<HWND, &::DestroyWindow>;
 using Hook = UniqueHandle<HHOOK, &::UnhookWindowsHookEx>;
