@@ -251,15 +251,22 @@ void CHttpClient::Get(const std::string& url) {
     }
 }
 
+// A start-up takes hundreds of replies in a row, mostly already in: one
+// event for them all, signalled only while this client's thread waits,
+// spares each reply the calls into the system that making, signalling,
+// waiting on and closing an event of its own cost.
 struct CHttpClient::Prefetched {
     struct Item {
         std::string host, request;
         int port = 80;
-        std::shared_ptr<WaitEvent> done = std::make_shared<WaitEvent>();
-        net::HttpReply reply;  // the worker's until done is set
+        net::HttpReply reply;  // the worker's until arrived
     };
+    explicit Prefetched(std::size_t n) : items(n), arrived(std::make_unique<std::atomic<bool>[]>(n)) {}
     std::vector<Item> items;  // never resized once the worker runs
-    std::size_t next = 0;     // the next one to take (this client's thread)
+    std::unique_ptr<std::atomic<bool>[]> arrived;
+    std::shared_ptr<WaitEvent> progress = std::make_shared<WaitEvent>(WaitEvent::Reset::kAuto);
+    std::atomic<bool> waiting{false};  // this client's thread is about to wait or waits
+    std::size_t next = 0;              // the next one to take (this client's thread)
     std::atomic<bool> dropped{false};
 };
 
@@ -279,9 +286,9 @@ void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>
     if (m_bBusy) return;
     DropPrefetch();
     if (requests.empty()) return;
-    auto p = std::make_shared<Prefetched>();
+    std::shared_ptr<Prefetched> p;
     try {
-        p->items.resize(requests.size());
+        p = std::make_shared<Prefetched>(requests.size());
         for (std::size_t i = 0; i < requests.size(); ++i) {
             HttpUrl u;
             ParseHttpUrl(requests[i].first, &u);
@@ -300,7 +307,9 @@ void CHttpClient::Prefetch(const std::vector<std::pair<std::string, std::string>
                 net::RunHttpExchange(item.host, item.port, item.request, ioSecs, &item.reply);
                 if (arrived) arrived(i, item.reply);
                 if (&item == &p->items.back()) BodyEnding();
-                item.done->Set();
+                // Either this sees the waiter or the waiter sees the arrival.
+                p->arrived[i].store(true);
+                if (p->waiting.load()) p->progress->Set();
             }
         }))
         m_prefetch = std::move(p);
@@ -337,12 +346,16 @@ void CHttpClient::Post(const std::string& url, const std::string& form) {
         const bool prefetched = m_prefetch && m_prefetch->items[m_prefetch->next].request == m_strRequest;
         if (prefetched) {
             const std::shared_ptr<Prefetched> p = m_prefetch;
-            Prefetched::Item& item = p->items[p->next++];
-            event = item.done;
-            reply = std::shared_ptr<net::HttpReply>(p, &item.reply);
+            const std::size_t i = p->next++;
+            event = p->progress;
+            reply = std::shared_ptr<net::HttpReply>(p, &p->items[i].reply);
             if (p->next == p->items.size()) m_prefetch.reset();
             m_hEvent = event;
-            waited = WaitAndPump(*event, limits);
+            waited = PumpResult::kSignalled;
+            p->waiting.store(true);
+            // A signal left from an earlier reply wakes the wait once more.
+            while (!p->arrived[i].load() && waited == PumpResult::kSignalled) waited = WaitAndPump(*event, limits);
+            p->waiting.store(false);
         } else {
             DropPrefetch();
             // The last request's event when its wait took the signal: no

@@ -74,8 +74,8 @@ void FetchIndexToFile(ISyncContext& ctx) {
     fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), WithCrLf(acc));
 }
 
-std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section) {
-    return {ServerUrl(ctx.MemoServerHost(), kGetMemoPath), GetDataBody(MuidOf(section))};
+std::pair<std::string, std::string> MemoTextRequest(const std::string& host, std::string_view section) {
+    return {ServerUrl(host, kGetMemoPath), GetDataBody(MuidOf(section))};
 }
 
 struct CTextDownloads::Shared {
@@ -115,7 +115,7 @@ CTextDownloads::CTextDownloads(ISyncContext& ctx, const std::vector<std::pair<st
         m_shared->items[i].path = memos[i].second;
         m_shared->items[i].ver = ReadMemoRecord(ctx.LiveIndex(), memos[i].first).ver.value_or(std::string());
         m_shared->byPath.emplace(memos[i].second, i);
-        requests.push_back(MemoTextRequest(ctx, memos[i].first));
+        requests.push_back(MemoTextRequest(m_shared->host, memos[i].first));
     }
     // Only a text the control's thread would take is written. A memo new
     // to this computer gets its data file here, and the control's thread
@@ -176,19 +176,24 @@ bool CTextDownloads::Land(const std::string& path, std::string_view text) {
 
 bool CTextDownloads::Covers(const std::string& path) const { return m_shared->byPath.count(path) != 0; }
 
+const std::string& CTextDownloads::Host() const { return m_shared->host; }
+
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path,
                      CTextDownloads* downloads) {
     // The start-up checked its downloads as it began; nothing adds to the
     // pending list while it runs (every other flow waits for it), and each
     // look at the file costs a read of the folder under some systems.
-    if (!(downloads && downloads->Covers(path)) && IsUploadPending(ctx.UserFolder(), section)) return 1;
+    const bool covered = downloads && downloads->Covers(path);
+    if (!covered && IsUploadPending(ctx.UserFolder(), section)) return 1;
     CIniFile& index = ctx.LiveIndex();
     const std::optional<std::string> known = ReadMemoRecord(index, section).ver;
     const std::string ver = known.value_or(std::string());
     const std::string muid = MuidOf(section);
     if (muid.empty() || path.empty()) return 0;
 
-    const sync::Reply r = sync::Post(ctx, kGetMemoPath, GetDataBody(muid));
+    // The host as the start-up read it: its prefetched request is this one.
+    const sync::Reply r = sync::Post(ctx, covered ? downloads->Host() : ctx.MemoServerHost(), kGetMemoPath,
+                                     GetDataBody(muid));
     bool ok = UsableText(r.completed, r.body, r.host, ver);
     if (ok) {
         const std::string text = CrLfOnly(r.body);

@@ -57,6 +57,8 @@ public:
     // Whether path is one of these downloads, which the start-up checked
     // against the pending uploads as it began.
     bool Covers(const std::string& path) const;
+    // The memo server they were asked of, read once for them all.
+    const std::string& Host() const;
     // Where the worker writes the text of a data file.
     static std::string WrittenName(const std::string& path) { return path + ".download"; }
 
@@ -75,8 +77,8 @@ private:
 // without a request.
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path,
                      CTextDownloads* downloads = nullptr);
-// The (url, form) DownloadMemoText posts for the memo.
-std::pair<std::string, std::string> MemoTextRequest(ISyncContext& ctx, std::string_view section);
+// The (url, form) DownloadMemoText posts for the memo to the memo server host.
+std::pair<std::string, std::string> MemoTextRequest(const std::string& host, std::string_view section);
 
 // 1 the user's memo group exists, 0 it does not, -1 no usable answer.
 int QueryMemoGroup(ISyncContext& ctx);

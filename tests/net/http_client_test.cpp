@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "net/worker.h"
 #include "net_test_util.h"
@@ -235,12 +237,21 @@ TEST(HttpClient, PrefetchedPostsTakeTheirOwnRepliesAndAnyOtherDropsTheRest) {
     const auto answer = [](const string& form, const string& body) {
         return Script{step::ReadUntil("\n\n" + form), step::Send(kOk + body)};
     };
-    FakeServer server({answer("m=1", "[ONE]"), answer("m=2", "[TWO]"), answer("other", "[OTHER]")});
+    // The second reply comes late, so its Post waits after the first took
+    // one already in; the third is in before its Post.
+    FakeServer server({answer("m=1", "[ONE]"),
+                       {step::ReadUntil("\n\nm=2"), step::Delay(300), step::Send(kOk + "[TWO]")},
+                       answer("m=3", "[THREE]"), answer("other", "[OTHER]")});
     CHttpClient c;
     c.SetCookie("S=1; ");
     const string url = Url(server, "/AUTH/getmemo.cgi");
-    c.Prefetch({{url, "m=1"}, {url, "m=2"}});
-    for (const string form : {"m=1", "m=2", "other"}) {
+    c.Prefetch({{url, "m=1"}, {url, "m=2"}, {url, "m=3"}});
+    c.Post(url, "m=1");
+    EXPECT_EQ(c.m_strBody, "[ONE]");
+    c.Post(url, "m=2");
+    EXPECT_EQ(c.m_strBody, "[TWO]");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (const string form : {"m=3", "other"}) {
         c.Post(url, form);
         EXPECT_EQ(c.m_transport, HttpTransport::kCompleted);
     }
