@@ -38,8 +38,10 @@ UnixStandIn::UnixStandIn(const std::vector<std::string>& argv, int lifeSeconds) 
     fs::RemoveFile(fs::JoinPath(windowsDir(), "out"));
     std::string program;
     for (const std::string& a : argv) program += " " + a;
-    const std::string script = Format("echo $$ > %s/pid; exec timeout %d%s > %s/out 2>/dev/null", unixDir_.c_str(),
-                                      lifeSeconds, program.c_str(), unixDir_.c_str());
+    // A stand-in that outlives its signal is killed: one left spinning
+    // would take a core from every run after it.
+    const std::string script = Format("echo $$ > %s/pid; exec timeout -k 5 %d%s > %s/out 2>/dev/null",
+                                      unixDir_.c_str(), lifeSeconds, program.c_str(), unixDir_.c_str());
     if (!RunUnix("/bin/sh", "-c \"" + script + "\"")) return;
     const std::string out = fs::JoinPath(windowsDir(), "out");
     static constexpr char kListening[] = "listening 127.0.0.1:";
