@@ -19,7 +19,8 @@ HBITMAP LoadBitmapResource(int id) {
 }
 
 HICON LoadIconResource(int id) {
-    return static_cast<HICON>(::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_SHARED));
+    return static_cast<HICON>(
+        ::LoadImageA(tesra::win::ModuleInstance(), MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_SHARED));
 }
 
 HFONT MakeFont(int height, BYTE pitchAndFamily, const char* face) {
