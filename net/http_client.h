@@ -92,7 +92,8 @@ public:
     std::string m_strServer;
     std::string m_strUserAgent;
     // The completion signal of the POST in progress; the worker holds its
-    // own reference, so a late signal only ever reaches its own request.
+    // own reference, so a late signal only ever reaches its own request
+    // (a prefetch's replies share one, and each wait checks its own reply).
     std::shared_ptr<WaitEvent> m_hEvent;
 
     HttpTransport m_transport = HttpTransport::kNone;

@@ -30,6 +30,11 @@ bool UsableText(bool completed, std::string_view body, std::string_view host, co
     return !(body.empty() && StampSize(ver) > 0);
 }
 
+// The (url, form) DownloadMemoText posts for the memo, for the prefetch.
+std::pair<std::string, std::string> MemoTextRequest(const std::string& host, std::string_view section) {
+    return {ServerUrl(host, kGetMemoPath), GetDataBody(MuidOf(section))};
+}
+
 }  // namespace
 
 int FetchIndexText(ISyncContext& ctx, std::string& text) {
@@ -72,10 +77,6 @@ void FetchIndexToFile(ISyncContext& ctx) {
     if (acc.empty()) return;
     ctx.NoteServerIndex(acc);
     fs::WriteFileAtomic(fs::JoinPath(ctx.UserFolder(), "tesra.ini"), WithCrLf(acc));
-}
-
-std::pair<std::string, std::string> MemoTextRequest(const std::string& host, std::string_view section) {
-    return {ServerUrl(host, kGetMemoPath), GetDataBody(MuidOf(section))};
 }
 
 struct CTextDownloads::Shared {

@@ -77,8 +77,6 @@ private:
 // without a request.
 int DownloadMemoText(ISyncContext& ctx, std::string_view section, const std::string& path,
                      CTextDownloads* downloads = nullptr);
-// The (url, form) DownloadMemoText posts for the memo to the memo server host.
-std::pair<std::string, std::string> MemoTextRequest(const std::string& host, std::string_view section);
 
 // 1 the user's memo group exists, 0 it does not, -1 no usable answer.
 int QueryMemoGroup(ISyncContext& ctx);
