@@ -334,6 +334,9 @@ bool AnyEmergencyCopy(const std::string& folder) {
 class CMemoManager::StartUpWindows final : public tesra::IStartUpWindows {
 public:
     explicit StartUpWindows(CMemoManager& ctrl) : ctrl_(ctrl) {}
+    StartUpWindows(const StartUpWindows&) = delete;
+    StartUpWindows& operator=(const StartUpWindows&) = delete;
+    ~StartUpWindows() override { ctrl_.m_screen.reset(); }  // a start-up that stopped midway too
     void ShowNotice(const char* text) override {
         if (notice_) notice_->Close();
         notice_.reset();
@@ -346,11 +349,15 @@ public:
     void BeginMemos() override {
         wait_.emplace();  // once for all the memos' loads
         copies_ = AnyEmergencyCopy(ctrl_.UserFolder());
+        ctrl_.m_screen = tesra::win::ReadScreenMetrics();
     }
     void OpenMemo(const std::string& section, tesra::CTextDownloads& downloads) override {
         ctrl_.RestoreMemo(section, &downloads, copies_);
     }
-    void EndMemos() override { wait_.reset(); }
+    void EndMemos() override {
+        wait_.reset();
+        ctrl_.m_screen.reset();
+    }
     void Loaded() override { ctrl_.m_loaded = 1; }
 
 private:

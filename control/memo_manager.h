@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,7 @@ public:
     MemoDefaultsData& MemoDefaults() override { return m_defaults; }
     std::string GetUserFolder() override { return m_services.UserFolder(); }
     std::vector<HWND> RegisteredMemoWindows() override;
+    const tesra::win::ScreenMetrics* ScreenSnapshot() override { return m_screen ? &*m_screen : nullptr; }
     int ImportHancomNotes(int reportMissing) override;
 
     // What the control forwards: automation, its window's messages, timers.
@@ -191,6 +193,8 @@ private:
     CSyncServices& m_services;
     int m_loaded = 0;
     MemoDefaultsData m_defaults = InitialMemoDefaults();
+    // Read once while a start-up opens its memos.
+    std::optional<tesra::win::ScreenMetrics> m_screen;
     std::vector<std::unique_ptr<CMemoDlg>> m_memos;
     tesra::CIniFile m_index;
     tesra::CIniFile m_previousIndex;

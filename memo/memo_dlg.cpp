@@ -49,7 +49,6 @@ constexpr char kAlarmFormat[] = "[\xBE\xCB\xB6\xF7] %s";  // [알람] %s
 constexpr char kTextFileFilter[] =
     "\xB8\xF0\xB5\xE7 \xC6\xC4\xC0\xCF (*.*)|*.*|\xC5\xD8\xBD\xBA\xC6\xAE \xC6\xC4\xC0\xCF (*.txt)|*.txt|";
 
-using tesra::win::Desktop;
 
 std::string ModuleFolder() {
     char path[MAX_PATH] = {};
@@ -129,6 +128,7 @@ struct CMemoDlg::Impl : tesra::win::CDialog {
     void ApplyPlacement(const RECT& r);
     // The hidden transfer bar, made from the template on first use.
     HWND Progress();
+    HWND progressBar = nullptr;  // made on the first transfer's progress
     std::string ChooseTextFile(bool save);
     void UseDefaultFont() {
         memoFont = host.MemoDefaults().font;
@@ -206,7 +206,6 @@ void CMemoDlg::Impl::InitDialog() {
     // edit twice is a good part of what a restore costs.
     if (key.empty()) edit.ApplyFont(memoFont, textColour);
     edit.SetBackground(background);
-    edit.WrapAtWindow();
     initialised = 1;
     // A hidden memo is laid out by its placement's move or, failing one,
     // when it is shown: the children are moved once, not twice.
@@ -278,22 +277,31 @@ void CMemoDlg::Impl::LayoutChildren(int cx, int cy) {
     // costs a reflow. A hidden memo needs no painting yet.
     const bool visible = ::IsWindowVisible(hwnd()) != FALSE;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (visible ? 0 : SWP_NOREDRAW);
-    HDWP moves = ::BeginDeferWindowPos(6);
+    // A set of deferred moves is a Wine server object: made only for moves.
+    std::array<std::pair<HWND, RECT>, 6> moves{};
+    std::size_t count = 0;
     auto move = [&](HWND child, const RECT& to) {
-        if (!child || !moves) return;
+        if (!child) return;
         RECT at{};
         ::GetWindowRect(child, &at);
         ::MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&at), 2);
-        if (::EqualRect(&at, &to)) return;
-        moves = ::DeferWindowPos(moves, child, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top, flags);
+        if (!::EqualRect(&at, &to)) moves[count++] = {child, to};
     };
     move(deleteButton.hwnd(), r.deleteButton);
     move(newButton.hwnd(), r.newButton);
     move(edit.hwnd(), r.edit);
-    if (r.progress) move(::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS), *r.progress);
+    if (r.progress) move(progressBar, *r.progress);
     move(homeButton.hwnd(), r.home);
     move(pinMark.hwnd(), r.pin);
-    if (moves) ::EndDeferWindowPos(moves);
+    if (count > 0) {
+        HDWP deferred = ::BeginDeferWindowPos(static_cast<int>(count));
+        for (std::size_t i = 0; i < count && deferred; ++i) {
+            const RECT& to = moves[i].second;
+            deferred = ::DeferWindowPos(deferred, moves[i].first, nullptr, to.left, to.top, to.right - to.left,
+                                        to.bottom - to.top, flags);
+        }
+        if (deferred) ::EndDeferWindowPos(deferred);
+    }
     self.SavePlacement();
     if (visible) Redraw();
 }
@@ -565,12 +573,11 @@ INT_PTR CMemoDlg::Impl::DialogProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCPAINT:
         if (::GetWindowLongA(hwnd(), GWL_STYLE) & WS_THICKFRAME) PaintBorder();
         return SetResult(0);
-    case WM_ERASEBKGND: {
-        RECT r{};
-        ::GetClientRect(hwnd(), &r);
-        ::FillRect(reinterpret_cast<HDC>(wp), &r, art->colours[static_cast<std::size_t>(colourIndex)].get());
-        return SetResult(1);
-    }
+    case WM_CTLCOLORDLG:
+        // The dialog manager erases with it. Its answer goes back as it is,
+        // where a handled erase would write its result into the window's
+        // bytes: a round trip to the Wine server each time.
+        return reinterpret_cast<INT_PTR>(art->colours[static_cast<std::size_t>(colourIndex)].get());
     case WM_SIZE:
         LayoutChildren(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
         return TRUE;
@@ -702,8 +709,9 @@ const std::string& CMemoDlg::dataPath() const { return m_impl->dataPath; }
 // ---- placement -------------------------------------------------------------------
 
 std::optional<RECT> CMemoDlg::Impl::OnGrid(const RECT& r) const {
-    RECT work{};
-    if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) || work.left != 0 || work.top != 0) return std::nullopt;
+    const tesra::win::ScreenMetrics* screen = host.ScreenSnapshot();
+    const std::optional<RECT> work = screen ? screen->workArea : tesra::win::WorkArea();
+    if (!work || work->left != 0 || work->top != 0) return std::nullopt;
     const int s = std::max(1, host.MemoDefaults().sizeStep);
     const int x = Snap(r.left, s), y = Snap(r.top, s);
     int cx = r.right - r.left, cy = r.bottom - r.top;
@@ -715,7 +723,7 @@ std::optional<RECT> CMemoDlg::Impl::OnGrid(const RECT& r) const {
 }
 
 HWND CMemoDlg::Impl::Progress() {
-    if (HWND made = ::GetDlgItem(hwnd(), IDC_MEMO_PROGRESS)) return made;
+    if (progressBar) return progressBar;
     const tesra::win::DialogTemplateItem* item = art->FrameItem(IDC_MEMO_PROGRESS);
     if (!item) return nullptr;
     RECT c{};
@@ -726,6 +734,7 @@ HWND CMemoDlg::Impl::Progress() {
                                  r.bottom - r.top, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(item->id)),
                                  tesra::win::ModuleInstance(), nullptr);
     if (bar) ::SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(1, 100));
+    progressBar = bar;  // goes with the memo's window
     return bar;
 }
 
@@ -735,7 +744,9 @@ void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
     wp.flags = 0;
     wp.showCmd = SW_HIDE;
     wp.ptMinPosition = {0, 0};
-    wp.ptMaxPosition = {-::GetSystemMetrics(SM_CXBORDER), -::GetSystemMetrics(SM_CYBORDER)};
+    const tesra::win::ScreenMetrics* screen = host.ScreenSnapshot();
+    const SIZE border = screen ? screen->border : tesra::win::BorderSize();
+    wp.ptMaxPosition = {-border.cx, -border.cy};
     wp.rcNormalPosition = r;
     // Put on the grid here, as OnWindowPosChanged would after the move:
     // one move and one layout of the children instead of two.
@@ -753,7 +764,7 @@ void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
 void CMemoDlg::PlaceDefault() {
     Impl& m = *m_impl;
     m.minimised = 0;
-    const tesra::DesktopSize d = Desktop();
+    const tesra::DesktopSize d = m.host.Desktop();
     const int w = m.defaultWidth, h = m.defaultHeight;
     // Every registered memo's rectangle once; a slot is taken by a memo
     // that stands there as placed or as the grid moved it.
@@ -787,7 +798,7 @@ void CMemoDlg::PlaceDefault() {
 
 std::optional<RECT> CMemoDlg::Impl::StoredPlacement() const {
     const tesra::MemoRecord record = tesra::ReadMemoRecord(host.LiveIndex(), key);
-    const tesra::DesktopSize d = Desktop();
+    const tesra::DesktopSize d = host.Desktop();
     tesra::PixelRect r;
     if (record.legacyPlace) {
         if (record.legacyPlace->empty()) return std::nullopt;
@@ -822,7 +833,7 @@ void CMemoDlg::SavePlacement() {
     if (m.minimised) r = {r.left, r.top, r.left + m.normalWidth, r.top + m.normalHeight};
     tesra::MemoRecord placed;
     placed.colour = m.colourIndex;
-    placed.place = tesra::FormatPositionString({r.left, r.top, r.right, r.bottom}, Desktop());
+    placed.place = tesra::FormatPositionString({r.left, r.top, r.right, r.bottom}, m.host.Desktop());
     placed.folded = m.minimised;
     tesra::WriteMemoRecord(m.host.LiveIndex(), m.key, placed);
     m_placementChanged = 0;

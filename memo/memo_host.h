@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "memo/memo_defaults.h"
+#include "win/window.h"
 
 namespace tesra {
 class CIniFile;
@@ -47,4 +48,11 @@ public:
     // The windows of the memos in the registry, for the cascade of a new
     // memo (the one being placed is not in it yet).
     virtual std::vector<HWND> RegisteredMemoWindows() { return {}; }
+    // The screen as read once for the memos a start-up opens; null outside
+    // one, when a memo reads what it needs itself.
+    virtual const tesra::win::ScreenMetrics* ScreenSnapshot() { return nullptr; }
+    tesra::DesktopSize Desktop() {
+        const tesra::win::ScreenMetrics* screen = ScreenSnapshot();
+        return screen ? screen->desktop : tesra::win::Desktop();
+    }
 };

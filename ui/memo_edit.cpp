@@ -69,7 +69,7 @@ CMemoEdit::~CMemoEdit() { Destroy(); }
 bool CMemoEdit::Create(HWND parent, int id, const RECT& at) {
     if (m_hwnd || !EnsureClass()) return false;
     m_hwnd = ::CreateWindowExW(0, kEditClass, L"",
-                               WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
+                               WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                                at.left, at.top, at.right - at.left, at.bottom - at.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                tesra::win::ModuleInstance(), nullptr);
     if (!m_hwnd) return false;
@@ -154,10 +154,6 @@ void CMemoEdit::SetBackground(COLORREF colour) {
     if (m_hwnd) ::SendMessageW(m_hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(colour));
 }
 
-void CMemoEdit::WrapAtWindow() {
-    if (m_hwnd) ::SendMessageW(m_hwnd, EM_SETTARGETDEVICE, 0, 0);
-}
-
 void CMemoEdit::DetectLinks() {
     if (!m_hwnd) return;
     // Each message to a rich edit costs; the mask of a new one is empty.
@@ -179,7 +175,8 @@ void CMemoEdit::ApplyFont(const LOGFONTA& font, COLORREF textColour) {
     cf.bPitchAndFamily = font.lfPitchAndFamily;
     const std::wstring face = WideOf(std::string_view(font.lfFaceName, ::strnlen(font.lfFaceName, LF_FACESIZE)));
     lstrcpynW(cf.szFaceName, face.c_str(), LF_FACESIZE);
-    ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+    // An empty edit's text is all in the default format: one reformat, not two.
+    if (::GetWindowTextLengthW(m_hwnd) > 0) ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
     ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
 
     // A tab stop every four average characters of this font. Measured once

@@ -17,6 +17,7 @@ public:
     CMemoEdit(const CMemoEdit&) = delete;
     CMemoEdit& operator=(const CMemoEdit&) = delete;
 
+    // Multi-line, wrapped at the window's width.
     bool Create(HWND parent, int id, const RECT& at = {});
     void Destroy();
     HWND hwnd() const { return m_hwnd; }
@@ -35,8 +36,6 @@ public:
     std::string Line(int i, int limit = 8192) const;
 
     void SetBackground(COLORREF colour);
-    // Wraps at the window's width.
-    void WrapAtWindow();
     // Link notifications and automatic URL detection.
     void DetectLinks();
     // Character format for the whole text and as the default, tab stops

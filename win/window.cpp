@@ -299,4 +299,14 @@ DesktopSize Desktop() {
     return {d.right - d.left, d.bottom - d.top};
 }
 
+std::optional<RECT> WorkArea() {
+    RECT work{};
+    if (!::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) return std::nullopt;
+    return work;
+}
+
+SIZE BorderSize() { return {::GetSystemMetrics(SM_CXBORDER), ::GetSystemMetrics(SM_CYBORDER)}; }
+
+ScreenMetrics ReadScreenMetrics() { return {WorkArea(), Desktop(), BorderSize()}; }
+
 }  // namespace tesra::win

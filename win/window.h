@@ -116,7 +116,8 @@ protected:
     // the dialog manager's default handling.
     virtual INT_PTR DialogProc(UINT msg, WPARAM wp, LPARAM lp) = 0;
     INT_PTR SetResult(LRESULT result) {
-        ::SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+        // A write is a round trip to the Wine server; the read is not.
+        if (::GetWindowLongPtrA(hwnd_, DWLP_MSGRESULT) != result) ::SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
         return TRUE;
     }
 
@@ -146,5 +147,19 @@ bool ShownOnTop(const std::vector<HWND>& windows);
 
 // The desktop window's size: what stored memo positions are percentages of.
 DesktopSize Desktop();
+
+// The work area, when the system answers.
+std::optional<RECT> WorkArea();
+// A thin border's width and height.
+SIZE BorderSize();
+
+// What placing a memo reads of the screen, read once for a batch of memos:
+// each read is a round trip to the Wine server.
+struct ScreenMetrics {
+    std::optional<RECT> workArea;
+    DesktopSize desktop;
+    SIZE border{1, 1};
+};
+ScreenMetrics ReadScreenMetrics();
 
 }  // namespace tesra::win

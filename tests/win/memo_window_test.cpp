@@ -1,6 +1,7 @@
 // Memo windows in Xvfb with a stand-in manager.
 #include <windows.h>
 #include <oleacc.h>
+#include <richedit.h>
 
 #include <gtest/gtest.h>
 
@@ -560,6 +561,37 @@ TEST_F(MemoWindowTest, TheEditKeepsTabsAndSavesReceivedText) {
     host.index.SetString("memo1", "font", "");
     memo.SaveFont();
     EXPECT_EQ(Index("memo1", "font"), font);
+}
+
+TEST_F(MemoWindowTest, ARestoredMemosTextTakesItsFontAndWrapsAtTheEdit) {
+    // As a start-up restores one: its font into the empty edit, then its file.
+    host.index.SetString("memo1", "font", "255 -16 0 0 0 700 1 0 129 3 2 1 49 Arial");
+    CMemoDlg& memo = Make("memo1");
+    memo.ApplyFont();
+    std::string words;
+    for (int i = 0; i < 40; ++i) words += "word ";
+    tesra::test::WriteBytes(dir.File("memo1.dat"), words + "\nlast");
+    memo.LoadMemoText();
+    HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
+    auto formatAt = [&](long at) {
+        CHARRANGE one{at, at + 1};
+        ::SendMessageW(edit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&one));
+        CHARFORMAT2W cf{};
+        cf.cbSize = sizeof cf;
+        ::SendMessageW(edit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+        return std::tuple{tesra::win::Cp949FromWide(cf.szFaceName), cf.yHeight, (cf.dwEffects & CFE_BOLD) != 0,
+                          (cf.dwEffects & CFE_ITALIC) != 0, cf.crTextColor};
+    };
+    const auto stored = std::tuple{std::string("Arial"), 240L, true, true, COLORREF{255}};
+    EXPECT_EQ(formatAt(0), stored);
+    EXPECT_EQ(formatAt(static_cast<long>(words.size()) + 2), stored);  // in "last"
+    // One paragraph wider than the edit: wrapped at its width, not scrolled.
+    EXPECT_GE(::SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 3);
+    // A new font on a memo with text reaches all of it.
+    host.index.SetString("memo1", "font", "0 -12 0 0 0 400 0 0 129 3 2 1 49 Arial");
+    memo.ApplyFont();
+    EXPECT_EQ(formatAt(static_cast<long>(words.size()) + 2),
+              std::tuple(std::string("Arial"), 180L, false, false, COLORREF{0}));
 }
 
 TEST_F(MemoWindowTest, AMemoDeletedFromItsOwnButtonIsFreedAfterTheClick) {
