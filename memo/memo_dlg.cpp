@@ -357,11 +357,17 @@ void CMemoDlg::Impl::Paint() {
         ::TextOutW(dc.get(), 18, 1, wide.c_str(), static_cast<int>(wide.size()));
     }
     // The buttons stand on this band; their windows leave it to us, and are
-    // validated here, or each would take a paint message only for that.
+    // validated here, or each would take a paint message only for that: all
+    // in one request, the region being the process's own.
+    tesra::win::Region buttons(::CreateRectRgn(0, 0, 0, 0));
     for (const CMemoButton* b : {&newButton, &deleteButton, &homeButton}) {
         b->Paint(dc.get(), art->Face(b->Picture(), b->Background()));
-        if (b->hwnd()) ::ValidateRect(b->hwnd(), nullptr);
+        if (!b->hwnd() || !buttons) continue;
+        tesra::win::Region one(::CreateRectRgnIndirect(&b->Area()));
+        if (one) ::CombineRgn(buttons.get(), buttons.get(), one.get(), RGN_OR);
     }
+    if (buttons) ::RedrawWindow(hwnd(), nullptr, buttons.get(), RDW_VALIDATE | RDW_ALLCHILDREN);
+    // The pin's area reaches into the edit's.
     if (pinMark.hwnd()) ::ValidateRect(pinMark.hwnd(), nullptr);
     if (pinIcon) {
         const int at = minimised ? 3 : 0;

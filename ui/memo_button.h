@@ -42,6 +42,8 @@ public:
     // Drawn by the owner into its paint, where the button stands: face, when
     // given, is Picture() already on Background().
     void Paint(HDC dc, const tesra::win::DibImage* face = nullptr) const;
+    // Where it stands in the owner's client area.
+    const RECT& Area() const { return m_at; }
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;

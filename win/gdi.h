@@ -23,6 +23,7 @@ using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;
 using Pen = GdiObject<HPEN>;
 using Bitmap = GdiObject<HBITMAP>;
+using Region = GdiObject<HRGN>;
 
 // Width and height of a bitmap; zero for none.
 inline SIZE BitmapSize(HBITMAP bitmap) {
