@@ -336,6 +336,9 @@ TEST_F(MemoWindowTest, AnAlarmUnfoldsRaisesAndShowsItsTimeUntilAClick) {
 
 TEST_F(MemoWindowTest, TheActiveMemoTakesKeysFromTheHostsLoop) {
     CMemoDlg& memo = Make("memo1");
+    // Shown, as a memo the user activates is: the focus its activation
+    // takes would otherwise go back to a window that can have it.
+    ::ShowWindow(memo.hwnd(), SW_SHOW);
     HWND edit = ::GetDlgItem(memo.hwnd(), IDC_MEMO_EDIT);
     ::SendMessageA(memo.hwnd(), WM_NCACTIVATE, TRUE, 0);
     EXPECT_EQ(tesra::win::DialogKeysTarget(), memo.hwnd());
