@@ -523,7 +523,8 @@ TEST_F(Manager, AGroupSetUpThatOutlastsItsWaitEndsWithIt) {
     ClearRequests();
     Show();
     const Kinds seen = Requests();
-    ASSERT_GE(seen.size(), 5u);
+    // The set-up's next command may or may not get in as the wait gives up.
+    ASSERT_GE(seen.size(), 4u);
     EXPECT_EQ(Kinds(seen.begin(), seen.begin() + 2), (Kinds{"getmemogrp", "setmemouser"}));
     EXPECT_EQ(Kinds(seen.end() - 2, seen.end()), (Kinds{"getmemouser", "listini"}));
     EXPECT_TRUE(ctrl_->Manager().loaded());
