@@ -49,7 +49,6 @@ constexpr char kAlarmFormat[] = "[\xBE\xCB\xB6\xF7] %s";  // [알람] %s
 constexpr char kTextFileFilter[] =
     "\xB8\xF0\xB5\xE7 \xC6\xC4\xC0\xCF (*.*)|*.*|\xC5\xD8\xBD\xBA\xC6\xAE \xC6\xC4\xC0\xCF (*.txt)|*.txt|";
 
-
 std::string ModuleFolder() {
     char path[MAX_PATH] = {};
     const DWORD n = ::GetModuleFileNameA(tesra::win::ModuleInstance(), path, MAX_PATH);
@@ -715,8 +714,7 @@ const std::string& CMemoDlg::dataPath() const { return m_impl->dataPath; }
 // ---- placement -------------------------------------------------------------------
 
 std::optional<RECT> CMemoDlg::Impl::OnGrid(const RECT& r) const {
-    const tesra::win::ScreenMetrics* screen = host.ScreenSnapshot();
-    const std::optional<RECT> work = screen ? screen->workArea : tesra::win::WorkArea();
+    const std::optional<RECT> work = host.WorkArea();
     if (!work || work->left != 0 || work->top != 0) return std::nullopt;
     const int s = std::max(1, host.MemoDefaults().sizeStep);
     const int x = Snap(r.left, s), y = Snap(r.top, s);
@@ -750,8 +748,7 @@ void CMemoDlg::Impl::ApplyPlacement(const RECT& r) {
     wp.flags = 0;
     wp.showCmd = SW_HIDE;
     wp.ptMinPosition = {0, 0};
-    const tesra::win::ScreenMetrics* screen = host.ScreenSnapshot();
-    const SIZE border = screen ? screen->border : tesra::win::BorderSize();
+    const SIZE border = host.BorderSize();
     wp.ptMaxPosition = {-border.cx, -border.cy};
     wp.rcNormalPosition = r;
     // Put on the grid here, as OnWindowPosChanged would after the move:

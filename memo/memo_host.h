@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,16 @@ public:
     // The screen as read once for the memos a start-up opens; null outside
     // one, when a memo reads what it needs itself.
     virtual const tesra::win::ScreenMetrics* ScreenSnapshot() { return nullptr; }
+    std::optional<RECT> WorkArea() {
+        const tesra::win::ScreenMetrics* screen = ScreenSnapshot();
+        return screen ? screen->workArea : tesra::win::WorkArea();
+    }
     tesra::DesktopSize Desktop() {
         const tesra::win::ScreenMetrics* screen = ScreenSnapshot();
         return screen ? screen->desktop : tesra::win::Desktop();
+    }
+    SIZE BorderSize() {
+        const tesra::win::ScreenMetrics* screen = ScreenSnapshot();
+        return screen ? screen->border : tesra::win::BorderSize();
     }
 };

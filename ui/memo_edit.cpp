@@ -176,7 +176,8 @@ void CMemoEdit::ApplyFont(const LOGFONTA& font, COLORREF textColour) {
     const std::wstring face = WideOf(std::string_view(font.lfFaceName, ::strnlen(font.lfFaceName, LF_FACESIZE)));
     lstrcpynW(cf.szFaceName, face.c_str(), LF_FACESIZE);
     // An empty edit's text is all in the default format: one reformat, not two.
-    if (::GetWindowTextLengthW(m_hwnd) > 0) ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+    if (::GetWindowTextLengthW(m_hwnd) > 0)
+        ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
     ::SendMessageW(m_hwnd, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
 
     // A tab stop every four average characters of this font. Measured once
